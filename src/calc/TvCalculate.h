@@ -1,0 +1,51 @@
+#pragma once
+
+#include "units/TvUnitsFile.h"
+
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// Evaluates one line of arithmetic text; every operand goes through prefixes.StrToValue.
+// Throws EConvertError "Convert", EZeroDivide "ZeroDivide", EOverflow, EInvalidOp or
+// EOutOfMemory. No text makes it crash or recurse without bound.
+long double Calculate(std::string_view text, const TPrefixes& prefixes);
+
+// General notation: 18 significant digits, plain from 0.0001 to below 1E18, else scientific.
+std::string FormatGeneral(long double value);
+
+// Exponent notation "0.00E+00".
+std::string FormatExponent(long double value);
+
+// True when the text without its commas is a plain number by the number conversion.
+bool IsNumberText(std::string_view text);
+
+// Inserts "," between groups of three digits of the integer part; a text with "E" is left as is.
+std::string GroupDigits(std::string_view text);
+
+// Maps full-width forms to half-width: U+FF01-U+FF5E to ASCII, U+3000 to a space, full-width
+// katakana to half-width katakana. Never fails.
+std::string MapText(std::string_view text);
+
+// One conversion of the unit page, without any window.
+struct TUnitConvRequest {
+    std::string InputText; // the input box's text; an empty box has already become "0"
+    TUnitEntry Source;
+    TUnitEntry Target;
+    bool SameUnit = false; // the two lists select the same position
+    int ShowAns = 0;
+    int ShowExp = 0;
+    std::string PreviousOutput; // the output box's text, kept for a display mode outside 0..2
+};
+
+struct TUnitConvResult {
+    std::string Output;      // the text for the output box
+    std::string ReportLine;  // "<input> [<source>] => <output> [<target>]", no line end
+    std::string FormulaLine; // "\tResult = ..." when ShowExp is 1, else empty; no line end
+};
+
+// Throws the failure kinds of Calculate.
+TUnitConvResult ConvertUnit(const TUnitConvRequest& request, const TPrefixes& prefixes);
+
+} // namespace tv

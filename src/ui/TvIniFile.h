@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tv {
+
+// The settings file (INI kind). Each access constructs one, reads or writes, saves if it wrote,
+// and lets it go; nothing holds the file open. Lines the program did not write survive a save
+// unless they are comments or blank.
+class TIniFile {
+public:
+    // Reads the whole file; a missing or unreadable file counts as empty.
+    explicit TIniFile(std::string path);
+
+    // The value as a decimal integer ("0x" or "$" for hexadecimal); def when the section or
+    // key is missing or the value is not an integer. Names match without regard to case.
+    int ReadInteger(const std::string& section, const std::string& key, int def) const;
+
+    // Sets the value in memory: in place for an existing key, else at the end of its section,
+    // else in a new section at the end of the file.
+    void WriteInteger(const std::string& section, const std::string& key, int value);
+
+    // Rewrites the whole file: written to a temporary file beside it, flushed, and renamed over
+    // the old one, so a failure never leaves a half-written file. Throws std::runtime_error with
+    // a message naming the file when it cannot be written.
+    void Save() const;
+
+    const std::string& Path() const { return path_; }
+
+private:
+    struct Entry {
+        std::string Key;
+        std::string Value;
+    };
+    struct Section {
+        std::string Name;
+        std::vector<Entry> Entries;
+    };
+    std::string path_;
+    std::vector<Section> sections_;
+};
+
+} // namespace tv

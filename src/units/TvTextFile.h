@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tv {
+
+// Reads a whole data file and returns its text in UTF-8: decoded from CP932, or taken as UTF-8
+// (without the mark) when it begins with the UTF-8 byte-order mark. Invalid bytes never fail the
+// read; they decode to U+FFFD. Returns nullopt when the file cannot be opened or read.
+std::optional<std::string> ReadDataFile(const std::string& path);
+
+// Decodes CP932 bytes to UTF-8 with glibc iconv; invalid bytes become U+FFFD.
+std::string DecodeCp932(std::string_view bytes);
+
+// Encodes UTF-8 text to CP932; characters without a CP932 form become "?".
+std::string EncodeCp932(std::string_view utf8);
+
+// Splits a text into lines at CR LF, lone CR and lone LF. A NUL ends the text; a line break at
+// the very end adds no empty line. The views point into text.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+} // namespace tv
