@@ -65,6 +65,9 @@ public:
     const TLoadError& LastError() const { return lastError_; }
 
 private:
+    // Does the load; line follows the line being read so that a thrown failure can name it.
+    bool Parse(std::string_view text, int32_t& line);
+
     std::vector<TUnitsEntry> groups_;
     std::vector<TUnitEntry> units_;
     std::vector<TUnitEntry> currentUnits_;
@@ -90,6 +93,8 @@ public:
     long double StrToValue(std::string_view text) const;
 
 private:
+    bool Parse(std::string_view text, int32_t& line);
+
     std::vector<TPrefixEntry> entries_;
     bool loaded_ = false;
     TLoadError lastError_;

@@ -1,0 +1,517 @@
+#include "units/TvUnitsFile.h"
+
+#include "units/TvErrors.h"
+#include "units/TvTextFile.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <locale.h>
+#include <new>
+#include <stdexcept>
+
+namespace tv {
+
+namespace {
+
+// Line numbers, StartLine (line + 2) and counts must fit the 32-bit fields.
+constexpr size_t kMaxLines = static_cast<size_t>(std::numeric_limits<int32_t>::max()) - 2;
+
+bool IsBlank(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 1 && u <= 32;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Markers match only as the whole line, ignoring ASCII letter case.
+bool IsMarker(std::string_view line, std::string_view marker) {
+    if (line.size() != marker.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (AsciiLower(line[i]) != marker[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr std::string_view kGroupStart = ">>";
+constexpr std::string_view kGroupEnd = "<<";
+constexpr std::string_view kEndOfData = "<<\\d";
+
+// Splits a line by the field rule into out, reusing its strings so that loading a large file
+// does not allocate per line; stops after limit fields. Returns the number of fields.
+size_t SplitFieldsInto(std::string_view s, std::vector<std::string>& out, size_t limit) {
+    size_t count = 0;
+    const auto nextField = [&]() -> std::string& {
+        if (count == out.size()) {
+            out.emplace_back();
+        }
+        std::string& field = out[count++];
+        field.clear();
+        return field;
+    };
+    const size_t n = s.size();
+    size_t p = 0;
+    while (p < n && IsBlank(s[p])) {
+        ++p;
+    }
+    while (p < n && count < limit) {
+        std::string& field = nextField();
+        if (s[p] == '"') {
+            ++p;
+            // An unclosed quoted field runs to the end of the line.
+            while (p < n) {
+                if (s[p] == '"') {
+                    if (p + 1 < n && s[p + 1] == '"') {
+                        field += '"';
+                        p += 2;
+                    } else {
+                        ++p;
+                        break;
+                    }
+                } else {
+                    size_t q = s.find('"', p);
+                    if (q == std::string_view::npos) {
+                        q = n;
+                    }
+                    field.append(s.substr(p, q - p));
+                    p = q;
+                }
+            }
+        } else {
+            const size_t start = p;
+            while (p < n && !IsBlank(s[p]) && s[p] != ',') {
+                ++p;
+            }
+            field.assign(s.substr(start, p - start));
+        }
+        while (p < n && IsBlank(s[p])) {
+            ++p;
+        }
+        if (p < n && s[p] == ',') {
+            if (p + 1 == n && count < limit) {
+                nextField();
+            }
+            ++p;
+            while (p < n && IsBlank(s[p])) {
+                ++p;
+            }
+        }
+    }
+    return count;
+}
+
+locale_t CLocale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    if (locale == static_cast<locale_t>(nullptr)) {
+        throw std::bad_alloc();
+    }
+    return locale;
+}
+
+std::string NotANumberMessage(std::string_view text) {
+    std::string message;
+    message.reserve(text.size() + 40);
+    message += '\'';
+    message += text;
+    message += "' は浮動小数点数ではありません";
+    return message;
+}
+
+std::string InvalidPrefixMessage(std::string_view prefix) {
+    std::string message;
+    message.reserve(prefix.size() + 32);
+    message += '"';
+    message += prefix;
+    message += "\"は無効な接頭辞です。";
+    return message;
+}
+
+} // namespace
+
+std::vector<std::string> SplitFields(std::string_view line) {
+    std::vector<std::string> fields;
+    fields.resize(SplitFieldsInto(line, fields, std::numeric_limits<size_t>::max()));
+    return fields;
+}
+
+std::string ParseNameLine(std::string_view line) {
+    if (line.empty() || line.front() != '"') {
+        return std::string(line);
+    }
+    std::string name;
+    bool closed = false;
+    size_t p = 1;
+    while (p < line.size()) {
+        if (line[p] == '"') {
+            if (p + 1 < line.size() && line[p + 1] == '"') {
+                name += '"';
+                p += 2;
+            } else {
+                closed = true;
+                break;
+            }
+        } else {
+            name += line[p];
+            ++p;
+        }
+    }
+    if (line.back() != '"' && (name.empty() || !closed)) {
+        return std::string(line);
+    }
+    return name;
+}
+
+bool TryStrToFloatValue(std::string_view text, long double& value) {
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n && text[i] == ' ') {
+        ++i;
+    }
+    // The validated number, rewritten so that strtold reads exactly what the rule accepted.
+    std::string number;
+    number.reserve(n + 2);
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') {
+            number += '-';
+        }
+        ++i;
+    }
+    const size_t intStart = i;
+    while (i < n && IsDigit(text[i])) {
+        ++i;
+    }
+    const std::string_view intDigits = text.substr(intStart, i - intStart);
+    bool point = false;
+    std::string_view fracDigits;
+    if (i < n && text[i] == '.') {
+        point = true;
+        const size_t fracStart = ++i;
+        while (i < n && IsDigit(text[i])) {
+            ++i;
+        }
+        fracDigits = text.substr(fracStart, i - fracStart);
+    }
+    if (intDigits.empty() && fracDigits.empty() && !point) {
+        return false;
+    }
+    number += intDigits.empty() ? std::string_view("0") : intDigits;
+    number += '.';
+    number += fracDigits;
+    if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+        ++i;
+        char sign = '+';
+        if (i < n && (text[i] == '+' || text[i] == '-')) {
+            sign = text[i];
+            ++i;
+        }
+        const size_t expStart = i;
+        int exponent = 0;
+        while (i < n && IsDigit(text[i])) {
+            if (exponent >= 500) {
+                return false; // a digit the exponent reader leaves unread
+            }
+            exponent = exponent * 10 + (text[i] - '0');
+            ++i;
+        }
+        if (i > expStart) {
+            number += 'E';
+            number += sign;
+            number += text.substr(expStart, i - expStart);
+        }
+    }
+    while (i < n && text[i] == ' ') {
+        ++i;
+    }
+    if (i != n) {
+        return false;
+    }
+    char* end = nullptr;
+    const long double result = strtold_l(number.c_str(), &end, CLocale());
+    if (end != number.c_str() + number.size() || std::isinf(result)) {
+        return false;
+    }
+    // A value below the normal range is kept as the nearest denormal or zero.
+    value = result;
+    return true;
+}
+
+long double StrToFloatValue(std::string_view text) {
+    long double value = 0.0L;
+    if (!TryStrToFloatValue(text, value)) {
+        throw EConvertError(NotANumberMessage(text));
+    }
+    return value;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TUnits
+
+bool TUnits::LoadFromFile(const std::string& fileName) {
+    try {
+        groups_.clear();
+        units_.clear();
+        currentUnits_.clear();
+        groupCount_ = 0;
+        unitCount_ = 0;
+        const std::optional<std::string> text = ReadDataFile(fileName);
+        if (!text) {
+            lastError_ = {-1, "ファイルを開けないか読み込めません"};
+            return false;
+        }
+        return LoadFromText(*text);
+    } catch (const std::bad_alloc&) {
+        lastError_ = {-1, kMsgOutOfMemory};
+    } catch (const std::exception& e) {
+        lastError_ = {-1, e.what()};
+    } catch (...) {
+        lastError_ = {-1, "ファイルを読み込めません"};
+    }
+    return false;
+}
+
+bool TUnits::LoadFromText(std::string_view text) {
+    int32_t line = -1;
+    try {
+        return Parse(text, line);
+    } catch (const std::bad_alloc&) {
+        lastError_ = {line, kMsgOutOfMemory};
+    } catch (const std::exception& e) {
+        lastError_ = {line, e.what()};
+    } catch (...) {
+        lastError_ = {line, "読み込めません"};
+    }
+    return false;
+}
+
+bool TUnits::Parse(std::string_view text, int32_t& line) {
+    groups_.clear();
+    units_.clear();
+    currentUnits_.clear();
+    groupCount_ = 0;
+    unitCount_ = 0;
+    lastError_ = {};
+
+    const auto fail = [&](std::string reason) {
+        lastError_ = {line, std::move(reason)};
+        return false;
+    };
+
+    const std::vector<std::string_view> lines = SplitLines(text);
+    if (lines.size() > kMaxLines) {
+        return fail("行が多すぎます");
+    }
+    bool expectName = false;
+    bool started = false;
+    std::vector<std::string> fields(4);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        line = static_cast<int32_t>(n);
+        const std::string_view current = lines[n];
+        if (IsMarker(current, kGroupStart)) {
+            if (n + 1 >= lines.size()) {
+                return fail("集団の開始 \">>\" の次に名前の行がありません");
+            }
+            const auto open = static_cast<size_t>(groupCount_);
+            groups_.resize(open + 1);
+            // A start marker inside an open group replaces that group.
+            groups_[open] = TUnitsEntry{ParseNameLine(lines[n + 1]), line + 2, 0};
+            expectName = true;
+            started = true;
+            continue;
+        }
+        if (expectName) {
+            expectName = false;
+            continue;
+        }
+        if (IsMarker(current, kEndOfData)) {
+            return true;
+        }
+        const bool groupOpen = groups_.size() > static_cast<size_t>(groupCount_);
+        if (IsMarker(current, kGroupEnd)) {
+            if (!groupOpen) {
+                return fail("集団の終わり \"<<\" がありますが、開いている集団がありません");
+            }
+            ++groupCount_;
+            continue;
+        }
+        if (SplitFieldsInto(current, fields, 4) < 4) {
+            return fail("単位の行に 4 つの項目がありません");
+        }
+        if (!started) {
+            return fail("最初の集団の開始 \">>\" より前に単位の行があります");
+        }
+        if (!groupOpen) {
+            return fail("集団の終わり \"<<\" の後、次の \">>\" の前に単位の行があります");
+        }
+        if (units_.size() < n + 1) {
+            units_.resize(n + 1);
+        }
+        TUnitEntry& unit = units_[n];
+        unit.Name = fields[0];
+        unit.ToBase = fields[1];
+        unit.FromBase = fields[2];
+        unit.Extra = fields[3];
+        ++groups_[static_cast<size_t>(groupCount_)].Count;
+    }
+    return true;
+}
+
+TUnitsEntry TUnits::GetGroup(int32_t index) const {
+    if (index < 0 || index >= groupCount_) {
+        throw std::out_of_range("group index " + std::to_string(index) + " out of range");
+    }
+    return groups_.at(static_cast<size_t>(index));
+}
+
+void TUnits::SelectGroup(int32_t index) {
+    const TUnitsEntry group = GetGroup(index);
+    const auto first = static_cast<size_t>(group.StartLine);
+    const auto count = static_cast<size_t>(group.Count);
+    if (count > 0 && (first > units_.size() || units_.size() - first < count)) {
+        throw std::out_of_range("group " + std::to_string(index) + " lies outside the units");
+    }
+    currentUnits_.assign(units_.begin() + static_cast<std::ptrdiff_t>(first),
+                         units_.begin() + static_cast<std::ptrdiff_t>(first + count));
+    unitCount_ = group.Count;
+}
+
+TUnitEntry TUnits::GetUnit(int32_t position) const {
+    if (position < 0 || position >= unitCount_) {
+        throw std::out_of_range("unit position " + std::to_string(position) + " out of range");
+    }
+    return currentUnits_.at(static_cast<size_t>(position));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TPrefixes
+
+bool TPrefixes::LoadFromFile(const std::string& fileName) {
+    try {
+        entries_.clear();
+        loaded_ = false;
+        const std::optional<std::string> text = ReadDataFile(fileName);
+        if (!text) {
+            lastError_ = {-1, "ファイルを開けないか読み込めません"};
+            return false;
+        }
+        return LoadFromText(*text);
+    } catch (const std::bad_alloc&) {
+        lastError_ = {-1, kMsgOutOfMemory};
+    } catch (const std::exception& e) {
+        lastError_ = {-1, e.what()};
+    } catch (...) {
+        lastError_ = {-1, "ファイルを読み込めません"};
+    }
+    loaded_ = false;
+    return false;
+}
+
+bool TPrefixes::LoadFromText(std::string_view text) {
+    int32_t line = -1;
+    loaded_ = false;
+    try {
+        loaded_ = Parse(text, line);
+        return loaded_;
+    } catch (const std::bad_alloc&) {
+        lastError_ = {line, kMsgOutOfMemory};
+    } catch (const std::exception& e) {
+        lastError_ = {line, e.what()};
+    } catch (...) {
+        lastError_ = {line, "読み込めません"};
+    }
+    loaded_ = false;
+    return false;
+}
+
+bool TPrefixes::Parse(std::string_view text, int32_t& line) {
+    entries_.clear();
+    lastError_ = {};
+    const auto fail = [&](std::string reason) {
+        lastError_ = {line, std::move(reason)};
+        return false;
+    };
+    const std::vector<std::string_view> lines = SplitLines(text);
+    if (lines.size() > kMaxLines) {
+        return fail("行が多すぎます");
+    }
+    entries_.reserve(lines.size());
+    std::vector<std::string> fields(2);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        line = static_cast<int32_t>(n);
+        const size_t count = SplitFieldsInto(lines[n], fields, 2);
+        if (count == 0) {
+            return fail("接頭辞の行に項目がありません");
+        }
+        if (count == 1) {
+            return fail("接頭辞の行に係数がありません");
+        }
+        long double factor = 0.0L;
+        if (!TryStrToFloatValue(fields[1], factor)) {
+            return fail("係数" + NotANumberMessage(fields[1]));
+        }
+        entries_.push_back(TPrefixEntry{fields[0], factor});
+    }
+    return true;
+}
+
+long double TPrefixes::StrToValue(std::string_view text) const {
+    if (!loaded_) {
+        return StrToFloatValue(text);
+    }
+    if (text.empty()) {
+        throw EConvertError("処理できる文字列ではありません。");
+    }
+    // Find where the number ends; bytes of multi-byte characters are never digits or signs.
+    size_t split = std::string_view::npos;
+    bool exponent = false;
+    const size_t length = text.size();
+    for (size_t k = text.front() == '-' ? 1 : 0; k < length; ++k) {
+        const char c = text[k];
+        if (c == '.' || IsDigit(c)) {
+            continue;
+        }
+        if ((c == 'E' || c == 'e') && !exponent) {
+            if (k + 1 < length &&
+                (text[k + 1] == '+' || text[k + 1] == '-' || IsDigit(text[k + 1]))) {
+                exponent = true;
+                continue;
+            }
+            split = k;
+            break;
+        }
+        if ((c == '+' || c == '-') && exponent) {
+            exponent = false;
+            continue;
+        }
+        split = k;
+        break;
+    }
+    if (split == std::string_view::npos) {
+        return StrToFloatValue(text);
+    }
+    const long double number = StrToFloatValue(text.substr(0, split));
+    const std::string_view prefix = text.substr(split);
+    for (const TPrefixEntry& entry : entries_) {
+        if (entry.Name == prefix) {
+            const long double product = number * entry.Factor;
+            if (std::isinf(product)) {
+                throw EOverflow(kMsgOverflow);
+            }
+            return product;
+        }
+    }
+    throw EConvertError(InvalidPrefixMessage(prefix));
+}
+
+} // namespace tv
