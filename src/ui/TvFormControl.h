@@ -19,12 +19,13 @@ void SetTopMost(QWidget* window, bool on);
 void CenterForm(QWidget* window);
 
 // The program-wide error box: error icon, one OK button, the application title as caption,
-// ErrorBoxText(message) as text. Tests replace it with SetErrorBoxHandler.
+// ErrorBoxText(message) as text. Tests replace it with SetErrorBoxHandler, whose handler receives
+// that text instead of a box being shown; an empty handler restores the box.
 void ShowErrorBox(QWidget* parent, const QString& message);
 void SetErrorBoxHandler(std::function<void(const QString&)> handler);
 
 // Opens a URL with the desktop's default handler (help file, mail and web links). Tests replace
-// it with SetUrlOpener so that nothing is launched.
+// it with SetUrlOpener so that nothing is launched; an empty opener restores the desktop's.
 bool OpenUrl(const QUrl& url);
 void SetUrlOpener(std::function<bool(const QUrl&)> opener);
 

@@ -10,7 +10,7 @@ namespace tv {
 // unless they are comments or blank.
 class TIniFile {
 public:
-    // Reads the whole file; a missing or unreadable file counts as empty.
+    // Reads the whole file (UTF-8, CR LF or LF); a missing or unreadable file counts as empty.
     explicit TIniFile(std::string path);
 
     // The value as a decimal integer ("0x" or "$" for hexadecimal); def when the section or
@@ -21,9 +21,9 @@ public:
     // else in a new section at the end of the file.
     void WriteInteger(const std::string& section, const std::string& key, int value);
 
-    // Rewrites the whole file: written to a temporary file beside it, flushed, and renamed over
-    // the old one, so a failure never leaves a half-written file. Throws std::runtime_error with
-    // a message naming the file when it cannot be written.
+    // Rewrites the whole file with LF line ends: written to a temporary file beside it, flushed,
+    // and renamed over the old one, so a failure never leaves a half-written file. Throws
+    // std::runtime_error with a message naming the file when it cannot be written.
     void Save() const;
 
     const std::string& Path() const { return path_; }
@@ -32,11 +32,16 @@ private:
     struct Entry {
         std::string Key;
         std::string Value;
+        // False for a hand-written line without "=", which is kept as it stands in Key.
+        bool HasEquals = true;
     };
     struct Section {
         std::string Name;
         std::vector<Entry> Entries;
     };
+    Section* FindSection(const std::string& name);
+    const Section* FindSection(const std::string& name) const;
+
     std::string path_;
     std::vector<Section> sections_;
 };

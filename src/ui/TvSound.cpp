@@ -1,0 +1,63 @@
+#include "ui/TvSound.h"
+
+#include <QApplication>
+#include <canberra.h>
+#include <utility>
+
+namespace tv {
+
+namespace {
+
+// Plays the freedesktop sound-theme events; beeps when there is no sound system to play them.
+class TDesktopSound : public ISoundPlayer {
+public:
+    ~TDesktopSound() override {
+        if (context_ != nullptr) {
+            ca_context_destroy(context_);
+        }
+    }
+
+    void Exclamation() override { Play("dialog-warning", "Warning"); }
+    void Asterisk() override { Play("dialog-information", "Information"); }
+
+private:
+    void Play(const char* eventId, const char* description) {
+        if (!triedCreate_) {
+            triedCreate_ = true;
+            if (ca_context_create(&context_) != CA_SUCCESS) {
+                context_ = nullptr;
+            } else {
+                ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Tenvari", nullptr);
+            }
+        }
+        if (context_ == nullptr ||
+            ca_context_play(context_, 0, CA_PROP_EVENT_ID, eventId, CA_PROP_EVENT_DESCRIPTION,
+                            description, nullptr) != CA_SUCCESS) {
+            QApplication::beep();
+        }
+    }
+
+    ca_context* context_ = nullptr;
+    bool triedCreate_ = false;
+};
+
+std::unique_ptr<ISoundPlayer>& InstalledPlayer() {
+    static std::unique_ptr<ISoundPlayer> player;
+    return player;
+}
+
+} // namespace
+
+ISoundPlayer& Sound() {
+    if (InstalledPlayer()) {
+        return *InstalledPlayer();
+    }
+    static TDesktopSound desktop;
+    return desktop;
+}
+
+void SetSoundPlayer(std::unique_ptr<ISoundPlayer> player) {
+    InstalledPlayer() = std::move(player);
+}
+
+} // namespace tv
