@@ -26,8 +26,12 @@ private:
             triedCreate_ = true;
             if (ca_context_create(&context_) != CA_SUCCESS) {
                 context_ = nullptr;
-            } else {
-                ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Tenvari", nullptr);
+            } else if (ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Tenvari",
+                                               nullptr) != CA_SUCCESS ||
+                       ca_context_open(context_) != CA_SUCCESS) {
+                // Without a sound driver every later attempt would fail the same way.
+                ca_context_destroy(context_);
+                context_ = nullptr;
             }
         }
         if (context_ == nullptr ||
