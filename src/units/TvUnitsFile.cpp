@@ -458,7 +458,7 @@ bool TPrefixes::Parse(std::string_view text, int32_t& line) {
         }
         long double factor = 0.0L;
         if (!TryStrToFloatValue(fields[1], factor)) {
-            return fail("係数" + NotANumberMessage(fields[1]));
+            return fail("係数 " + NotANumberMessage(fields[1]));
         }
         entries_.push_back(TPrefixEntry{fields[0], factor});
     }

@@ -1,0 +1,140 @@
+#include "TvTestFolder.h"
+#include "units/TvErrors.h"
+#include "units/TvPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tv {
+namespace {
+
+TEST(ErrorsTest, ReportedFailureName) {
+    struct TRow {
+        const char* name;
+        std::shared_ptr<std::exception> error;
+        std::string reported;
+    };
+    const std::vector<TRow> rows = {
+        {"convert", std::make_shared<EConvertError>("x"), "Convert"},
+        {"overflow", std::make_shared<EOverflow>(kMsgOverflow), "OverFlow"},
+        {"zero divide", std::make_shared<EZeroDivide>(kMsgZeroDivide), "ZeroDivide"},
+        {"invalid operation", std::make_shared<EInvalidOp>(kMsgInvalidOp), ""},
+        {"out of memory", std::make_shared<EOutOfMemory>(kMsgOutOfMemory), ""},
+        {"base kind", std::make_shared<ETvError>("x"), ""},
+        {"foreign failure", std::make_shared<std::runtime_error>("Convert"), ""},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ReportedFailureName(*row.error), row.reported);
+    }
+}
+
+TEST(ErrorsTest, ErrorBoxText) {
+    struct TRow {
+        const char* name;
+        std::string message;
+        std::string text;
+    };
+    const std::vector<TRow> rows = {
+        {"empty stays empty", "", ""},
+        {"letter gets a stop", "abc", "abc."},
+        {"stop is not doubled", "abc.", "abc."},
+        {"character before the stop", "a-", "a-"},
+        {"blank before the stop", "a ", "a "},
+        {"slash sorts after the stop", "a/", "a/."},
+        {"multi-byte ending", kMsgOutOfMemory, std::string(kMsgOutOfMemory) + "."},
+        {"Japanese full stop still gets one", "足りません。", "足りません。."},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ErrorBoxText(row.message), row.text);
+    }
+}
+
+namespace fs = std::filesystem;
+
+// Sets an environment variable for one test and restores it afterwards.
+class TEnvOverride {
+public:
+    TEnvOverride(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~TEnvOverride() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    TEnvOverride(const TEnvOverride&) = delete;
+    TEnvOverride& operator=(const TEnvOverride&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+class PathsTest : public test::TTempFolderTest {};
+
+TEST(ExecutableDirTest, IsFolderOfRunningProgram) {
+    const std::string dir = ExecutableDir();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.front(), '/');
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_TRUE(fs::exists(dir + "units_test"));
+}
+
+TEST_F(PathsTest, DataDirPrefersExecutableFolder) {
+    fs::create_directories(Folder() + "bin");
+    fs::create_directories(Folder() + "share/tenvari");
+    const std::string bin = Folder() + "bin/";
+
+    EXPECT_EQ(DataDir(bin), bin) << "neither has units.dat";
+    WriteBytes("share/tenvari/units.dat", "");
+    EXPECT_EQ(DataDir(bin), Folder() + "share/tenvari/");
+    EXPECT_EQ(DataDir(Folder() + "bin"), Folder() + "share/tenvari/") << "no trailing slash";
+    WriteBytes("bin/units.dat", "");
+    EXPECT_EQ(DataDir(bin), bin);
+}
+
+TEST_F(PathsTest, DataDirIgnoresFolderNamedUnitsDat) {
+    fs::create_directories(Folder() + "bin/units.dat");
+    EXPECT_EQ(DataDir(Folder() + "bin/"), Folder() + "bin/");
+}
+
+TEST_F(PathsTest, SettingsBesideWritableExecutable) {
+    EXPECT_EQ(SettingsPath(Folder()), Folder() + "tenvari.ini");
+}
+
+TEST_F(PathsTest, SettingsInConfigFolderOtherwise) {
+    // A folder that does not exist cannot be written, also for root.
+    const std::string exeDir = Folder() + "missing/";
+    {
+        const TEnvOverride xdg("XDG_CONFIG_HOME", (Folder() + "config").c_str());
+        EXPECT_EQ(SettingsPath(exeDir), Folder() + "config/tenvari/tenvari.ini");
+        EXPECT_TRUE(fs::is_directory(Folder() + "config/tenvari"));
+    }
+    const TEnvOverride home("HOME", (Folder() + "home").c_str());
+    for (const char* xdgValue : {static_cast<const char*>(nullptr), "", "relative/config"}) {
+        SCOPED_TRACE(xdgValue == nullptr ? "unset" : xdgValue);
+        const TEnvOverride xdg("XDG_CONFIG_HOME", xdgValue);
+        EXPECT_EQ(SettingsPath(exeDir), Folder() + "home/.config/tenvari/tenvari.ini");
+        EXPECT_TRUE(fs::is_directory(Folder() + "home/.config/tenvari"));
+    }
+}
+
+} // namespace
+} // namespace tv

@@ -1,0 +1,128 @@
+#include "units/TvTextFile.h"
+#include "TvTestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tv {
+namespace {
+
+using namespace std::string_literals;
+using namespace std::string_view_literals;
+
+struct TSplitRow {
+    const char* name;
+    std::string text;
+    std::vector<std::string> lines;
+};
+
+TEST(SplitLinesTest, BreaksAndEnds) {
+    const std::vector<TSplitRow> rows = {
+        {"empty text", "", {}},
+        {"one line without break", "a", {"a"}},
+        {"trailing LF adds no line", "a\n", {"a"}},
+        {"trailing CR LF adds no line", "a\r\n", {"a"}},
+        {"lone break is one empty line", "\n", {""}},
+        {"CR LF is one break", "a\r\nb", {"a", "b"}},
+        {"lone CR", "a\rb", {"a", "b"}},
+        {"lone LF", "a\nb", {"a", "b"}},
+        {"LF CR is two breaks", "a\n\rb", {"a", "", "b"}},
+        {"CR CR LF is two breaks", "a\r\r\nb", {"a", "", "b"}},
+        {"two trailing breaks keep one empty line", "a\n\n", {"a", ""}},
+        {"blanks kept", " a \t\r\n\t", {" a \t", "\t"}},
+        {"NUL ends the text", "a\nb\0c\nd"s, {"a", "b"}},
+        {"NUL first gives nothing", "\0a"s, {}},
+    };
+    for (const TSplitRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<std::string_view> got = SplitLines(row.text);
+        EXPECT_EQ(std::vector<std::string>(got.begin(), got.end()), row.lines);
+    }
+}
+
+struct TDecodeRow {
+    const char* name;
+    std::string bytes;
+    std::string utf8;
+};
+
+TEST(Cp932Test, Decodes) {
+    const std::vector<TDecodeRow> rows = {
+        {"ASCII", "m,$i*1000,$t/1000,", "m,$i*1000,$t/1000,"},
+        {"backslash and tilde stay ASCII", "\\~", "\\~"},
+        {"second byte 0x5C", "\x95\x5C\x83\x5C", "表ソ"},
+        {"second byte 0x7C", "\x83\x7C", "ポ"},
+        {"group name", "\x92\xB7\x82\xB3", "長さ"},
+        {"half-width katakana", "\xB1\xDD", "ｱﾝ"},
+        {"NEC special", "\x87\x40", "①"},
+        {"IBM extension", "\xFA\x40", "ⅰ"},
+        {"invalid single byte", "a\xA0z", "a\uFFFDz"},
+        {"lead byte before ASCII keeps the ASCII", "\x81 x", "\uFFFD x"},
+        {"lead byte cut off at the end", "ab\x81", "ab\uFFFD"},
+        {"invalid pair keeps going", "\x85\x40\x95\x5C", "\uFFFD@表"},
+        {"NUL passes through", "a\0b"s, "a\0b"s},
+    };
+    for (const TDecodeRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(DecodeCp932(row.bytes), row.utf8);
+    }
+}
+
+TEST(Cp932Test, EncodesAndMarksWhatItCannot) {
+    EXPECT_EQ(EncodeCp932("長さ,表ポ\\"), "\x92\xB7\x82\xB3,\x95\x5C\x83\x7C\\");
+    EXPECT_EQ(EncodeCp932("a😀b"), "a?b");
+    EXPECT_EQ(EncodeCp932("a\xFF"
+                          "b"),
+              "a?b");
+    const std::string text = "集団 ｶﾅ ① \"<<\\d\"";
+    EXPECT_EQ(DecodeCp932(EncodeCp932(text)), text);
+}
+
+class ReadDataFileTest : public test::TTempFolderTest {};
+
+TEST_F(ReadDataFileTest, DecodesCp932OrUtf8WithMark) {
+    struct TRow {
+        const char* name;
+        std::string bytes;
+        std::string text;
+    };
+    const std::vector<TRow> rows = {
+        {"empty file", "", ""},
+        {"CP932", "\x92\xB7\x82\xB3\r\n\x95\x5C", "長さ\r\n表"},
+        {"UTF-8 mark dropped", "\xEF\xBB\xBF長さ\n", "長さ\n"},
+        {"mark only", "\xEF\xBB\xBF", ""},
+        {"bad UTF-8 after mark",
+         "\xEF\xBB\xBF"
+         "a\xC3(\xED\xA0\x80\xF4\x90\x80\x80z",
+         "a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDz"},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::optional<std::string> text = ReadDataFile(WriteBytes("data.dat", row.bytes));
+        ASSERT_TRUE(text.has_value());
+        EXPECT_EQ(*text, row.text);
+    }
+}
+
+TEST_F(ReadDataFileTest, LargeFileReadWhole) {
+    std::string bytes;
+    for (int i = 0; i < 200000; ++i) {
+        bytes += "\x95\x5C" + std::to_string(i) + "\r\n";
+    }
+    const std::optional<std::string> text = ReadDataFile(WriteBytes("big.dat", bytes));
+    ASSERT_TRUE(text.has_value());
+    const std::vector<std::string_view> lines = SplitLines(*text);
+    ASSERT_EQ(lines.size(), 200000U);
+    EXPECT_EQ(lines.front(), "表0");
+    EXPECT_EQ(lines.back(), "表199999");
+}
+
+TEST_F(ReadDataFileTest, MissingOrFolderIsNoText) {
+    EXPECT_FALSE(ReadDataFile(Folder() + "missing.dat").has_value());
+    EXPECT_FALSE(ReadDataFile(Folder()).has_value());
+}
+
+} // namespace
+} // namespace tv

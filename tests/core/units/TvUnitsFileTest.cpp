@@ -1,0 +1,311 @@
+#include "units/TvUnitsFile.h"
+#include "TvTestFolder.h"
+#include "units/TvTextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tv {
+namespace {
+
+using namespace std::string_literals;
+
+struct TFieldRow {
+    const char* name;
+    std::string line;
+    std::vector<std::string> fields;
+};
+
+TEST(FieldRuleTest, Splits) {
+    const std::vector<TFieldRow> rows = {
+        {"empty line", "", {}},
+        {"blanks only", " \t ", {}},
+        {"trailing comma adds an empty field", "m,$i,$t,", {"m", "$i", "$t", ""}},
+        {"blank after the last comma adds none", "m,$i,$t, ", {"m", "$i", "$t"}},
+        {"blanks separate", "a b\tc", {"a", "b", "c"}},
+        {"control characters are blanks",
+         "a\x01"
+         "b\x1F"
+         "c",
+         {"a", "b", "c"}},
+        {"blanks around commas", "  a , b ,c", {"a", "b", "c"}},
+        {"leading comma is an empty field", ",a", {"", "a"}},
+        {"two commas enclose an empty field", "a,,b", {"a", "", "b"}},
+        {"blanks between commas enclose an empty field", "a, ,b", {"a", "", "b"}},
+        {"quoted field holds commas and blanks",
+         "\"k m\",\"$i * 1,000\",x",
+         {"k m", "$i * 1,000", "x"}},
+        {"doubled quote inside quotes", "\"a\"\"b\",c", {"a\"b", "c"}},
+        {"empty quoted field", "\"\",x", {"", "x"}},
+        {"text right after closing quote starts a field", "\"ab\"cd,e", {"ab", "cd", "e"}},
+        {"quote inside an unquoted field is kept", "a\"b,c", {"a\"b", "c"}},
+        {"unclosed quote runs to the end of the line", "a,\"b, c", {"a", "b, c"}},
+        {"unclosed quote after doubled quote", "\"x\"\"", {"x\""}},
+        {"multi-byte characters are not blanks", "長さ,表ポ ｱ", {"長さ", "表ポ", "ｱ"}},
+        {"formula words fall apart unquoted", "u $i * 2,$t/2,", {"u", "$i", "*", "2", "$t/2", ""}},
+    };
+    for (const TFieldRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(SplitFields(row.line), row.fields);
+    }
+}
+
+struct TNameRow {
+    const char* name;
+    const char* line;
+    const char* groupName;
+};
+
+TEST(NameRuleTest, Parses) {
+    const std::vector<TNameRow> rows = {
+        {"plain with blanks and commas", " Length, m ", " Length, m "},
+        {"empty", "", ""},
+        {"quoted", "\"Len gth\"", "Len gth"},
+        {"doubled quotes", "\"a\"\"b\"", "a\"b"},
+        {"text after closing quote dropped", "\"abc\" tail\"", "abc"},
+        {"text after closing quote dropped without final quote", "\"abc\" tail", "abc"},
+        {"empty quoted name", "\"\"", ""},
+        {"empty quoted name with tail keeps the line", "\"\"x", "\"\"x"},
+        {"never closed keeps the line", "\"abc", "\"abc"},
+        {"never closed but ends in a quote", "\"abc\"\"", "abc\""},
+        {"lone quote", "\"", ""},
+        {"quote not first", "a\"b\"", "a\"b\""},
+        {"markers are names", "<<\\d", "<<\\d"},
+    };
+    for (const TNameRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ParseNameLine(row.line), row.groupName);
+    }
+}
+
+struct TGroupExpect {
+    std::string name;
+    int32_t startLine;
+    std::vector<std::string> units;
+};
+
+struct TLoadRow {
+    const char* name;
+    std::string text;
+    std::vector<TGroupExpect> groups;
+};
+
+void ExpectGroups(TUnits& units, const std::vector<TGroupExpect>& groups) {
+    ASSERT_EQ(units.GroupCount(), static_cast<int32_t>(groups.size()));
+    for (size_t g = 0; g < groups.size(); ++g) {
+        SCOPED_TRACE("group " + std::to_string(g));
+        const TUnitsEntry entry = units.GetGroup(static_cast<int32_t>(g));
+        EXPECT_EQ(entry.Name, groups[g].name);
+        EXPECT_EQ(entry.StartLine, groups[g].startLine);
+        EXPECT_EQ(entry.Count, static_cast<int32_t>(groups[g].units.size()));
+        units.SelectGroup(static_cast<int32_t>(g));
+        ASSERT_EQ(units.UnitCount(), entry.Count);
+        for (int32_t u = 0; u < units.UnitCount(); ++u) {
+            EXPECT_EQ(units.GetUnit(u).Name, groups[g].units[static_cast<size_t>(u)]);
+        }
+    }
+}
+
+TEST(UnitsLoadTest, Loads) {
+    const std::vector<TLoadRow> rows = {
+        {"empty text", "", {}},
+        {"end of data first, anything after", "<<\\d\n\nfree text\n>>\n", {}},
+        {"example file",
+         ">>\r\nLength\r\nm,$i,$t,\r\nkm,$i*1000,$t/1000,\r\n<<\r\n<<\\d\r\nnotes here\r\n",
+         {{"Length", 2, {"m", "km"}}}},
+        {"end of data with capital D", ">>\nA\na,1,2,3\n<<\n<<\\D\n\n", {{"A", 2, {"a"}}}},
+        {"two groups, lone CR breaks",
+         ">>\rA\ra,1,2,\r<<\r>>\rB\rb,1,2,\rc,1,2,\r<<",
+         {{"A", 2, {"a"}}, {"B", 6, {"b", "c"}}}},
+        {"group without units", ">>\nEmpty\n<<\n", {{"Empty", 2, {}}}},
+        {"group not closed at end of file is left out",
+         ">>\nA\na,1,2,\n<<\n>>\nB\nb,1,2,\n",
+         {{"A", 2, {"a"}}}},
+        {"group not closed before end of data is left out",
+         ">>\nA\na,1,2,\n<<\n>>\nB\nb,1,2,\n<<\\d\n",
+         {{"A", 2, {"a"}}}},
+        {"name line reading the end marker", ">>\n<<\na,1,2,\n<<\n", {{"<<", 2, {"a"}}}},
+        {"name line reading end of data", ">>\n<<\\d\na,1,2,\n<<\n", {{"<<\\d", 2, {"a"}}}},
+        {"name line reading start marker starts anew",
+         ">>\n>>\nB\nb,1,2,\n<<\n",
+         {{"B", 3, {"b"}}}},
+        {"start marker inside open group replaces it",
+         ">>\nA\na,1,2,\n>>\nB\nb,1,2,\n<<\n",
+         {{"B", 5, {"b"}}}},
+        {"quoted name", ">>\n\"Len, gth\" x\na,1,2,\n<<\n", {{"Len, gth", 2, {"a"}}}},
+        {"five fields load", ">>\nA\na,1,2,3,4,5\n<<\n", {{"A", 2, {"a"}}}},
+        {"unquoted formula words shift fields", ">>\nA\nu $i * 2\n<<\n", {{"A", 2, {"u"}}}},
+        {"same names allowed",
+         ">>\nA\nx,1,2,\nx,3,4,\n<<\n>>\nA\n<<\n",
+         {{"A", 2, {"x", "x"}}, {"A", 7, {}}}},
+        {"blank line after end of data", ">>\nA\na,1,2,\n<<\n<<\\d\n\n   \n", {{"A", 2, {"a"}}}},
+        {"NUL ends the text", ">>\nA\na,1,2,\n<<\n\0garbage\n"s, {{"A", 2, {"a"}}}},
+    };
+    for (const TLoadRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        TUnits units;
+        ASSERT_TRUE(units.LoadFromText(row.text)) << units.LastError().Reason;
+        ExpectGroups(units, row.groups);
+    }
+}
+
+TEST(UnitsLoadTest, KeepsUnitTextsAsWritten) {
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromText(">>\nTemp\n"
+                                   "\"deg C\",\"$i + 273.15\",\"$t - 273.15\",\"x, y\"\n"
+                                   "K,$i,$t,\"\"\"q\"\"\",more\n"
+                                   "<<\n"));
+    units.SelectGroup(0);
+    ASSERT_EQ(units.UnitCount(), 2);
+    const TUnitEntry c = units.GetUnit(0);
+    EXPECT_EQ(c.Name, "deg C");
+    EXPECT_EQ(c.ToBase, "$i + 273.15");
+    EXPECT_EQ(c.FromBase, "$t - 273.15");
+    EXPECT_EQ(c.Extra, "x, y");
+    EXPECT_EQ(units.GetUnit(1).Extra, "\"q\"");
+}
+
+struct TFailRow {
+    const char* name;
+    std::string text;
+    int32_t line;
+    std::string reason;
+};
+
+TEST(UnitsLoadTest, FailsAtLineWithReason) {
+    const std::string fewFields = "単位の行に 4 つの項目がありません";
+    const std::string noName = "集団の開始 \">>\" の次に名前の行がありません";
+    const std::string beforeFirst = "最初の集団の開始 \">>\" より前に単位の行があります";
+    const std::string afterEnd = "集団の終わり \"<<\" の後、次の \">>\" の前に単位の行があります";
+    const std::string noOpen = "集団の終わり \"<<\" がありますが、開いている集団がありません";
+    const std::vector<TFailRow> rows = {
+        {"start marker on the last line", ">>\nA\na,1,2,\n<<\n>>\n", 4, noName},
+        {"start marker last before trailing break", ">>\r\n", 0, noName},
+        {"empty line in a group", ">>\nA\na,1,2,\n\n<<\n", 3, fewFields},
+        {"line of blanks in a group", ">>\nA\n \t\n<<\n", 2, fewFields},
+        {"empty line between groups", ">>\nA\n<<\n\n>>\nB\n<<\n", 3, fewFields},
+        {"three fields, blank after last comma", ">>\nA\nm,$i,$t, \n<<\n", 2, fewFields},
+        {"start marker with trailing blank", ">> \nA\n<<\n", 0, fewFields},
+        {"end marker with leading blank", ">>\nA\n <<\n", 2, fewFields},
+        {"end-of-data marker with trailing blank", ">>\nA\n<<\n<<\\d \n", 3, fewFields},
+        {"unit line before the first group", "a,1,2,\n>>\nA\n<<\n", 0, beforeFirst},
+        {"unit line after an end marker", ">>\nA\n<<\nb,1,2,\n>>\nB\n<<\n", 3, afterEnd},
+        {"end marker with no group ever", "<<\n", 0, noOpen},
+        {"second end marker", ">>\nA\na,1,2,\n<<\n<<\n", 4, noOpen},
+    };
+    for (const TFailRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        TUnits units;
+        EXPECT_FALSE(units.LoadFromText(row.text));
+        EXPECT_EQ(units.LastError().Line, row.line);
+        EXPECT_EQ(units.LastError().Reason, row.reason);
+    }
+}
+
+TEST(UnitsLoadTest, FailureKeepsWhatWasRead) {
+    TUnits units;
+    EXPECT_FALSE(units.LoadFromText(">>\nA\na,1,2,\n<<\n>>\nB\nbad\n<<\n"));
+    ExpectGroups(units, {{"A", 2, {"a"}}});
+}
+
+TEST(UnitsLoadTest, SelectGroupReplacesCurrentUnits) {
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromText(">>\nA\na1,1,2,\na2,1,2,\n<<\n>>\nB\nb1,1,2,\n<<\n>>\nC\n<<\n"));
+    EXPECT_EQ(units.UnitCount(), 0) << "no group is current before the first selection";
+    units.SelectGroup(0);
+    EXPECT_EQ(units.UnitCount(), 2);
+    units.SelectGroup(1);
+    ASSERT_EQ(units.UnitCount(), 1);
+    EXPECT_EQ(units.GetUnit(0).Name, "b1");
+    units.SelectGroup(2);
+    EXPECT_EQ(units.UnitCount(), 0);
+    EXPECT_THROW(units.GetUnit(0), std::out_of_range);
+}
+
+TEST(UnitsLoadTest, OutOfRangeIndexThrows) {
+    TUnits units;
+    // The unclosed group B has an entry but is not part of the catalogue.
+    ASSERT_TRUE(units.LoadFromText(">>\nA\na,1,2,\n<<\n>>\nB\nb,1,2,\n"));
+    ASSERT_EQ(units.GroupCount(), 1);
+    EXPECT_THROW(units.GetUnit(0), std::out_of_range);
+    for (const int32_t index : {-1, 1, 2, INT32_MAX, INT32_MIN}) {
+        SCOPED_TRACE(index);
+        EXPECT_THROW(units.GetGroup(index), std::out_of_range);
+        EXPECT_THROW(units.SelectGroup(index), std::out_of_range);
+    }
+    units.SelectGroup(0);
+    EXPECT_THROW(units.GetUnit(-1), std::out_of_range);
+    EXPECT_THROW(units.GetUnit(1), std::out_of_range);
+    EXPECT_EQ(units.GetUnit(0).Name, "a");
+}
+
+class UnitsFileTest : public test::TTempFolderTest {};
+
+TEST_F(UnitsFileTest, LoadsCp932File) {
+    // 長さ / 表示 (second byte 0x5C) / ポンド (second byte 0x7C) / ｷﾛ in half-width katakana.
+    const std::string bytes = ">>\r\n"
+                              "\x92\xB7\x82\xB3\r\n"
+                              "\x95\x5C\x8E\xA6,$i,$t,\r\n"
+                              "\x83\x7C\x83\x93\x83\x68,$i*0.45359237,$t/0.45359237,\r\n"
+                              "\"\xB7\xDB m\",$i*1000,$t/1000,\r\n"
+                              "<<\r\n"
+                              "<<\\d\r\n"
+                              "\x95\x5C\r\n";
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromFile(WriteBytes("units.dat", bytes))) << units.LastError().Reason;
+    ExpectGroups(units, {{"長さ", 2, {"表示", "ポンド", "ｷﾛ m"}}});
+}
+
+TEST_F(UnitsFileTest, LoadsUtf8FileWithMark) {
+    TUnits units;
+    ASSERT_TRUE(
+        units.LoadFromFile(WriteBytes("units.dat", "\xEF\xBB\xBF>>\n長さ\n表,$i,$t,\n<<\n")));
+    ExpectGroups(units, {{"長さ", 2, {"表"}}});
+}
+
+TEST_F(UnitsFileTest, InvalidBytesBecomeReplacementCharacters) {
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromFile(WriteBytes("units.dat", ">>\nA\xA0\nu\x81,$i,$t,\n<<\n")));
+    ExpectGroups(units, {{"A\uFFFD", 2, {"u\uFFFD"}}});
+}
+
+TEST_F(UnitsFileTest, MissingFileFails) {
+    TUnits units;
+    EXPECT_FALSE(units.LoadFromFile(Folder() + "units.dat"));
+    EXPECT_EQ(units.LastError().Line, -1);
+    EXPECT_EQ(units.LastError().Reason, "ファイルを開けないか読み込めません");
+    EXPECT_EQ(units.GroupCount(), 0);
+}
+
+TEST_F(UnitsFileTest, LoadsManyUnits) {
+    constexpr int kGroups = 1000;
+    constexpr int kUnitsPerGroup = 100;
+    std::string bytes;
+    bytes.reserve(4'000'000);
+    for (int g = 0; g < kGroups; ++g) {
+        bytes += ">>\r\n\x8F\x57\x92\x63" + std::to_string(g) + "\r\n";
+        for (int u = 0; u < kUnitsPerGroup; ++u) {
+            bytes += "u" + std::to_string(u) + ",\"$i*" + std::to_string(u + 1) + "\",$t/" +
+                     std::to_string(u + 1) + ",\r\n";
+        }
+        bytes += "<<\r\n";
+    }
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromFile(WriteBytes("units.dat", bytes))) << units.LastError().Reason;
+    ASSERT_EQ(units.GroupCount(), kGroups);
+    const TUnitsEntry last = units.GetGroup(kGroups - 1);
+    EXPECT_EQ(last.Name, "集団999");
+    EXPECT_EQ(last.StartLine, (kGroups - 1) * (kUnitsPerGroup + 3) + 2);
+    units.SelectGroup(kGroups - 1);
+    ASSERT_EQ(units.UnitCount(), kUnitsPerGroup);
+    const TUnitEntry unit = units.GetUnit(kUnitsPerGroup - 1);
+    EXPECT_EQ(unit.Name, "u99");
+    EXPECT_EQ(unit.ToBase, "$i*100");
+    EXPECT_EQ(unit.FromBase, "$t/100");
+}
+
+} // namespace
+} // namespace tv
