@@ -1,0 +1,500 @@
+#include "cli/TvCli.h"
+
+#include "calc/TvBaseConvert.h"
+#include "calc/TvCalculate.h"
+#include "cli/TvCheck.h"
+#include "units/TvErrors.h"
+#include "units/TvPaths.h"
+#include "units/TvUnitsFile.h"
+
+#include <charconv>
+#include <istream>
+#include <new>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tv {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: tenvari-cli [--data DIR] [--show-ans N] [--show-exp] COMMAND ARGS...\n"
+    "commands:\n"
+    "  groups                       list the groups: index, a tab, name\n"
+    "  units GROUP                  list the units of GROUP: position, a tab, name\n"
+    "  eval TEXT                    print the value of TEXT\n"
+    "  convert GROUP FROM TO VALUE  convert VALUE; with VALUE \"-\", convert each line of\n"
+    "                               standard input\n"
+    "  all GROUP FROM VALUE         convert VALUE into every unit of GROUP\n"
+    "  base FROM TO DIGITS          convert DIGITS from base FROM to base TO\n"
+    "  base-all FROM DIGITS         convert DIGITS into every base from 2 to 36\n"
+    "  check                        check units.dat and prefix.dat\n"
+    "GROUP, FROM and TO are a name (the first match in file order) or #N for index N.\n"
+    "options:\n"
+    "  --data DIR      folder of units.dat and prefix.dat (default: where the program looks)\n"
+    "  --show-ans N    display mode: 0 general, 1 exponent, 2 digit grouping (default 0)\n"
+    "  --show-exp      add the formula line to each conversion report\n";
+
+constexpr const char* kUnitsFile = "units.dat";
+constexpr const char* kPrefixFile = "prefix.dat";
+
+// A command line the tool cannot carry out; exits with kExitUsage.
+class TUsageError : public std::runtime_error {
+public:
+    TUsageError(const std::string& message, bool showUsage)
+        : std::runtime_error(message), showUsage_(showUsage) {}
+    bool ShowUsage() const { return showUsage_; }
+
+private:
+    bool showUsage_;
+};
+
+struct TOptions {
+    std::string DataDir; // empty: where the program looks
+    int ShowAns = 0;
+    int ShowExp = 0;
+    bool Help = false;
+    std::string Command;
+    std::vector<std::string> Args;
+};
+
+// Takes the option at args[i] (and its value) when it is one of the tool's options.
+bool TakeOption(const std::vector<std::string_view>& args, size_t& i, TOptions& options) {
+    const std::string_view arg = args[i];
+    const auto value = [&](std::string_view name) -> std::optional<std::string_view> {
+        if (arg == name) {
+            if (i + 1 >= args.size()) {
+                throw TUsageError(std::string(name) + " needs a value", true);
+            }
+            return args[++i];
+        }
+        if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
+            arg[name.size()] == '=') {
+            return arg.substr(name.size() + 1);
+        }
+        return std::nullopt;
+    };
+    if (const auto dir = value("--data")) {
+        if (dir->empty()) {
+            throw TUsageError("--data needs a folder", true);
+        }
+        options.DataDir = *dir;
+        if (options.DataDir.back() != '/') {
+            options.DataDir += '/';
+        }
+        return true;
+    }
+    if (const auto mode = value("--show-ans")) {
+        if (mode->size() != 1 || (*mode)[0] < '0' || (*mode)[0] > '2') {
+            throw TUsageError("--show-ans takes 0, 1 or 2", true);
+        }
+        options.ShowAns = (*mode)[0] - '0';
+        return true;
+    }
+    if (arg == "--show-exp") {
+        options.ShowExp = 1;
+        return true;
+    }
+    return false;
+}
+
+TOptions ParseArgs(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    TOptions options;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // After the command only the tool's own options count, so that a value such as -5
+        // stays a value.
+        if (!optionsEnded && TakeOption(args, i, options)) {
+            continue;
+        }
+        if (options.Command.empty()) {
+            if (!optionsEnded && (arg == "--help" || arg == "-h")) {
+                options.Help = true;
+                return options;
+            }
+            if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+                throw TUsageError("unknown option " + std::string(arg), true);
+            }
+            options.Command = arg;
+        } else {
+            options.Args.emplace_back(arg);
+        }
+    }
+    return options;
+}
+
+std::string FailureText(const std::exception& error) {
+    const std::string name = ReportedFailureName(error);
+    return name.empty() ? ErrorBoxText(error.what()) : name + " Error.";
+}
+
+// Index N of a "#N" text, or nullopt for any other text.
+std::optional<int64_t> IndexOf(std::string_view text) {
+    if (text.size() < 2 || text[0] != '#') {
+        return std::nullopt;
+    }
+    int64_t index = 0;
+    const char* last = text.data() + text.size();
+    const auto [end, ec] = std::from_chars(text.data() + 1, last, index);
+    if (end != last || (ec != std::errc() && ec != std::errc::result_out_of_range) ||
+        text[1] == '-' || text[1] == '+') {
+        return std::nullopt;
+    }
+    // An index too large for the type lies beyond every group anyway.
+    return ec == std::errc() ? index : INT64_MAX;
+}
+
+class TCli {
+public:
+    TCli(const TOptions& options, std::ostream& out, std::ostream& err, std::istream& in)
+        : options_(options), out_(out), err_(err), in_(in) {
+        dataDir_ = options.DataDir.empty() ? DataDir(ExecutableDir()) : options.DataDir;
+    }
+
+    int Run() {
+        const std::string& command = options_.Command;
+        if (command == "groups") {
+            return Groups();
+        }
+        if (command == "units") {
+            return Units();
+        }
+        if (command == "eval") {
+            return Eval();
+        }
+        if (command == "convert") {
+            return Convert();
+        }
+        if (command == "all") {
+            return All();
+        }
+        if (command == "base") {
+            return Base();
+        }
+        if (command == "base-all") {
+            return BaseAll();
+        }
+        if (command == "check") {
+            return Check();
+        }
+        throw TUsageError("unknown command " + command, true);
+    }
+
+private:
+    // The command's arguments, when there are as many as its synopsis names.
+    const std::vector<std::string>& Args(size_t count, const char* synopsis) const {
+        if (options_.Args.size() != count) {
+            throw TUsageError(options_.Command + " takes " + synopsis, true);
+        }
+        return options_.Args;
+    }
+
+    int Groups() {
+        Args(0, "no arguments");
+        if (!LoadUnits()) {
+            return kExitUnitsLoad;
+        }
+        std::string text;
+        for (int32_t g = 0; g < units_.GroupCount(); ++g) {
+            text += std::to_string(g) + '\t' + units_.GetGroup(g).Name + '\n';
+        }
+        out_ << text;
+        return kExitOk;
+    }
+
+    int Units() {
+        const auto& args = Args(1, "GROUP");
+        if (!LoadUnits()) {
+            return kExitUnitsLoad;
+        }
+        SelectGroup(args[0]);
+        std::string text;
+        for (int32_t p = 0; p < units_.UnitCount(); ++p) {
+            text += std::to_string(p) + '\t' + units_.GetUnit(p).Name + '\n';
+        }
+        out_ << text;
+        return kExitOk;
+    }
+
+    int Eval() {
+        const auto& args = Args(1, "TEXT");
+        LoadPrefixes();
+        // Read as the input box is read: an empty text is 0, full-width forms count.
+        const std::string text = args[0].empty() ? "0" : args[0];
+        return Attempt([&] { out_ << FormatGeneral(Calculate(MapText(text), prefixes_)) << '\n'; });
+    }
+
+    int Convert() {
+        const auto& args = Args(4, "GROUP FROM TO VALUE");
+        if (!LoadUnits()) {
+            return kExitUnitsLoad;
+        }
+        LoadPrefixes();
+        SelectGroup(args[0]);
+        TUnitConvRequest request = UnitRequest(ResolveUnit(args[1]), ResolveUnit(args[2]));
+        if (args[3] == "-") {
+            return ConvertStream(request);
+        }
+        request.InputText = args[3].empty() ? "0" : args[3];
+        return Attempt([&] {
+            std::string text;
+            AppendReport(text, ConvertUnit(request, prefixes_));
+            out_ << text;
+        });
+    }
+
+    // Converts each line of standard input; the units are resolved once for all lines.
+    int ConvertStream(TUnitConvRequest& request) {
+        constexpr size_t kFlushSize = 1 << 16;
+        std::string text;
+        std::string line;
+        bool failed = false;
+        while (std::getline(in_, line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            request.InputText.assign(line.empty() ? std::string_view("0") : line);
+            try {
+                AppendReport(text, ConvertUnit(request, prefixes_));
+            } catch (const std::bad_alloc&) {
+                failed = true;
+                Fail(text, ErrorBoxText(kMsgOutOfMemory));
+            } catch (const std::exception& e) {
+                failed = true;
+                Fail(text, FailureText(e));
+            }
+            if (text.size() >= kFlushSize) {
+                out_ << text;
+                text.clear();
+            }
+        }
+        out_ << text;
+        return failed ? kExitFailed : kExitOk;
+    }
+
+    // Writes what came before a failing value first, so that both streams keep the input order
+    // on a terminal.
+    void Fail(std::string& pending, const std::string& message) {
+        out_ << pending;
+        out_.flush();
+        pending.clear();
+        err_ << message << '\n';
+    }
+
+    int All() {
+        const auto& args = Args(3, "GROUP FROM VALUE");
+        if (!LoadUnits()) {
+            return kExitUnitsLoad;
+        }
+        LoadPrefixes();
+        SelectGroup(args[0]);
+        const int32_t source = ResolveUnit(args[1]);
+        TUnitConvRequest request = UnitRequest(source, source);
+        request.InputText = args[2].empty() ? "0" : args[2];
+        std::string text;
+        bool failed = false;
+        for (int32_t p = 0; p < units_.UnitCount(); ++p) {
+            request.Target = units_.GetUnit(p);
+            request.SameUnit = p == source;
+            failed =
+                !BatchStep([&] { AppendReport(text, ConvertUnit(request, prefixes_)); }) || failed;
+        }
+        out_ << text;
+        return failed ? kExitFailed : kExitOk;
+    }
+
+    int Base() {
+        const auto& args = Args(3, "FROM TO DIGITS");
+        const std::string digits = args[2].empty() ? "0" : args[2];
+        return Attempt([&] { out_ << ConvertBase(digits, args[0], args[1]).ReportLine << '\n'; });
+    }
+
+    int BaseAll() {
+        const auto& args = Args(2, "FROM DIGITS");
+        const std::string digits = args[1].empty() ? "0" : args[1];
+        std::string text;
+        bool failed = false;
+        for (int base = 2; base <= 36; ++base) {
+            failed = !BatchStep([&] {
+                text += ConvertBase(digits, args[0], std::to_string(base)).ReportLine;
+                text += '\n';
+            }) || failed;
+        }
+        out_ << text;
+        return failed ? kExitFailed : kExitOk;
+    }
+
+    int Check() {
+        Args(0, "no arguments");
+        return ReportCheck(CheckData(dataDir_), out_);
+    }
+
+    bool LoadUnits() {
+        if (units_.LoadFromFile(dataDir_ + kUnitsFile)) {
+            return true;
+        }
+        err_ << "単位データの読み込みに失敗しました。\nTenvariを終了します。\n\n\"" << kUnitsFile
+             << "\" の有無をご確認ください。\n";
+        WriteLoadError(dataDir_ + kUnitsFile, units_.LastError());
+        return false;
+    }
+
+    // A prefix file that fails leaves prefixes off, as in the program.
+    void LoadPrefixes() {
+        if (prefixes_.LoadFromFile(dataDir_ + kPrefixFile)) {
+            return;
+        }
+        err_ << "接頭辞データの読み込みに失敗しました。\n\n"
+                "入力における接頭辞の使用が不可となります。\n";
+        WriteLoadError(dataDir_ + kPrefixFile, prefixes_.LastError());
+    }
+
+    void WriteLoadError(const std::string& path, const TLoadError& error) {
+        err_ << path;
+        if (error.Line >= 0) {
+            err_ << ':' << error.Line + 1;
+        }
+        err_ << ": " << error.Reason << '\n';
+    }
+
+    int32_t ResolveGroup(const std::string& text) {
+        const int32_t count = units_.GroupCount();
+        if (const auto index = IndexOf(text)) {
+            if (*index >= count) {
+                throw TUsageError(
+                    "no group " + text + ": there are " + std::to_string(count) + " groups", false);
+            }
+            return static_cast<int32_t>(*index);
+        }
+        for (int32_t g = 0; g < count; ++g) {
+            if (units_.GetGroup(g).Name == text) {
+                return g;
+            }
+        }
+        throw TUsageError("no group named \"" + text + "\" (tenvari-cli groups lists them)", false);
+    }
+
+    // Position of a unit of the selected group.
+    int32_t ResolveUnit(const std::string& text) {
+        const int32_t count = units_.UnitCount();
+        if (const auto index = IndexOf(text)) {
+            if (*index >= count) {
+                throw TUsageError("no unit " + text + " in group \"" + groupName_ + "\": it has " +
+                                      std::to_string(count) + " units",
+                                  false);
+            }
+            return static_cast<int32_t>(*index);
+        }
+        for (int32_t p = 0; p < count; ++p) {
+            if (units_.GetUnit(p).Name == text) {
+                return p;
+            }
+        }
+        throw TUsageError("no unit named \"" + text + "\" in group \"" + groupName_ +
+                              "\" (tenvari-cli units lists them)",
+                          false);
+    }
+
+    void SelectGroup(const std::string& group) {
+        const int32_t g = ResolveGroup(group);
+        groupName_ = units_.GetGroup(g).Name;
+        units_.SelectGroup(g);
+    }
+
+    TUnitConvRequest UnitRequest(int32_t source, int32_t target) const {
+        TUnitConvRequest request;
+        request.Source = units_.GetUnit(source);
+        request.Target = units_.GetUnit(target);
+        request.SameUnit = source == target;
+        request.ShowAns = options_.ShowAns;
+        request.ShowExp = options_.ShowExp;
+        return request;
+    }
+
+    void AppendReport(std::string& text, const TUnitConvResult& result) const {
+        text += result.ReportLine;
+        text += '\n';
+        if (options_.ShowExp == 1) {
+            text += result.FormulaLine;
+            text += '\n';
+        }
+    }
+
+    // Runs one conversion; a failure is shown as the window would show it.
+    template <class F> int Attempt(F&& convert) {
+        try {
+            convert();
+            return kExitOk;
+        } catch (const std::bad_alloc&) {
+            err_ << ErrorBoxText(kMsgOutOfMemory) << '\n';
+        } catch (const std::exception& e) {
+            err_ << FailureText(e) << '\n';
+        }
+        return kExitFailed;
+    }
+
+    // Runs one conversion of a batch: the failures a conversion reports itself are shown and the
+    // batch goes on; any other failure ends the batch, as in the program.
+    template <class F> bool BatchStep(F&& convert) {
+        try {
+            convert();
+            return true;
+        } catch (const ETvError& e) {
+            if (ReportedFailureName(e).empty()) {
+                throw;
+            }
+            err_ << FailureText(e) << '\n';
+        }
+        return false;
+    }
+
+    const TOptions& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::istream& in_;
+    std::string dataDir_;
+    std::string groupName_;
+    TUnits units_;
+    TPrefixes prefixes_;
+};
+
+} // namespace
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in) {
+    try {
+        const TOptions options = ParseArgs(argc, argv);
+        if (options.Help) {
+            out << kUsage;
+            return kExitOk;
+        }
+        if (options.Command.empty()) {
+            err << kUsage;
+            return kExitUsage;
+        }
+        TCli cli(options, out, err, in);
+        return cli.Run();
+    } catch (const TUsageError& e) {
+        err << "tenvari-cli: " << e.what() << '\n';
+        if (e.ShowUsage()) {
+            err << kUsage;
+        }
+        return kExitUsage;
+    } catch (const std::bad_alloc&) {
+        err << ErrorBoxText(kMsgOutOfMemory) << '\n';
+    } catch (const std::exception& e) {
+        err << ErrorBoxText(e.what()) << '\n';
+    }
+    return kExitFailed;
+}
+
+} // namespace tv
