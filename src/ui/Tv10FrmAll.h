@@ -6,6 +6,7 @@
 class QPlainTextEdit;
 class QAction;
 class QPushButton;
+class QKeyEvent;
 
 namespace tv {
 
@@ -25,6 +26,10 @@ public:
     QPlainTextEdit* memAllConvs() const { return memAllConvs_; }
     QAction* sizeAction(int tag) const;
     QPushButton* btnAConvWinClose() const { return btnAConvWinClose_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FrmAllShow();
