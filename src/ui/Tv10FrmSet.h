@@ -4,6 +4,13 @@
 #include <QStringList>
 #include <functional>
 
+class QTabWidget;
+class QRadioButton;
+class QComboBox;
+class QCheckBox;
+class QPushButton;
+class QGroupBox;
+
 namespace tv {
 
 // The settings dialog "設定".
@@ -20,6 +27,49 @@ public:
     // frmSetShow, then the modal showing; returns QDialog::Accepted after OK, Rejected after
     // Cancel.
     int ShowModal();
+
+    // For tests: the controls a user sees.
+    QTabWidget* pctSetting() const { return pctSetting_; }
+    QComboBox* comUnitSeries() const { return comUnitSeries_; }
+    QCheckBox* cbxExpShow() const { return cbxExpShow_; }
+    QPushButton* btnOK() const { return btnOK_; }
+    QPushButton* btnCancel() const { return btnCancel_; }
+    QRadioButton* rbtMainWinPos(int value) const;
+    QRadioButton* rbtUnitListSet(int value) const;
+    QRadioButton* rbtConvDispose(int value) const;
+    QRadioButton* rbtShowAns(int value) const;
+
+private:
+    void frmSetShow();
+    void rbtMainWinPosClick(int value);
+    void rbtUnitListSetClick(int value);
+    void comUnitSeriesClick();
+    void rbtConvDisposeClick(int value);
+    void rbtShowAnsClick(int value);
+    void cbxExpShowClick();
+    void btnOKClick();
+    void btnCancelClick();
+
+    std::function<QStringList()> groupNames_;
+    QString settingsPath_;
+
+    // The choices between the showing and OK, loaded from the file at every showing.
+    int WinPos = 0;
+    int UnitSeries = 0;
+    int SetUnits = 0;
+    int ConvDispose = 0;
+    int ShowAns = 0;
+    int ShowExp = 0;
+
+    QTabWidget* pctSetting_ = nullptr;
+    QRadioButton* rbtMainWinPos_[2] = {};
+    QRadioButton* rbtUnitListSet_[3] = {};
+    QComboBox* comUnitSeries_ = nullptr;
+    QRadioButton* rbtConvDispose_[2] = {};
+    QRadioButton* rbtShowAns_[3] = {};
+    QCheckBox* cbxExpShow_ = nullptr;
+    QPushButton* btnOK_ = nullptr;
+    QPushButton* btnCancel_ = nullptr;
 };
 
 } // namespace tv

@@ -1,0 +1,266 @@
+#include "ui/Tv10FrmSet.h"
+
+#include "ui/TvFormControl.h"
+#include "ui/TvIniFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+namespace tv {
+
+namespace {
+
+// Places a control at its position; a text wider or taller than the given box grows the box
+// rather than being cut off, since the font here is not the one the sizes were made for.
+void Place(QWidget* widget, int left, int top, int width, int height) {
+    const QSize hint = widget->sizeHint();
+    widget->setGeometry(left, top, std::max(width, hint.width()), std::max(height, hint.height()));
+}
+
+QRadioButton* Radio(QWidget* parent, const char* name, const QString& text, int left, int top,
+                    int width, int height) {
+    auto* button = new QRadioButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    Place(button, left, top, width, height);
+    return button;
+}
+
+QGroupBox* Group(QWidget* parent, const char* name, const QString& title, int left, int top,
+                 int width, int height) {
+    auto* box = new QGroupBox(title, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(left, top, width, height);
+    return box;
+}
+
+QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+              int height) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    Place(label, left, top, width, height);
+    return label;
+}
+
+} // namespace
+
+TTvFrmSet::TTvFrmSet(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setWindowTitle(QStringLiteral("設定"));
+    setFixedSize(331, 218);
+
+    pctSetting_ = new QTabWidget(this);
+    pctSetting_->setObjectName(QStringLiteral("pctSetting"));
+    pctSetting_->setGeometry(0, 0, 331, 185);
+
+    auto* TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    pctSetting_->addTab(TabSheet1, QStringLiteral("起動時"));
+    QGroupBox* gbMainWinPos = Group(
+        TabSheet1, "gbMainWinPos", QStringLiteral("起動時のメインウィンドウの位置"), 4, 8, 313, 49);
+    rbtMainWinPos_[0] =
+        Radio(gbMainWinPos, "rbtMainWinPos1", QStringLiteral("デスクトップの中央"), 8, 20, 121, 17);
+    rbtMainWinPos_[1] =
+        Radio(gbMainWinPos, "rbtMainWinPos2", QStringLiteral("前回終了時の位置"), 148, 20, 121, 17);
+    QGroupBox* gbUnitListSet =
+        Group(TabSheet1, "gbUnitListSet", QStringLiteral("起動時の単位集団"), 4, 76, 313, 73);
+    rbtUnitListSet_[0] =
+        Radio(gbUnitListSet, "rbtUnitListSet1", QStringLiteral("集団リストの先頭"), 8, 20, 125, 17);
+    rbtUnitListSet_[1] =
+        Radio(gbUnitListSet, "rbtUnitListSet2", QStringLiteral("前回終了時の集団"), 8, 44, 133, 17);
+    rbtUnitListSet_[2] =
+        Radio(gbUnitListSet, "rbtUnitListSet3", QStringLiteral("選択した集団"), 148, 20, 101, 17);
+    comUnitSeries_ = new QComboBox(gbUnitListSet);
+    comUnitSeries_->setObjectName(QStringLiteral("comUnitSeries"));
+    comUnitSeries_->setEditable(false);
+    comUnitSeries_->setGeometry(160, 37, 137, comUnitSeries_->sizeHint().height());
+
+    auto* TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    pctSetting_->addTab(TabSheet2, QStringLiteral("変換　"));
+    QGroupBox* gbConvDispose = Group(TabSheet2, "gbConvDispose",
+                                     QStringLiteral("通常変換実行のタイミング"), 4, 8, 313, 49);
+    rbtConvDispose_[0] =
+        Radio(gbConvDispose, "rbtConvDispose1", QStringLiteral("手動"), 8, 20, 113, 17);
+    rbtConvDispose_[1] =
+        Radio(gbConvDispose, "rbtConvDispose2", QStringLiteral("各項目の変更毎"), 148, 20, 153, 17);
+    QGroupBox* gbShowAns =
+        Group(TabSheet2, "gbShowAns", QStringLiteral("変換後値の表示方法"), 4, 63, 313, 92);
+    rbtShowAns_[0] = Radio(gbShowAns, "rbtShowAns1", QStringLiteral("デフォルト"), 8, 20, 113, 17);
+    rbtShowAns_[1] =
+        Radio(gbShowAns, "rbtShowAns2", QStringLiteral("全て指数形式"), 8, 44, 129, 17);
+    rbtShowAns_[2] =
+        Radio(gbShowAns, "rbtShowAns3", QStringLiteral("整数部は桁区切り付き"), 8, 67, 137, 17);
+    cbxExpShow_ = new QCheckBox(QStringLiteral("変換式を表示する"), gbShowAns);
+    cbxExpShow_->setObjectName(QStringLiteral("cbxExpShow"));
+    Place(cbxExpShow_, 148, 21, 118, 17);
+    Label(gbShowAns, "lblShowExp1", QStringLiteral("※変換式は"), 155, 41, 66, 13);
+    Label(gbShowAns, "lblShowExp2", QStringLiteral("　 変換結果ウィンドウから"), 155, 57, 155, 13);
+    Label(gbShowAns, "lblShowExp3", QStringLiteral("　 確認することができます。"), 155, 72, 155,
+          13);
+
+    btnOK_ = new QPushButton(QStringLiteral("OK"), this);
+    btnOK_->setObjectName(QStringLiteral("btnOK"));
+    btnOK_->setGeometry(132, 191, 89, 21);
+    btnOK_->setDefault(true);
+    btnCancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
+    btnCancel_->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel_->setGeometry(232, 191, 89, 21);
+
+    // Checks by the program run the handlers too, but only when the state really changes.
+    for (int value = 0; value < 2; ++value) {
+        connect(rbtMainWinPos_[value], &QRadioButton::toggled, this, [this, value](bool on) {
+            if (on) {
+                rbtMainWinPosClick(value);
+            }
+        });
+        connect(rbtConvDispose_[value], &QRadioButton::toggled, this, [this, value](bool on) {
+            if (on) {
+                rbtConvDisposeClick(value);
+            }
+        });
+    }
+    for (int value = 0; value < 3; ++value) {
+        connect(rbtUnitListSet_[value], &QRadioButton::toggled, this, [this, value](bool on) {
+            if (on) {
+                rbtUnitListSetClick(value);
+            }
+        });
+        connect(rbtShowAns_[value], &QRadioButton::toggled, this, [this, value](bool on) {
+            if (on) {
+                rbtShowAnsClick(value);
+            }
+        });
+    }
+    connect(comUnitSeries_, &QComboBox::activated, this, [this] { comUnitSeriesClick(); });
+    connect(cbxExpShow_, &QCheckBox::toggled, this, [this] { cbxExpShowClick(); });
+    connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
+    connect(btnCancel_, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+
+    pctSetting_->setCurrentIndex(0);
+}
+
+void TTvFrmSet::SetGroupNames(std::function<QStringList()> groupNames) {
+    groupNames_ = std::move(groupNames);
+}
+
+void TTvFrmSet::SetSettingsPath(const QString& path) {
+    settingsPath_ = path;
+}
+
+QRadioButton* TTvFrmSet::rbtMainWinPos(int value) const {
+    return value >= 0 && value < 2 ? rbtMainWinPos_[value] : nullptr;
+}
+
+QRadioButton* TTvFrmSet::rbtUnitListSet(int value) const {
+    return value >= 0 && value < 3 ? rbtUnitListSet_[value] : nullptr;
+}
+
+QRadioButton* TTvFrmSet::rbtConvDispose(int value) const {
+    return value >= 0 && value < 2 ? rbtConvDispose_[value] : nullptr;
+}
+
+QRadioButton* TTvFrmSet::rbtShowAns(int value) const {
+    return value >= 0 && value < 3 ? rbtShowAns_[value] : nullptr;
+}
+
+int TTvFrmSet::ShowModal() {
+    frmSetShow();
+    return exec();
+}
+
+void TTvFrmSet::frmSetShow() {
+    SetTopMost(this, TopMostMode);
+    CenterForm(this);
+
+    const TIniFile ini(settingsPath_.toStdString());
+
+    comUnitSeries_->clear();
+    if (groupNames_) {
+        comUnitSeries_->addItems(groupNames_());
+    }
+
+    WinPos = ini.ReadInteger("StartUp", "WinPos", 0);
+    rbtMainWinPos_[WinPos == 1 ? 1 : 0]->setChecked(true);
+
+    UnitSeries = ini.ReadInteger("StartUp", "UnitSeries", 0);
+    rbtUnitListSet_[UnitSeries == 1 || UnitSeries == 2 ? UnitSeries : 0]->setChecked(true);
+
+    SetUnits = ini.ReadInteger("StartUp", "SetUnits", 0);
+    comUnitSeries_->setCurrentIndex(SetUnits >= 0 && SetUnits < comUnitSeries_->count() ? SetUnits
+                                                                                        : -1);
+    comUnitSeries_->setEnabled(UnitSeries == 2);
+
+    ConvDispose = ini.ReadInteger("Convert", "ConvDispose", 0);
+    rbtConvDispose_[ConvDispose == 1 ? 1 : 0]->setChecked(true);
+
+    ShowAns = ini.ReadInteger("Convert", "ShowAns", 0);
+    rbtShowAns_[ShowAns == 1 || ShowAns == 2 ? ShowAns : 0]->setChecked(true);
+
+    ShowExp = ini.ReadInteger("Convert", "ShowExp", 0);
+    cbxExpShow_->setChecked(ShowExp == 1);
+
+    // A stored value outside the listed ones shows as the default choice, and OK writes what is
+    // shown, never a value the dialog did not display.
+    WinPos = rbtMainWinPos_[1]->isChecked() ? 1 : 0;
+    UnitSeries = rbtUnitListSet_[2]->isChecked() ? 2 : rbtUnitListSet_[1]->isChecked() ? 1 : 0;
+    ConvDispose = rbtConvDispose_[1]->isChecked() ? 1 : 0;
+    ShowAns = rbtShowAns_[2]->isChecked() ? 2 : rbtShowAns_[1]->isChecked() ? 1 : 0;
+    ShowExp = cbxExpShow_->isChecked() ? 1 : 0;
+}
+
+void TTvFrmSet::rbtMainWinPosClick(int value) {
+    WinPos = value;
+}
+
+void TTvFrmSet::rbtUnitListSetClick(int value) {
+    UnitSeries = value;
+    comUnitSeries_->setEnabled(UnitSeries == 2);
+}
+
+void TTvFrmSet::comUnitSeriesClick() {
+    SetUnits = comUnitSeries_->currentIndex();
+}
+
+void TTvFrmSet::rbtConvDisposeClick(int value) {
+    ConvDispose = value;
+}
+
+void TTvFrmSet::rbtShowAnsClick(int value) {
+    ShowAns = value;
+}
+
+void TTvFrmSet::cbxExpShowClick() {
+    ShowExp = cbxExpShow_->isChecked() ? 1 : 0;
+}
+
+void TTvFrmSet::btnOKClick() {
+    try {
+        TIniFile ini(settingsPath_.toStdString());
+        ini.WriteInteger("StartUp", "WinPos", WinPos);
+        ini.WriteInteger("StartUp", "UnitSeries", UnitSeries);
+        ini.WriteInteger("StartUp", "SetUnits", SetUnits);
+        ini.WriteInteger("Convert", "ConvDispose", ConvDispose);
+        ini.WriteInteger("Convert", "ShowAns", ShowAns);
+        ini.WriteInteger("Convert", "ShowExp", ShowExp);
+        ini.Save();
+    } catch (const std::exception& error) {
+        // The dialog stays open with its choices, so the user can cancel or try again.
+        ShowErrorBox(this, QString::fromStdString(error.what()));
+        return;
+    }
+    accept();
+}
+
+void TTvFrmSet::btnCancelClick() {
+    reject();
+}
+
+} // namespace tv
