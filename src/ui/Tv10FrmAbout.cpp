@@ -1,0 +1,151 @@
+#include "ui/Tv10FrmAbout.h"
+
+#include "ui/TvFormControl.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QUrl>
+
+namespace tv {
+
+namespace {
+
+const QString kReleaseDate = QStringLiteral("2026/12/09");
+const QString kMailAddress = QStringLiteral("info@tenvari.example.org");
+const QString kWebAddress = QStringLiteral("https://tenvari.example.org/");
+
+const QColor kLinkColor(0, 0, 255);
+const QColor kHoverColor(128, 0, 128);
+
+QLabel* TextLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    QFont labelFont = label->font();
+    labelFont.setPixelSize(13);
+    label->setFont(labelFont);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+void SetLabelLook(QLabel* label, const QColor& color, bool underline) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    QFont labelFont = label->font();
+    labelFont.setUnderline(underline);
+    label->setFont(labelFont);
+}
+
+} // namespace
+
+TTvFrmAbout::TTvFrmAbout(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    setFixedSize(302, 118);
+
+    Image1_ = new QLabel(this);
+    Image1_->setObjectName(QStringLiteral("Image1"));
+    Image1_->setGeometry(16, 24, 32, 32);
+
+    TextLabel(this, "lblSoftName",
+              QStringLiteral("Tenvari v%1 (%2)").arg(QStringLiteral(TENVARI_VERSION), kReleaseDate),
+              64, 4);
+    TextLabel(this, "lblCopyRight", QStringLiteral("Copyright (C) 2026 Tenvari developers"), 64,
+              24);
+    TextLabel(this, "lblLabel1", QStringLiteral("Mail : "), 68, 44);
+    TextLabel(this, "lblLabel2", QStringLiteral("URL : "), 68, 64);
+    lblMailTo_ = TextLabel(this, "lblMailTo", kMailAddress, 104, 43);
+    lblURL_ = TextLabel(this, "lblURL", kWebAddress, 104, 63);
+    for (QLabel* link : {lblMailTo_, lblURL_}) {
+        link->setCursor(Qt::PointingHandCursor);
+        SetOffLblColor(link);
+        link->installEventFilter(this);
+    }
+
+    auto* bvlLine = new QFrame(this);
+    bvlLine->setObjectName(QStringLiteral("bvlLine"));
+    bvlLine->setFrameShape(QFrame::HLine);
+    bvlLine->setFrameShadow(QFrame::Raised);
+    bvlLine->setGeometry(8, 84, 285, 2);
+
+    btnOK_ = new QPushButton(QStringLiteral("OK"), this);
+    btnOK_->setObjectName(QStringLiteral("btnOK"));
+    btnOK_->setGeometry(108, 92, 89, 21);
+    btnOK_->setDefault(true);
+    connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
+}
+
+int TTvFrmAbout::ShowModal() {
+    fAboutShow();
+    return exec();
+}
+
+void TTvFrmAbout::fAboutShow() {
+    SetTopMost(this, TopMostMode);
+    CenterForm(this);
+    Image1_->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+}
+
+void TTvFrmAbout::SetOnLblColor(QLabel* sender) {
+    SetLabelLook(sender, kHoverColor, true);
+}
+
+void TTvFrmAbout::SetOffLblColor(QLabel* sender) {
+    SetLabelLook(sender, kLinkColor, false);
+}
+
+void TTvFrmAbout::lblClick(QLabel* sender) {
+    // What the desktop answers does not matter: the dialog has done its part.
+    if (sender == lblMailTo_) {
+        OpenUrl(QUrl(QStringLiteral("mailto:") + lblMailTo_->text()));
+    } else if (sender == lblURL_) {
+        OpenUrl(QUrl(lblURL_->text()));
+    }
+    accept();
+}
+
+void TTvFrmAbout::btnOKClick() {
+    accept();
+}
+
+void TTvFrmAbout::keyPressEvent(QKeyEvent* event) {
+    // The OK button is the cancel button as well: Esc closes with OK.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        btnOKClick();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TTvFrmAbout::eventFilter(QObject* watched, QEvent* event) {
+    auto* label = qobject_cast<QLabel*>(watched);
+    if (label != nullptr && (label == lblMailTo_ || label == lblURL_)) {
+        switch (event->type()) {
+        case QEvent::Enter:
+            SetOnLblColor(label);
+            break;
+        case QEvent::Leave:
+            SetOffLblColor(label);
+            break;
+        case QEvent::MouseButtonRelease: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton &&
+                label->rect().contains(mouse->position().toPoint())) {
+                lblClick(label);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace tv
