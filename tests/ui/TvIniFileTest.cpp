@@ -1,0 +1,312 @@
+#include "ui/TvIniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using tv::TIniFile;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+std::string Std(const QString& text) {
+    return text.toStdString();
+}
+
+} // namespace
+
+class TvIniFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        folder_.reset(new QTemporaryDir);
+        QVERIFY(folder_->isValid());
+        path_ = folder_->filePath(QStringLiteral("tenvari.ini"));
+    }
+
+    void readInteger_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("expected");
+
+        // Every row reads with default -7, so a default is told apart from a stored value.
+        const QByteArray winPos = "[StartUp]\nWinPos=";
+        QTest::newRow("decimal") << winPos + "12\n"
+                                 << "StartUp"
+                                 << "WinPos" << 12;
+        QTest::newRow("negative") << winPos + "-1\n"
+                                  << "StartUp"
+                                  << "WinPos" << -1;
+        QTest::newRow("plus sign") << winPos + "+3\n"
+                                   << "StartUp"
+                                   << "WinPos" << 3;
+        QTest::newRow("0x hexadecimal") << winPos + "0x1\n"
+                                        << "StartUp"
+                                        << "WinPos" << 1;
+        QTest::newRow("$ hexadecimal") << winPos + "$1\n"
+                                       << "StartUp"
+                                       << "WinPos" << 1;
+        QTest::newRow("upper-case hex digits") << winPos + "$FF\n"
+                                               << "StartUp"
+                                               << "WinPos" << 255;
+        QTest::newRow("int minimum") << winPos + "-2147483648\n"
+                                     << "StartUp"
+                                     << "WinPos" << INT_MIN;
+        QTest::newRow("int maximum") << winPos + "0x7FFFFFFF\n"
+                                     << "StartUp"
+                                     << "WinPos" << INT_MAX;
+        QTest::newRow("letters") << winPos + "abc\n"
+                                 << "StartUp"
+                                 << "WinPos" << -7;
+        QTest::newRow("digits then letters") << winPos + "12a\n"
+                                             << "StartUp"
+                                             << "WinPos" << -7;
+        QTest::newRow("empty value") << winPos + "\n"
+                                     << "StartUp"
+                                     << "WinPos" << -7;
+        QTest::newRow("sign alone") << winPos + "-\n"
+                                    << "StartUp"
+                                    << "WinPos" << -7;
+        QTest::newRow("prefix alone") << winPos + "0x\n"
+                                      << "StartUp"
+                                      << "WinPos" << -7;
+        QTest::newRow("decimal point") << winPos + "1.5\n"
+                                       << "StartUp"
+                                       << "WinPos" << -7;
+        QTest::newRow("decimal overflow") << winPos + "2147483648\n"
+                                          << "StartUp"
+                                          << "WinPos" << -7;
+        QTest::newRow("long overflow") << winPos + "99999999999999999999999\n"
+                                       << "StartUp"
+                                       << "WinPos" << -7;
+        QTest::newRow("hex overflow") << winPos + "$80000000\n"
+                                      << "StartUp"
+                                      << "WinPos" << -7;
+        QTest::newRow("names ignore case") << QByteArray("[startup]\nWINPOS=1\n") << "StartUp"
+                                           << "WinPos" << 1;
+        QTest::newRow("blanks around names and =")
+            << QByteArray("  [ StartUp ]  \n\t WinPos \t=  4 \n") << "StartUp"
+            << "WinPos" << 4;
+        QTest::newRow("CR LF line ends")
+            << QByteArray("[StartUp]\r\nWinPos=5\r\nTop=6\r\n") << "StartUp"
+            << "Top" << 6;
+        QTest::newRow("UTF-8 byte order mark")
+            << QByteArray("\xEF\xBB\xBF[StartUp]\nWinPos=2\n") << "StartUp"
+            << "WinPos" << 2;
+        QTest::newRow("no line end at the end") << QByteArray("[StartUp]\nWinPos=3") << "StartUp"
+                                                << "WinPos" << 3;
+        QTest::newRow("comment line skipped") << QByteArray("[StartUp]\n;WinPos=1\n") << "StartUp"
+                                              << "WinPos" << -7;
+        QTest::newRow("entry before the first section ignored")
+            << QByteArray("WinPos=1\n[StartUp]\n") << "StartUp"
+            << "WinPos" << -7;
+        QTest::newRow("key of another section") << QByteArray("[Convert]\nWinPos=1\n") << "StartUp"
+                                                << "WinPos" << -7;
+        QTest::newRow("missing key") << QByteArray("[StartUp]\nTop=1\n") << "StartUp"
+                                     << "WinPos" << -7;
+        QTest::newRow("first of two equal keys")
+            << QByteArray("[StartUp]\nTop=1\nTop=2\n") << "StartUp"
+            << "Top" << 1;
+        QTest::newRow("section named twice") << QByteArray("[A]\nx=1\n[B]\n[a]\ny=2\n") << "A"
+                                             << "y" << 2;
+        QTest::newRow("value holding =") << QByteArray("[A]\nx==1\n") << "A"
+                                         << "x" << -7;
+        QTest::newRow("unclosed section line is an entry") << QByteArray("[A]\n[B\nx=1\n") << "A"
+                                                           << "x" << 1;
+        QTest::newRow("binary garbage")
+            << QByteArray("\x00\xFF[\x01]\n=\n\xFE=\x80\n", 14) << "StartUp"
+            << "WinPos" << -7;
+    }
+
+    void readInteger() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(int, expected);
+        WriteAll(path_, file);
+        QCOMPARE(TIniFile(Std(path_)).ReadInteger(Std(section), Std(key), -7), expected);
+    }
+
+    void missingFileGivesDefaults() {
+        const TIniFile ini(Std(path_));
+        QCOMPARE(ini.ReadInteger("StartUp", "WinPos", 0), 0);
+        QCOMPARE(ini.ReadInteger("StartUp", "LastUnits", -1), -1);
+        QVERIFY(!QFile::exists(path_));
+    }
+
+    void firstSaveCreatesTheFile() {
+        TIniFile ini(Std(path_));
+        ini.WriteInteger("StartUp", "Left", 10);
+        ini.WriteInteger("StartUp", "Top", -20);
+        ini.WriteInteger("StartUp", "LastUnits", 0);
+        ini.Save();
+        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nLeft=10\nTop=-20\nLastUnits=0\n\n"));
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"tenvari.ini"});
+    }
+
+    // Writing replaces in place, appends a new key to its section and a new section at the end;
+    // hand-written sections, keys and lines without "=" stay, comments and blank lines go.
+    void saveKeepsWhatTheProgramDidNotWrite() {
+        WriteAll(path_, "; written by hand\r\n"
+                        "orphan=1\r\n"
+                        "[StartUp]\r\n"
+                        "  Left = 5  \r\n"
+                        "\r\n"
+                        "MyNote=keep me\r\n"
+                        "[Mine]\r\n"
+                        "; a comment\r\n"
+                        "a line without equals\r\n"
+                        "Colour = blue \r\n");
+        TIniFile ini(Std(path_));
+        ini.WriteInteger("startup", "LEFT", 7);
+        ini.WriteInteger("StartUp", "Top", 8);
+        ini.WriteInteger("Convert", "ShowAns", 2);
+        ini.Save();
+        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\n"
+                                            "Left=7\n"
+                                            "MyNote=keep me\n"
+                                            "Top=8\n"
+                                            "\n"
+                                            "[Mine]\n"
+                                            "a line without equals\n"
+                                            "Colour=blue\n"
+                                            "\n"
+                                            "[Convert]\n"
+                                            "ShowAns=2\n"
+                                            "\n"));
+    }
+
+    // Shutdown writes the position and group, the settings dialog the six settings; each save
+    // reads the file first, so neither loses the other's keys.
+    void shutdownAndDialogKeysSurviveEachOther() {
+        const auto shutdown = [this](int left) {
+            TIniFile ini(Std(path_));
+            ini.WriteInteger("StartUp", "Left", left);
+            ini.WriteInteger("StartUp", "Top", 20);
+            ini.WriteInteger("StartUp", "LastUnits", 3);
+            ini.Save();
+        };
+        const auto dialogOk = [this](int showAns) {
+            TIniFile ini(Std(path_));
+            ini.WriteInteger("StartUp", "WinPos", 1);
+            ini.WriteInteger("StartUp", "UnitSeries", 2);
+            ini.WriteInteger("StartUp", "SetUnits", 4);
+            ini.WriteInteger("Convert", "ConvDispose", 1);
+            ini.WriteInteger("Convert", "ShowAns", showAns);
+            ini.WriteInteger("Convert", "ShowExp", 1);
+            ini.Save();
+        };
+        shutdown(10);
+        dialogOk(2);
+        shutdown(11);
+        dialogOk(1);
+        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nLeft=11\nTop=20\nLastUnits=3\nWinPos=1\n"
+                                            "UnitSeries=2\nSetUnits=4\n\n"
+                                            "[Convert]\nConvDispose=1\nShowAns=1\nShowExp=1\n\n"));
+    }
+
+    void saveKeepsPermissions() {
+        WriteAll(path_, "[A]\nx=1\n");
+        QVERIFY(chmod(path_.toLocal8Bit().constData(), 0640) == 0);
+        TIniFile ini(Std(path_));
+        ini.WriteInteger("A", "x", 2);
+        ini.Save();
+        struct stat info {};
+        QVERIFY(stat(path_.toLocal8Bit().constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, 0640u);
+    }
+
+    void saveCreatesMissingFolders() {
+        const QString nested = folder_->filePath(QStringLiteral("config/tenvari/tenvari.ini"));
+        TIniFile ini(Std(nested));
+        ini.WriteInteger("A", "x", 1);
+        ini.Save();
+        QCOMPARE(ReadAll(nested), QByteArray("[A]\nx=1\n\n"));
+    }
+
+    // Tests run as root, which writes into read-only folders, so the failures come from a path
+    // that is a folder and from a path below a regular file.
+    void failedSaveThrowsAndLeavesNoTrace_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("path is a folder") << QStringLiteral("tenvari.ini");
+        QTest::newRow("path below a regular file") << QStringLiteral("plain/tenvari.ini");
+    }
+
+    void failedSaveThrowsAndLeavesNoTrace() {
+        QFETCH(QString, target);
+        QVERIFY(QDir(folder_->path()).mkdir(QStringLiteral("tenvari.ini")));
+        WriteAll(folder_->filePath(QStringLiteral("tenvari.ini/inside")), "[A]\nx=1\n");
+        WriteAll(folder_->filePath(QStringLiteral("plain")), "old contents");
+        const QString path = folder_->filePath(target);
+
+        TIniFile ini(Std(path));
+        QCOMPARE(ini.ReadInteger("A", "x", -1), -1);
+        ini.WriteInteger("A", "x", 2);
+        try {
+            ini.Save();
+            QFAIL("the save did not fail");
+        } catch (const std::runtime_error& error) {
+            QVERIFY2(QString::fromStdString(error.what()).contains(path), error.what());
+        }
+        QCOMPARE(ReadAll(folder_->filePath(QStringLiteral("plain"))), QByteArray("old contents"));
+        QCOMPARE(ReadAll(folder_->filePath(QStringLiteral("tenvari.ini/inside"))),
+                 QByteArray("[A]\nx=1\n"));
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 (QStringList{"plain", "tenvari.ini"}));
+    }
+
+    // A write that fails half-way (here: the file-size limit, which binds root too) leaves the
+    // old file whole and no temporary file behind.
+    void writeFailingHalfWayKeepsTheOldFile() {
+        const QByteArray old = "[StartUp]\nLeft=1\n\n";
+        WriteAll(path_, old);
+        TIniFile ini(Std(path_));
+        ini.WriteInteger("StartUp", "Top", 123456789);
+        ini.WriteInteger("Convert", "ShowAns", 2);
+
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 16;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        bool threw = false;
+        try {
+            ini.Save();
+        } catch (const std::runtime_error& error) {
+            threw = QString::fromStdString(error.what()).contains(path_);
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(threw);
+        QCOMPARE(ReadAll(path_), old);
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"tenvari.ini"});
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> folder_;
+    QString path_;
+};
+
+QTEST_GUILESS_MAIN(TvIniFileTest)
+#include "TvIniFileTest.moc"
