@@ -1,0 +1,127 @@
+#include "TvCliFixture.h"
+
+#include "units/TvUnitsFile.h"
+
+namespace tv::test {
+namespace {
+
+constexpr std::string_view kGoodUnits = ">>\n"
+                                        "長さ\n"
+                                        "m,$i,$t,\n"
+                                        "km,$i*1000,$t/1000,\n"
+                                        "ft,$i*0.3048,$t/0.3048,\n"
+                                        "<<\n"
+                                        ">>\n"
+                                        "温度\n"
+                                        "℃,$i+273.15,$t-273.15,\n"
+                                        "\"°F\",($i+459.67)*5/9,$t*9/5-459.67,\n"
+                                        "<<\n"
+                                        "<<\\d\n";
+
+constexpr std::string_view kGoodPrefixes = "k,1000\nm,0.001\nE,1E18\n";
+
+using TCheckTest = TCliTest;
+
+TEST_F(TCheckTest, SoundDataPassesWithASummary) {
+    WriteData("units.dat", kGoodUnits);
+    WriteData("prefix.dat", kGoodPrefixes);
+    const TCliRun run = Run({"check"});
+    EXPECT_EQ(run.Out,
+              "0 errors, 0 warnings (units.dat: 2 groups, 5 units; prefix.dat: 3 prefixes)\n");
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Status, kExitOk);
+}
+
+TEST_F(TCheckTest, FormulaAndNameProblemsCarryTheirLines) {
+    WriteData("units.dat", ">>\n"                        // 1
+                           "長さ\n"                      // 2
+                           "m,$i,$t,\n"                  // 3
+                           "km,$i*1000,$t/100,\n"        // 4: not inverse
+                           "bad,$i*,$t,\n"               // 5: fails for 1
+                           "m,$i,$t,\n"                  // 6: duplicate name
+                           "sq,$i^0.5,$t^2,\n"           // 7: fails for -2.5 only
+                           "huge,$i*1E4910,$t/1E4910,\n" // 8: overflows for 1E30
+                           "<<\n"                        // 9
+                           ">>\n"                        // 10
+                           "長さ\n"                      // 11: duplicate group name
+                           "k,5k,$t,\n"                  // 12: constant ToBase
+                           "<<\n");
+    WriteData("prefix.dat", "k,1000\n1x,5\n.5,2\nk,10\nE3,1\n\"\",7\n");
+    const TCliRun run = Run({"check"});
+    EXPECT_EQ(run.Out,
+              "units.dat:4: error: unit \"km\": ToBase \"$i*1000\" and FromBase \"$t/100\" are "
+              "not inverse: 1 -> 1000 -> 10\n"
+              "units.dat:5: error: unit \"bad\": ToBase \"$i*\" fails for 1: Convert Error.\n"
+              "units.dat:6: warning: duplicate unit name \"m\" in group \"長さ\" (first on "
+              "line 3)\n"
+              "units.dat:7: warning: unit \"sq\": ToBase \"$i^0.5\" fails for -2.5: "
+              "不正な浮動小数点数演算命令.\n"
+              "units.dat:8: warning: unit \"huge\": ToBase \"$i*1E4910\" fails for 1E30: "
+              "OverFlow Error.\n"
+              "units.dat:11: warning: duplicate group name \"長さ\" (first on line 2); lookup "
+              "by name finds only the first\n"
+              "units.dat:12: error: unit \"k\": ToBase \"5k\" and FromBase \"$t\" are not "
+              "inverse: 1 -> 5000 -> 5000\n"
+              "prefix.dat:2: warning: prefix \"1x\" can never match: it begins with a digit or "
+              "\".\", which the number takes\n"
+              "prefix.dat:3: warning: prefix \".5\" can never match: it begins with a digit or "
+              "\".\", which the number takes\n"
+              "prefix.dat:4: warning: prefix \"k\" can never match: line 1 has the same name\n"
+              "prefix.dat:5: warning: prefix \"E3\" can never match: the number takes its "
+              "beginning as an exponent\n"
+              "prefix.dat:6: warning: prefix \"\" can never match: its name is empty\n"
+              "3 errors, 9 warnings (units.dat: 2 groups, 7 units; prefix.dat: 6 prefixes)\n");
+    EXPECT_EQ(run.Status, kExitFailed);
+}
+
+TEST_F(TCheckTest, WarningsAloneExitZero) {
+    WriteData("units.dat", kGoodUnits);
+    WriteData("prefix.dat", "k,1000\n0k,1\n");
+    const TCliRun run = Run({"check"});
+    EXPECT_EQ(run.Status, kExitOk);
+    EXPECT_EQ(run.Out.substr(run.Out.find('\n') + 1),
+              "0 errors, 1 warning (units.dat: 2 groups, 5 units; prefix.dat: 2 prefixes)\n");
+}
+
+// A load failure gives the loader's own line and reason; the groups closed before it are still
+// checked, so one run shows every problem.
+TEST_F(TCheckTest, LoadFailuresGiveTheLineWhereTheLoadStops) {
+    const std::string units = ">>\nA\nx,$i,$t/2,\n<<\n>>\nB\ny $i $t\n<<\n";
+    const std::string prefixes = "k,1000\nmega,1E6x\n";
+    WriteData("units.dat", units);
+    WriteData("prefix.dat", prefixes);
+    TUnits unitLoader;
+    ASSERT_FALSE(unitLoader.LoadFromText(units));
+    ASSERT_EQ(unitLoader.LastError().Line, 6);
+    TPrefixes prefixLoader;
+    ASSERT_FALSE(prefixLoader.LoadFromText(prefixes));
+    ASSERT_EQ(prefixLoader.LastError().Line, 1);
+
+    const TCliRun run = Run({"check"});
+    EXPECT_EQ(run.Out,
+              "units.dat:3: error: unit \"x\": ToBase \"$i\" and FromBase \"$t/2\" are not "
+              "inverse: 1 -> 1 -> 0.5\n"
+              "units.dat:7: error: " +
+                  unitLoader.LastError().Reason +
+                  "\n"
+                  "prefix.dat:2: error: " +
+                  prefixLoader.LastError().Reason +
+                  "\n"
+                  "3 errors, 0 warnings (units.dat: 1 group, 1 unit; prefix.dat: 1 "
+                  "prefix)\n");
+    EXPECT_EQ(run.Status, kExitFailed);
+}
+
+TEST_F(TCheckTest, MissingFilesAreErrorsWithoutALine) {
+    const TCliRun run = Run({"check"});
+    TUnits units;
+    ASSERT_FALSE(units.LoadFromFile(Folder() + "units.dat"));
+    EXPECT_EQ(run.Out, "units.dat: error: " + units.LastError().Reason +
+                           "\nprefix.dat: error: " + units.LastError().Reason +
+                           "\n2 errors, 0 warnings (units.dat: 0 groups, 0 units; prefix.dat: 0 "
+                           "prefixes)\n");
+    EXPECT_EQ(run.Status, kExitFailed);
+}
+
+} // namespace
+} // namespace tv::test

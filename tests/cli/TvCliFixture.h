@@ -1,0 +1,75 @@
+#pragma once
+
+#include "cli/TvCli.h"
+#include "units/TvTextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace tv::test {
+
+struct TCliRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+// Runs the tool in-process on data files written into a fresh temporary folder.
+class TCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tenvari-cli-XXXXXX");
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern + "/";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+
+    // Writes UTF-8 text as the CP932 file the program reads.
+    void WriteData(const std::string& name, std::string_view utf8) const {
+        const std::string bytes = EncodeCp932(utf8);
+        std::ofstream file(folder_ + name, std::ios::binary);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(file.good()) << folder_ + name;
+    }
+
+    // Runs "tenvari-cli --data <folder> args..." with input as standard input.
+    TCliRun Run(const std::vector<std::string>& args, const std::string& input = "") const {
+        std::vector<std::string> words = {"tenvari-cli", "--data", folder_};
+        words.insert(words.end(), args.begin(), args.end());
+        return RunWords(words, input);
+    }
+
+    static TCliRun RunWords(std::vector<std::string> words, const std::string& input = "") {
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        std::ostringstream out;
+        std::ostringstream err;
+        std::istringstream in(input);
+        TCliRun run;
+        run.Status = RunCli(static_cast<int>(words.size()), argv.data(), out, err, in);
+        run.Out = out.str();
+        run.Err = err.str();
+        return run;
+    }
+
+    const std::string& Folder() const { return folder_; }
+
+private:
+    std::string folder_;
+};
+
+} // namespace tv::test

@@ -1,0 +1,303 @@
+#include "TvCliFixture.h"
+
+#include "units/TvUnitsFile.h"
+
+#include <gmock/gmock.h>
+
+#include <cctype>
+#include <charconv>
+
+namespace tv::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr std::string_view kUnits = ">>\n"
+                                    "長さ\n"
+                                    "m,$i,$t,\n"
+                                    "km,$i*1000,$t/1000,\n"
+                                    "<<\n"
+                                    ">>\n"
+                                    "温度\n"
+                                    "℃,$i+273.15,$t-273.15,\n"
+                                    "K,$i,$t,\n"
+                                    "<<\n"
+                                    ">>\n"
+                                    "特殊\n"
+                                    "a,$i,$t,\n"
+                                    "root,$i,$t^0.5,\n"
+                                    "zero,$i,$t/0,\n"
+                                    "d,$i,$t*2,\n"
+                                    "<<\n"
+                                    ">>\n"
+                                    "重複\n"
+                                    "x,$i,$t,\n"
+                                    "x,$i*2,$t/2,\n"
+                                    "<<\n"
+                                    "<<\\d\n"
+                                    "free text after the end of the data\n";
+
+constexpr std::string_view kPrefixes = "k,1000\nm,0.001\n";
+
+constexpr std::string_view kUnitsLoadBox = "単位データの読み込みに失敗しました。\n"
+                                           "Tenvariを終了します。\n"
+                                           "\n"
+                                           "\"units.dat\" の有無をご確認ください。\n";
+
+constexpr std::string_view kPrefixWarning = "接頭辞データの読み込みに失敗しました。\n"
+                                            "\n"
+                                            "入力における接頭辞の使用が不可となります。\n";
+
+class CliTest : public TCliTest {
+protected:
+    void SetUp() override {
+        TCliTest::SetUp();
+        WriteData("units.dat", kUnits);
+        WriteData("prefix.dat", kPrefixes);
+    }
+};
+
+struct TOutputRow {
+    const char* Name;
+    std::vector<std::string> Args;
+    std::string Out;
+};
+
+TEST_F(CliTest, CommandsWriteTheirReports) {
+    const std::vector<TOutputRow> rows = {
+        {"groups", {"groups"}, "0\t長さ\n1\t温度\n2\t特殊\n3\t重複\n"},
+        {"units by name", {"units", "温度"}, "0\t℃\n1\tK\n"},
+        {"units by index", {"units", "#1"}, "0\t℃\n1\tK\n"},
+        {"eval precedence", {"eval", "1+2*3"}, "7\n"},
+        {"eval general notation", {"eval", "1/3"}, "0.333333333333333333\n"},
+        {"eval full-width text", {"eval", "１＋１"}, "2\n"},
+        {"eval empty text is zero", {"eval", ""}, "0\n"},
+        {"eval prefix", {"eval", "5k"}, "5000\n"},
+        {"convert by names", {"convert", "長さ", "km", "m", "2.5"}, "2.5 [km] => 2500 [m]\n"},
+        {"convert by indices", {"convert", "#0", "#1", "#0", "2.5"}, "2.5 [km] => 2500 [m]\n"},
+        {"convert through an offset",
+         {"convert", "温度", "℃", "K", "25"},
+         "25 [℃] => 298.15 [K]\n"},
+        {"convert empty value is zero", {"convert", "長さ", "km", "m", ""}, "0 [km] => 0 [m]\n"},
+        {"convert keeps the input as typed",
+         {"convert", "長さ", "m", "km", "5k"},
+         "5k [m] => 5 [km]\n"},
+        {"show-exp formula line",
+         {"--show-exp", "convert", "長さ", "km", "m", "2.5"},
+         "2.5 [km] => 2500 [m]\n\tResult = (2.5*1000)\n"},
+        {"show-exp same unit",
+         {"--show-exp", "convert", "長さ", "m", "m", "1+1"},
+         "1+1 [m] => 2 [m]\n\t同じ単位のため変換を行っていません。\n"},
+        {"options after the command, negative value",
+         {"convert", "長さ", "km", "m", "-2", "--show-exp"},
+         "-2 [km] => -2000 [m]\n\tResult = (-2*1000)\n"},
+        {"show-ans 1 exponent notation",
+         {"--show-ans", "1", "convert", "長さ", "m", "km", "12345"},
+         "12345 [m] => 1.23E+01 [km]\n"},
+        {"show-ans 2 digit grouping",
+         {"--show-ans=2", "convert", "長さ", "km", "m", "1234567.5"},
+         "1234567.5 [km] => 1,234,567,500 [m]\n"},
+        {"equal names resolve to the first",
+         {"convert", "重複", "x", "x", "4"},
+         "4 [x] => 4 [x]\n"},
+        {"index reaches a later equal name",
+         {"convert", "重複", "x", "#1", "4"},
+         "4 [x] => 2 [x]\n"},
+        {"all, source unit included",
+         {"all", "長さ", "m", "1"},
+         "1 [m] => 1 [m]\n1 [m] => 0.001 [km]\n"},
+        {"all with formula lines",
+         {"--show-exp", "all", "長さ", "km", "3"},
+         "3 [km] => 3000 [m]\n\tResult = (3*1000)\n3 [km] => 3 [km]\n"
+         "\t同じ単位のため変換を行っていません。\n"},
+        {"base", {"base", "10", "16", "255"}, "255 (10) => FF (16)\n"},
+        {"base empty digits are zero", {"base", "16", "2", ""}, "0 (16) => 0 (2)\n"},
+        {"base equal texts copy the digits",
+         {"base", "10", "10", "0010"},
+         "0010 (10) => 0010 (10)\n"},
+        {"base largest value",
+         {"base", "10", "16", "9223372036854775807"},
+         "9223372036854775807 (10) => 7FFFFFFFFFFFFFFF (16)\n"},
+    };
+    for (const TOutputRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const TCliRun run = Run(row.Args);
+        EXPECT_EQ(run.Status, kExitOk);
+        EXPECT_EQ(run.Out, row.Out);
+        EXPECT_EQ(run.Err, "");
+    }
+}
+
+TEST_F(CliTest, BaseAllWritesEveryBaseFromTwoTo36) {
+    std::string expected;
+    for (int base = 2; base <= 36; ++base) {
+        char digits[70] = {};
+        const auto result = std::to_chars(digits, digits + sizeof digits, 255, base);
+        std::string text(digits, result.ptr);
+        for (char& c : text) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        expected +=
+            "FF (16) => " + (base == 16 ? "FF" : text) + " (" + std::to_string(base) + ")\n";
+    }
+    const TCliRun run = Run({"base-all", "16", "FF"});
+    EXPECT_EQ(run.Status, kExitOk);
+    EXPECT_EQ(run.Out, expected);
+    EXPECT_EQ(run.Err, "");
+}
+
+struct TFailureRow {
+    const char* Name;
+    std::vector<std::string> Args;
+    std::string Err;
+    std::string Out = "";
+};
+
+// A failing conversion shows what the window would show and exits 1; a batch reports each unit
+// that fails the way a conversion reports it and goes on, but stops at any other failure.
+TEST_F(CliTest, FailuresShowTheWindowsTexts) {
+    std::string baseAllOut = "1-2 (10) => 1-2 (10)\n";
+    std::string baseAllErr;
+    for (int i = 0; i < 34; ++i) {
+        baseAllErr += "Convert Error.\n";
+    }
+    const std::vector<TFailureRow> rows = {
+        {"not an expression", {"convert", "長さ", "m", "km", "abc"}, "Convert Error.\n"},
+        {"unknown prefix", {"eval", "5Q"}, "Convert Error.\n"},
+        {"division by zero", {"eval", "1/0"}, "ZeroDivide Error.\n"},
+        {"overflow", {"eval", "1E4000*1E4000"}, "OverFlow Error.\n"},
+        {"invalid operation shows the error box text",
+         {"eval", "(-8)^(1/3)"},
+         "不正な浮動小数点数演算命令.\n"},
+        {"failure in the target formula",
+         {"convert", "特殊", "a", "zero", "1"},
+         "ZeroDivide Error.\n"},
+        {"base value beyond 2^63-1",
+         {"base", "10", "16", "9223372036854775808"},
+         "Convert Error.\n"},
+        {"digit outside the digit set", {"base", "16", "10", "G!"}, "Convert Error.\n"},
+        {"batch goes on after a reported failure",
+         {"all", "特殊", "a", "4"},
+         "ZeroDivide Error.\n",
+         "4 [a] => 4 [a]\n4 [a] => 2 [root]\n4 [a] => 8 [d]\n"},
+        {"batch stops at any other failure",
+         {"all", "特殊", "a", "-4"},
+         "不正な浮動小数点数演算命令.\n"},
+        {"base batch with digits that do not read",
+         {"base-all", "10", "1-2"},
+         baseAllErr,
+         baseAllOut},
+    };
+    for (const TFailureRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const TCliRun run = Run(row.Args);
+        EXPECT_EQ(run.Status, kExitFailed);
+        EXPECT_EQ(run.Err, row.Err);
+        EXPECT_EQ(run.Out, row.Out);
+    }
+}
+
+TEST_F(CliTest, UsageErrorsExitTwoWithAClearMessage) {
+    const std::vector<TFailureRow> rows = {
+        {"unknown command", {"frobnicate"}, "tenvari-cli: unknown command frobnicate\n"},
+        {"unknown option", {"--frob", "groups"}, "tenvari-cli: unknown option --frob\n"},
+        {"missing arguments",
+         {"convert", "長さ", "m"},
+         "tenvari-cli: convert takes GROUP FROM TO VALUE\n"},
+        {"extra arguments", {"groups", "長さ"}, "tenvari-cli: groups takes no arguments\n"},
+        {"display mode out of range",
+         {"--show-ans", "3", "eval", "1"},
+         "tenvari-cli: --show-ans takes 0, 1 or 2\n"},
+        {"option without its value",
+         {"eval", "1", "--show-ans"},
+         "tenvari-cli: --show-ans needs a value\n"},
+        {"unknown group",
+         {"units", "面積"},
+         "tenvari-cli: no group named \"面積\" (tenvari-cli groups lists them)\n"},
+        {"group index beyond the groups",
+         {"units", "#4"},
+         "tenvari-cli: no group #4: there are 4 groups\n"},
+        {"huge group index",
+         {"units", "#99999999999999999999999"},
+         "tenvari-cli: no group #99999999999999999999999: there are 4 groups\n"},
+        {"unknown unit",
+         {"convert", "長さ", "m", "mile", "1"},
+         "tenvari-cli: no unit named \"mile\" in group \"長さ\" (tenvari-cli units lists them)\n"},
+        {"unit index beyond the group",
+         {"all", "長さ", "#2", "1"},
+         "tenvari-cli: no unit #2 in group \"長さ\": it has 2 units\n"},
+    };
+    for (const TFailureRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const TCliRun run = Run(row.Args);
+        EXPECT_EQ(run.Status, kExitUsage);
+        // The first line names the fault; argument faults add the usage after it.
+        EXPECT_EQ(run.Err.substr(0, run.Err.find('\n') + 1), row.Err);
+        EXPECT_EQ(run.Out, "");
+    }
+    const TCliRun bare = RunWords({"tenvari-cli"});
+    EXPECT_EQ(bare.Status, kExitUsage);
+    EXPECT_THAT(bare.Err, StartsWith("usage: tenvari-cli [--data DIR]"));
+    const TCliRun help = RunWords({"tenvari-cli", "--help"});
+    EXPECT_EQ(help.Status, kExitOk);
+    EXPECT_THAT(help.Out, HasSubstr("  base-all FROM DIGITS"));
+}
+
+TEST_F(CliTest, UnitsFileThatFailsExitsThreeWithTheErrorBoxAndItsLine) {
+    WriteData("units.dat", ">>\n長さ\nm,$i,$t,\nkm $i*1000\n<<\n");
+    TUnits units;
+    ASSERT_FALSE(units.LoadFromFile(Folder() + "units.dat"));
+    ASSERT_EQ(units.LastError().Line, 3);
+
+    const TCliRun run = Run({"convert", "長さ", "m", "m", "1"});
+    EXPECT_EQ(run.Status, kExitUnitsLoad);
+    EXPECT_EQ(run.Err, std::string(kUnitsLoadBox) + Folder() +
+                           "units.dat:4: " + units.LastError().Reason + "\n");
+    EXPECT_EQ(run.Out, "");
+
+    std::filesystem::remove(Folder() + "units.dat");
+    const TCliRun missing = Run({"groups"});
+    EXPECT_EQ(missing.Status, kExitUnitsLoad);
+    EXPECT_THAT(missing.Err, StartsWith(std::string(kUnitsLoadBox) + Folder() + "units.dat: "));
+}
+
+TEST_F(CliTest, PrefixFileThatFailsWarnsAndTurnsPrefixesOff) {
+    WriteData("prefix.dat", "k,1000\nM\n");
+    TPrefixes prefixes;
+    ASSERT_FALSE(prefixes.LoadFromFile(Folder() + "prefix.dat"));
+    const std::string warning = std::string(kPrefixWarning) + Folder() +
+                                "prefix.dat:2: " + prefixes.LastError().Reason + "\n";
+
+    const TCliRun plain = Run({"convert", "長さ", "km", "m", "2e3"});
+    EXPECT_EQ(plain.Status, kExitOk);
+    EXPECT_EQ(plain.Out, "2e3 [km] => 2000000 [m]\n");
+    EXPECT_EQ(plain.Err, warning);
+
+    const TCliRun prefixed = Run({"eval", "5k"});
+    EXPECT_EQ(prefixed.Status, kExitFailed);
+    EXPECT_EQ(prefixed.Out, "");
+    EXPECT_EQ(prefixed.Err, warning + "Convert Error.\n");
+}
+
+TEST_F(CliTest, StreamConvertsEachLineAndGoesOnAfterAFailure) {
+    const std::string input = "1\n2k\r\nabc\n\n1E4000*1E4000\n-3\r\n0.5";
+    const TCliRun run = Run({"convert", "長さ", "km", "m", "-"}, input);
+    EXPECT_EQ(run.Status, kExitFailed);
+    EXPECT_EQ(run.Out, "1 [km] => 1000 [m]\n"
+                       "2k [km] => 2000000 [m]\n"
+                       "0 [km] => 0 [m]\n"
+                       "-3 [km] => -3000 [m]\n"
+                       "0.5 [km] => 500 [m]\n");
+    EXPECT_EQ(run.Err, "Convert Error.\nOverFlow Error.\n");
+
+    const TCliRun withFormulas =
+        Run({"--show-exp", "convert", "温度", "K", "℃", "-"}, "273.15\n300\n");
+    EXPECT_EQ(withFormulas.Status, kExitOk);
+    EXPECT_EQ(withFormulas.Out, "273.15 [K] => 0 [℃]\n\tResult = (273.15)-273.15\n"
+                                "300 [K] => 26.85 [℃]\n\tResult = (300)-273.15\n");
+    EXPECT_EQ(withFormulas.Err, "");
+}
+
+} // namespace
+} // namespace tv::test
