@@ -1,0 +1,44 @@
+// Arbitrary bytes as prefix.dat (the part before the first NUL), then the texts after it
+// resolved through the table that loaded (or failed to load).
+
+#include "FuzzSupport.h"
+
+#include "units/TvErrors.h"
+#include "units/TvTextFile.h"
+#include "units/TvUnitsFile.h"
+
+#include <cmath>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view input = tvfuzz::AsText(data, size);
+    const std::vector<std::string_view> parts = tvfuzz::SplitAtNul(input, 4);
+
+    const std::string text = tv::DecodeCp932(parts[0]);
+    tv::TPrefixes prefixes;
+    const bool loaded = prefixes.LoadFromText(text);
+    TVFUZZ_CHECK(prefixes.Loaded() == loaded, text);
+    if (loaded) {
+        for (int32_t i = 0; i < prefixes.Count(); ++i) {
+            TVFUZZ_CHECK(std::isfinite(prefixes.Entry(i).Factor), prefixes.Entry(i).Name);
+        }
+    }
+
+    for (size_t i = 1; i < parts.size(); ++i) {
+        const std::string_view operand = parts[i];
+        long double plain = 0.0L;
+        const bool isPlain = tv::TryStrToFloatValue(operand, plain);
+        try {
+            const long double value = prefixes.StrToValue(operand);
+            TVFUZZ_CHECK(std::isfinite(value), operand);
+            // With prefixes off, resolution is the plain number conversion.
+            if (!loaded) {
+                TVFUZZ_CHECK(isPlain && value == plain, operand);
+            }
+        } catch (const tv::EConvertError&) {
+            TVFUZZ_CHECK(loaded || !isPlain, operand);
+        } catch (const tv::EOverflow&) {
+            TVFUZZ_CHECK(loaded, operand);
+        }
+    }
+    return 0;
+}
