@@ -7,28 +7,13 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tv {
 
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-
-class TIconv {
-public:
-    TIconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-        }
-    }
-    ~TIconv() { iconv_close(cd_); }
-    TIconv(const TIconv&) = delete;
-    TIconv& operator=(const TIconv&) = delete;
-    iconv_t Get() const { return cd_; }
-
-private:
-    iconv_t cd_;
-};
 
 // Length of the UTF-8 sequence that begins at s[i] when it is well formed, else 0.
 size_t Utf8SequenceLength(std::string_view s, size_t i) {
@@ -68,12 +53,22 @@ size_t Utf8SequenceLength(std::string_view s, size_t i) {
 }
 
 // Keeps well-formed UTF-8 and turns every byte that starts no well-formed sequence into U+FFFD.
-std::string SanitizeUtf8(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
+// Valid text, the usual case, is handed back without a copy.
+std::string SanitizeUtf8(std::string text) {
+    const std::string_view s(text);
     size_t i = 0;
+    size_t len = 0;
+    while (i < s.size() && (len = Utf8SequenceLength(s, i)) != 0) {
+        i += len;
+    }
+    if (i == s.size()) {
+        return text;
+    }
+    std::string out;
+    out.reserve(s.size() + 16);
+    out.append(s.substr(0, i));
     while (i < s.size()) {
-        const size_t len = Utf8SequenceLength(s, i);
+        len = Utf8SequenceLength(s, i);
         if (len == 0) {
             out += kReplacement;
             ++i;
@@ -85,59 +80,79 @@ std::string SanitizeUtf8(std::string_view s) {
     return out;
 }
 
-// Runs a whole conversion; onInvalid decides what an unconvertible input piece becomes and how
-// many input bytes it covers.
-template <typename OnInvalid>
-std::string Convert(const char* to, const char* from, std::string_view in, OnInvalid onInvalid) {
-    TIconv cd(to, from);
-    std::string out;
-    out.resize(in.size() + in.size() / 2 + 16);
-    size_t used = 0;
-    // iconv takes a non-const input pointer on glibc but never writes through it.
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    while (srcLeft > 0) {
-        char* dst = out.data() + used;
-        size_t dstLeft = out.size() - used;
-        const size_t rc = iconv(cd.Get(), &src, &srcLeft, &dst, &dstLeft);
-        used = out.size() - dstLeft;
-        if (rc != static_cast<size_t>(-1)) {
-            continue;
+// What an unconvertible input piece becomes, and how many input bytes it covers.
+using TOnInvalid = std::pair<std::string_view, size_t> (*)(std::string_view rest);
+
+// An iconv conversion that can be fed piece by piece.
+class TConverter {
+public:
+    TConverter(const char* to, const char* from, TOnInvalid onInvalid)
+        : cd_(iconv_open(to, from)), onInvalid_(onInvalid) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
         }
-        if (errno == E2BIG) {
-            out.resize(out.size() + out.size() / 2 + 16);
-            continue;
-        }
-        // EILSEQ or EINVAL (a sequence cut off by the end of the input).
-        const std::string_view rest(src, srcLeft);
-        const auto [text, skip] = onInvalid(rest);
-        if (out.size() - used < text.size()) {
-            out.resize(out.size() + out.size() / 2 + text.size() + 16);
-        }
-        std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(used));
-        used += text.size();
-        src += skip;
-        srcLeft -= skip;
-        iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
     }
-    out.resize(used);
-    return out;
+    ~TConverter() { iconv_close(cd_); }
+    TConverter(const TConverter&) = delete;
+    TConverter& operator=(const TConverter&) = delete;
+
+    // Appends the conversion of in to out. Unless last is set, a sequence cut off at the end of
+    // in is left for the next piece; returns the number of bytes left.
+    size_t Feed(std::string_view in, bool last, std::string& out) {
+        char buffer[16384];
+        // glibc's iconv takes a non-const input pointer but never writes through it.
+        char* src = const_cast<char*>(in.data());
+        size_t srcLeft = in.size();
+        while (srcLeft > 0) {
+            char* dst = buffer;
+            size_t dstLeft = sizeof buffer;
+            const size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+            const int error = errno;
+            out.append(buffer, static_cast<size_t>(dst - buffer));
+            if (rc != static_cast<size_t>(-1) || error == E2BIG) {
+                continue;
+            }
+            if (error == EINVAL && !last) {
+                break;
+            }
+            const auto [text, skip] = onInvalid_(std::string_view(src, srcLeft));
+            out.append(text);
+            src += skip;
+            srcLeft -= skip;
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        }
+        return srcLeft;
+    }
+
+private:
+    iconv_t cd_;
+    TOnInvalid onInvalid_;
+};
+
+std::pair<std::string_view, size_t> ReplaceCp932Byte(std::string_view) {
+    // Skipping one byte keeps an ASCII byte that follows a stray lead byte.
+    return {kReplacement, 1};
+}
+
+std::pair<std::string_view, size_t> ReplaceUtf8Character(std::string_view rest) {
+    const size_t len = Utf8SequenceLength(rest, 0);
+    return {"?", len == 0 ? 1 : len};
 }
 
 } // namespace
 
 std::string DecodeCp932(std::string_view bytes) {
-    // Skipping one byte keeps an ASCII byte that follows a stray lead byte.
-    return Convert("UTF-8", "CP932", bytes, [](std::string_view) {
-        return std::pair<std::string_view, size_t>(kReplacement, 1);
-    });
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    TConverter("UTF-8", "CP932", ReplaceCp932Byte).Feed(bytes, true, out);
+    return out;
 }
 
 std::string EncodeCp932(std::string_view utf8) {
-    return Convert("CP932", "UTF-8", utf8, [](std::string_view rest) {
-        const size_t len = Utf8SequenceLength(rest, 0);
-        return std::pair<std::string_view, size_t>("?", len == 0 ? 1 : len);
-    });
+    std::string out;
+    out.reserve(utf8.size());
+    TConverter("CP932", "UTF-8", ReplaceUtf8Character).Feed(utf8, true, out);
+    return out;
 }
 
 std::optional<std::string> ReadDataFile(const std::string& path) {
@@ -150,55 +165,86 @@ std::optional<std::string> ReadDataFile(const std::string& path) {
         ~Closer() { close(fd); }
     } closer{fd};
 
-    std::string bytes;
+    size_t sizeHint = 0;
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        bytes.resize(static_cast<size_t>(st.st_size) + 1);
+        sizeHint = static_cast<size_t>(st.st_size);
     }
-    size_t len = 0;
+    // CP932 is decoded piece by piece so that the raw bytes of a large file are never held whole;
+    // reserving touches no memory until the text is written.
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    std::string text;
+    std::optional<TConverter> cp932;
+    std::vector<char> buffer(65536);
+    size_t held = 0;
+    bool decided = false;
     for (;;) {
-        if (len == bytes.size()) {
-            bytes.resize(std::max<size_t>(bytes.size() * 2, 65536));
-        }
-        const ssize_t got = read(fd, bytes.data() + len, bytes.size() - len);
+        const ssize_t got = read(fd, buffer.data() + held, buffer.size() - held);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return std::nullopt;
         }
-        if (got == 0) {
+        const bool end = got == 0;
+        held += static_cast<size_t>(got);
+        if (!decided) {
+            if (held < kBom.size() && !end) {
+                continue;
+            }
+            decided = true;
+            if (std::string_view(buffer.data(), held).substr(0, kBom.size()) == kBom) {
+                text.reserve(sizeHint);
+                held -= kBom.size();
+                std::copy_n(buffer.begin() + kBom.size(), held, buffer.begin());
+            } else {
+                text.reserve(sizeHint + sizeHint / 2);
+                cp932.emplace("UTF-8", "CP932", ReplaceCp932Byte);
+            }
+        }
+        if (cp932) {
+            const size_t left = cp932->Feed(std::string_view(buffer.data(), held), end, text);
+            std::copy_n(buffer.begin() + static_cast<std::ptrdiff_t>(held - left), left,
+                        buffer.begin());
+            held = left;
+        } else {
+            text.append(buffer.data(), held);
+            held = 0;
+        }
+        if (end) {
             break;
         }
-        len += static_cast<size_t>(got);
     }
-    bytes.resize(len);
+    if (!cp932) {
+        return SanitizeUtf8(std::move(text));
+    }
+    return text;
+}
 
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    if (std::string_view(bytes).substr(0, kBom.size()) == kBom) {
-        return SanitizeUtf8(std::string_view(bytes).substr(kBom.size()));
+bool TLineCursor::Next(std::string_view& line) {
+    const size_t size = text_.size();
+    if (pos_ >= size) {
+        return false;
     }
-    return DecodeCp932(bytes);
+    const char* data = text_.data();
+    size_t i = pos_;
+    while (i < size && data[i] != '\r' && data[i] != '\n') {
+        ++i;
+    }
+    line = text_.substr(pos_, i - pos_);
+    if (i < size) {
+        i += (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ? 2 : 1;
+    }
+    pos_ = i;
+    return true;
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
     std::vector<std::string_view> lines;
-    lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    size_t start = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size()) {
-        lines.push_back(text.substr(start));
+    TLineCursor cursor(text);
+    std::string_view line;
+    while (cursor.Next(line)) {
+        lines.push_back(line);
     }
     return lines;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,20 @@ std::string DecodeCp932(std::string_view bytes);
 
 // Encodes UTF-8 text to CP932; characters without a CP932 form become "?".
 std::string EncodeCp932(std::string_view utf8);
+
+// Reads a text line by line by the rules of SplitLines, without building a list.
+class TLineCursor {
+public:
+    explicit TLineCursor(std::string_view text) : text_(text.substr(0, text.find('\0'))) {}
+    // Sets line to the next line; false after the last one.
+    bool Next(std::string_view& line);
+    // Byte offset where the next line begins.
+    size_t Offset() const { return pos_; }
+
+private:
+    std::string_view text_;
+    size_t pos_ = 0;
+};
 
 // Splits a text into lines at CR LF, lone CR and lone LF. A NUL ends the text; a line break at
 // the very end adds no empty line. The views point into text.

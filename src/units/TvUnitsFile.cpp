@@ -3,6 +3,7 @@
 #include "units/TvErrors.h"
 #include "units/TvTextFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <limits>
 #include <locale.h>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 namespace tv {
@@ -260,17 +262,13 @@ long double StrToFloatValue(std::string_view text) {
 
 bool TUnits::LoadFromFile(const std::string& fileName) {
     try {
-        groups_.clear();
-        units_.clear();
-        currentUnits_.clear();
-        groupCount_ = 0;
-        unitCount_ = 0;
-        const std::optional<std::string> text = ReadDataFile(fileName);
+        std::optional<std::string> text = ReadDataFile(fileName);
         if (!text) {
+            *this = TUnits();
             lastError_ = {-1, "ファイルを開けないか読み込めません"};
             return false;
         }
-        return LoadFromText(*text);
+        return Load(std::move(*text));
     } catch (const std::bad_alloc&) {
         lastError_ = {-1, kMsgOutOfMemory};
     } catch (const std::exception& e) {
@@ -282,9 +280,18 @@ bool TUnits::LoadFromFile(const std::string& fileName) {
 }
 
 bool TUnits::LoadFromText(std::string_view text) {
+    try {
+        return Load(std::string(text));
+    } catch (const std::bad_alloc&) {
+        lastError_ = {-1, kMsgOutOfMemory};
+    }
+    return false;
+}
+
+bool TUnits::Load(std::string text) {
     int32_t line = -1;
     try {
-        return Parse(text, line);
+        return Parse(std::move(text), line);
     } catch (const std::bad_alloc&) {
         lastError_ = {line, kMsgOutOfMemory};
     } catch (const std::exception& e) {
@@ -295,9 +302,10 @@ bool TUnits::LoadFromText(std::string_view text) {
     return false;
 }
 
-bool TUnits::Parse(std::string_view text, int32_t& line) {
+bool TUnits::Parse(std::string text, int32_t& line) {
+    text_ = std::move(text);
     groups_.clear();
-    units_.clear();
+    groupOffsets_.clear();
     currentUnits_.clear();
     groupCount_ = 0;
     unitCount_ = 0;
@@ -308,61 +316,60 @@ bool TUnits::Parse(std::string_view text, int32_t& line) {
         return false;
     };
 
-    const std::vector<std::string_view> lines = SplitLines(text);
-    if (lines.size() > kMaxLines) {
-        return fail("行が多すぎます");
-    }
+    TLineCursor cursor(text_);
+    std::string_view current;
+    bool haveCurrent = cursor.Next(current);
     bool expectName = false;
     bool started = false;
     std::vector<std::string> fields(4);
-    for (size_t n = 0; n < lines.size(); ++n) {
+    for (size_t n = 0; haveCurrent; ++n) {
+        if (n > kMaxLines) {
+            return fail("行が多すぎます");
+        }
         line = static_cast<int32_t>(n);
-        const std::string_view current = lines[n];
+        // The line after the current one, which a group start needs for its name.
+        std::string_view next;
+        const bool haveNext = cursor.Next(next);
+        const size_t afterNext = cursor.Offset();
+
         if (IsMarker(current, kGroupStart)) {
-            if (n + 1 >= lines.size()) {
+            if (!haveNext) {
                 return fail("集団の開始 \">>\" の次に名前の行がありません");
             }
+            // A start marker inside an open group replaces that group.
             const auto open = static_cast<size_t>(groupCount_);
             groups_.resize(open + 1);
-            // A start marker inside an open group replaces that group.
-            groups_[open] = TUnitsEntry{ParseNameLine(lines[n + 1]), line + 2, 0};
+            groupOffsets_.resize(open + 1);
+            groups_[open] = TUnitsEntry{ParseNameLine(next), line + 2, 0};
+            groupOffsets_[open] = afterNext;
             expectName = true;
             started = true;
-            continue;
-        }
-        if (expectName) {
+        } else if (expectName) {
             expectName = false;
-            continue;
-        }
-        if (IsMarker(current, kEndOfData)) {
+        } else if (IsMarker(current, kEndOfData)) {
             return true;
-        }
-        const bool groupOpen = groups_.size() > static_cast<size_t>(groupCount_);
-        if (IsMarker(current, kGroupEnd)) {
-            if (!groupOpen) {
-                return fail("集団の終わり \"<<\" がありますが、開いている集団がありません");
+        } else {
+            const bool groupOpen = groups_.size() > static_cast<size_t>(groupCount_);
+            if (IsMarker(current, kGroupEnd)) {
+                if (!groupOpen) {
+                    return fail("集団の終わり \"<<\" がありますが、開いている集団がありません");
+                }
+                ++groupCount_;
+            } else {
+                if (SplitFieldsInto(current, fields, 4) < 4) {
+                    return fail("単位の行に 4 つの項目がありません");
+                }
+                if (!started) {
+                    return fail("最初の集団の開始 \">>\" より前に単位の行があります");
+                }
+                if (!groupOpen) {
+                    return fail("集団の終わり \"<<\" の後、次の \">>\" の前に単位の行があります");
+                }
+                ++groups_[static_cast<size_t>(groupCount_)].Count;
             }
-            ++groupCount_;
-            continue;
         }
-        if (SplitFieldsInto(current, fields, 4) < 4) {
-            return fail("単位の行に 4 つの項目がありません");
-        }
-        if (!started) {
-            return fail("最初の集団の開始 \">>\" より前に単位の行があります");
-        }
-        if (!groupOpen) {
-            return fail("集団の終わり \"<<\" の後、次の \">>\" の前に単位の行があります");
-        }
-        if (units_.size() < n + 1) {
-            units_.resize(n + 1);
-        }
-        TUnitEntry& unit = units_[n];
-        unit.Name = fields[0];
-        unit.ToBase = fields[1];
-        unit.FromBase = fields[2];
-        unit.Extra = fields[3];
-        ++groups_[static_cast<size_t>(groupCount_)].Count;
+        current = next;
+        haveCurrent = haveNext;
     }
     return true;
 }
@@ -376,13 +383,24 @@ TUnitsEntry TUnits::GetGroup(int32_t index) const {
 
 void TUnits::SelectGroup(int32_t index) {
     const TUnitsEntry group = GetGroup(index);
-    const auto first = static_cast<size_t>(group.StartLine);
     const auto count = static_cast<size_t>(group.Count);
-    if (count > 0 && (first > units_.size() || units_.size() - first < count)) {
-        throw std::out_of_range("group " + std::to_string(index) + " lies outside the units");
+    const size_t offset = groupOffsets_.at(static_cast<size_t>(index));
+    std::vector<TUnitEntry> units;
+    units.reserve(count);
+    // The group's unit lines follow one another and were checked when the file was loaded.
+    TLineCursor cursor(std::string_view(text_).substr(std::min(offset, text_.size())));
+    std::vector<std::string> fields(4);
+    std::string_view line;
+    while (units.size() < count && cursor.Next(line)) {
+        if (SplitFieldsInto(line, fields, 4) < 4) {
+            throw std::logic_error("unit line changed since loading");
+        }
+        units.push_back(TUnitEntry{fields[0], fields[1], fields[2], fields[3]});
     }
-    currentUnits_.assign(units_.begin() + static_cast<std::ptrdiff_t>(first),
-                         units_.begin() + static_cast<std::ptrdiff_t>(first + count));
+    if (units.size() != count) {
+        throw std::logic_error("group has fewer unit lines than counted");
+    }
+    currentUnits_ = std::move(units);
     unitCount_ = group.Count;
 }
 
@@ -441,15 +459,15 @@ bool TPrefixes::Parse(std::string_view text, int32_t& line) {
         lastError_ = {line, std::move(reason)};
         return false;
     };
-    const std::vector<std::string_view> lines = SplitLines(text);
-    if (lines.size() > kMaxLines) {
-        return fail("行が多すぎます");
-    }
-    entries_.reserve(lines.size());
+    TLineCursor cursor(text);
     std::vector<std::string> fields(2);
-    for (size_t n = 0; n < lines.size(); ++n) {
+    std::string_view current;
+    for (size_t n = 0; cursor.Next(current); ++n) {
+        if (n > kMaxLines) {
+            return fail("行が多すぎます");
+        }
         line = static_cast<int32_t>(n);
-        const size_t count = SplitFieldsInto(lines[n], fields, 2);
+        const size_t count = SplitFieldsInto(current, fields, 2);
         if (count == 0) {
             return fail("接頭辞の行に項目がありません");
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -66,10 +67,14 @@ public:
 
 private:
     // Does the load; line follows the line being read so that a thrown failure can name it.
-    bool Parse(std::string_view text, int32_t& line);
+    bool Parse(std::string text, int32_t& line);
+    bool Load(std::string text);
 
+    // The decoded file. Units are kept as their lines in it and split again when their group is
+    // selected, so that a large file costs little more memory than its text.
+    std::string text_;
     std::vector<TUnitsEntry> groups_;
-    std::vector<TUnitEntry> units_;
+    std::vector<size_t> groupOffsets_; // byte offset in text_ of each group's first unit line
     std::vector<TUnitEntry> currentUnits_;
     int32_t groupCount_ = 0;
     int32_t unitCount_ = 0;

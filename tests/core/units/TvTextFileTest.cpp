@@ -93,6 +93,7 @@ TEST_F(ReadDataFileTest, DecodesCp932OrUtf8WithMark) {
         {"CP932", "\x92\xB7\x82\xB3\r\n\x95\x5C", "長さ\r\n表"},
         {"UTF-8 mark dropped", "\xEF\xBB\xBF長さ\n", "長さ\n"},
         {"mark only", "\xEF\xBB\xBF", ""},
+        {"lead byte cut off at the end", "ab\x81", "ab\uFFFD"},
         {"bad UTF-8 after mark",
          "\xEF\xBB\xBF"
          "a\xC3(\xED\xA0\x80\xF4\x90\x80\x80z",
@@ -103,6 +104,18 @@ TEST_F(ReadDataFileTest, DecodesCp932OrUtf8WithMark) {
         const std::optional<std::string> text = ReadDataFile(WriteBytes("data.dat", row.bytes));
         ASSERT_TRUE(text.has_value());
         EXPECT_EQ(*text, row.text);
+    }
+}
+
+TEST_F(ReadDataFileTest, DoubleByteCharacterAcrossReadPieces) {
+    // Files are read in pieces of 64 KiB; the lead byte may end one piece.
+    for (const size_t pad : {65534U, 65535U, 65536U, 131071U}) {
+        SCOPED_TRACE(pad);
+        const std::string ascii(pad, 'a');
+        const std::optional<std::string> text =
+            ReadDataFile(WriteBytes("data.dat", ascii + "\x95\x5C\x83\x7Cz"));
+        ASSERT_TRUE(text.has_value());
+        EXPECT_EQ(*text, ascii + "表ポz");
     }
 }
 
