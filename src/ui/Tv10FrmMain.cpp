@@ -1,0 +1,1019 @@
+#include "ui/Tv10FrmMain.h"
+
+#include "calc/TvBaseConvert.h"
+#include "calc/TvCalculate.h"
+#include "ui/Tv10FrmAbout.h"
+#include "ui/Tv10FrmAll.h"
+#include "ui/Tv10FrmSet.h"
+#include "ui/TvFormControl.h"
+#include "ui/TvIniFile.h"
+#include "ui/TvSound.h"
+#include "ui/UAlEdit.h"
+#include "units/TvErrors.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+#include <utility>
+
+namespace tv {
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string S(const QString& text) {
+    return text.toStdString();
+}
+
+const QString kUnitsFile = QStringLiteral("units.dat");
+const QString kPrefixFile = QStringLiteral("prefix.dat");
+
+QLabel* MakeLabel(const QString& text, QWidget* parent, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QComboBox* MakeList(const char* name, QWidget* parent, int left, int top, int width, int rows) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QLatin1String(name));
+    list->setEditable(false);
+    list->setMaxVisibleItems(rows);
+    // Without this some styles open the list over the whole screen and ignore the row count.
+    list->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    list->setGeometry(left, top, width, list->sizeHint().height());
+    return list;
+}
+
+// Characters of a key press or an input-method commit that a filter may look at: printable
+// ones only, so that Tab, Escape, Delete and the like keep their editing meaning.
+bool IsTypedText(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() != 0x7F; });
+}
+
+} // namespace
+
+// ---- TUpDown ----
+
+TUpDown::TUpDown(QLineEdit* buddy, int min, int max, int position, QWidget* parent)
+    : QWidget(parent), buddy_(buddy), min_(min), max_(max), position_(position) {
+    up_ = new QToolButton(this);
+    down_ = new QToolButton(this);
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (QToolButton* button : {up_, down_}) {
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoRepeat(true);
+    }
+    up_->setObjectName(QStringLiteral("up"));
+    down_->setObjectName(QStringLiteral("down"));
+    connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
+    connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+int TUpDown::Position() const {
+    bool ok = false;
+    const int value = buddy_->text().toInt(&ok);
+    if (ok && value >= min_ && value <= max_)
+        position_ = value;
+    return position_;
+}
+
+void TUpDown::Step(int delta) {
+    position_ = std::clamp(Position() + delta, min_, max_);
+    buddy_->setText(QString::number(position_));
+}
+
+void TUpDown::resizeEvent(QResizeEvent*) {
+    const int half = height() / 2;
+    up_->setGeometry(0, 0, width(), half);
+    down_->setGeometry(0, half, width(), height() - half);
+}
+
+// ---- TTvFrmMain ----
+
+TTvFrmMain::TTvFrmMain(const QString& dataDir, const QString& settingsPath, QWidget* parent)
+    : QMainWindow(parent), dataDir_(dataDir), settingsPath_(settingsPath) {
+    FrmMainCreate();
+}
+
+TTvFrmMain::~TTvFrmMain() {
+    FrmMainDestroy();
+}
+
+void TTvFrmMain::SetWindows(TTvFrmAbout* about, TTvFrmAll* all, TTvFrmSet* set) {
+    frmAbout_ = about;
+    frmAll_ = all;
+    frmSet_ = set;
+    if (frmSet_) {
+        frmSet_->SetSettingsPath(settingsPath_);
+        frmSet_->SetGroupNames([this] {
+            QStringList names;
+            for (int i = 0; i < comUnits->count(); ++i)
+                names << comUnits->itemText(i);
+            return names;
+        });
+    }
+}
+
+void TTvFrmMain::FrmMainCreate() {
+    StartUpDone = false;
+    setWindowIcon(QApplication::windowIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    SetCaption(QStringLiteral("Tenvari"));
+
+    if (!dataDir_.isEmpty() && !dataDir_.endsWith(QLatin1Char('/')))
+        dataDir_ += QLatin1Char('/');
+    unitsPath_ = dataDir_ + kUnitsFile;
+    prefixPath_ = dataDir_ + kPrefixFile;
+
+    if (!LoadData()) {
+        unitsLoadFailed_ = true;
+        return;
+    }
+    CreateControls();
+    CreateMenu();
+    LoadedUnits = 1024;
+    BatchRunning = false;
+}
+
+bool TTvFrmMain::LoadData() {
+    prefixes_.reset();
+    units_ = std::make_unique<TUnits>();
+    if (!units_->LoadFromFile(S(unitsPath_))) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"),
+                        QStringLiteral("単位データの読み込みに失敗しました。\n"
+                                       "Tenvariを終了します。\n"
+                                       "\n"
+                                       "\"units.dat\" の有無をご確認ください。"),
+                        QMessageBox::Ok, isVisible() ? this : nullptr);
+        const TLoadError& error = units_->LastError();
+        QString where = unitsPath_;
+        if (error.Line >= 0)
+            where += QStringLiteral(" (%1 行目)").arg(error.Line + 1);
+        box.setDetailedText(where + QStringLiteral(": ") + Q(error.Reason));
+        box.exec();
+        return false;
+    }
+    prefixes_ = std::make_unique<TPrefixes>();
+    if (!prefixes_->LoadFromFile(S(prefixPath_))) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
+                        QStringLiteral("接頭辞データの読み込みに失敗しました。\n"
+                                       "\n"
+                                       "入力における接頭辞の使用が不可となります。"),
+                        QMessageBox::Ok, isVisible() ? this : nullptr);
+        const TLoadError& error = prefixes_->LastError();
+        QString where = prefixPath_;
+        if (error.Line >= 0)
+            where += QStringLiteral(" (%1 行目)").arg(error.Line + 1);
+        box.setDetailedText(where + QStringLiteral(": ") + Q(error.Reason));
+        box.exec();
+    }
+    return true;
+}
+
+void TTvFrmMain::CreateControls() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP")});
+    font.setPixelSize(12);
+    setFont(font);
+
+    auto* central = new QWidget(this);
+    central->setFixedSize(250, 201);
+    setCentralWidget(central);
+
+    PageControl = new QTabWidget(central);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    PageControl->setGeometry(0, 0, 250, 201);
+
+    // Unit page.
+    auto* page0 = new QWidget;
+    PageControl->addTab(page0, QStringLiteral("単位変換(&U)"));
+    PageControl->setTabToolTip(0, QStringLiteral("単位変換を行います。"));
+
+    gbxInput = new QGroupBox(QStringLiteral("変換前"), page0);
+    gbxInput->setObjectName(QStringLiteral("gbxInput"));
+    gbxInput->setGeometry(6, 1, 231, 69);
+    MakeLabel(QStringLiteral("値"), gbxInput, 12, 20);
+    MakeLabel(QStringLiteral("単位"), gbxInput, 12, 44);
+    comInput = MakeList("comInput", gbxInput, 44, 41, 177, 12);
+
+    gbxOutput = new QGroupBox(QStringLiteral("変換後"), page0);
+    gbxOutput->setObjectName(QStringLiteral("gbxOutput"));
+    gbxOutput->setGeometry(6, 73, 231, 69);
+    MakeLabel(QStringLiteral("値"), gbxOutput, 12, 21);
+    MakeLabel(QStringLiteral("単位"), gbxOutput, 12, 45);
+    comOutput = MakeList("comOutput", gbxOutput, 44, 41, 177, 12);
+
+    auto* label5 = MakeLabel(QStringLiteral("集団"), page0, 18, 152);
+    label5->setAlignment(Qt::AlignCenter);
+    comUnits = MakeList("comUnits", page0, 50, 148, 177, 8);
+
+    // Base page.
+    auto* page1 = new QWidget;
+    PageControl->addTab(page1, QStringLiteral("基数変換(&B)"));
+    PageControl->setTabToolTip(1, QStringLiteral("基数変換を行います。"));
+
+    QPushButton* inputButtons[4] = {};
+    QPushButton* outputButtons[4] = {};
+    const auto makeBasePart = [&](bool input, int top) {
+        auto* box =
+            new QGroupBox(input ? QStringLiteral("変換前") : QStringLiteral("変換後"), page1);
+        box->setObjectName(input ? QStringLiteral("gbxInputB") : QStringLiteral("gbxOutputB"));
+        box->setGeometry(6, top, 231, 80);
+        MakeLabel(QStringLiteral("値"), box, 12, 20);
+        MakeLabel(QStringLiteral("基数"), box, 12, 52);
+        auto* base = new QLineEdit(QStringLiteral("10"), box);
+        base->setObjectName(input ? QStringLiteral("edtBaseInput")
+                                  : QStringLiteral("edtBaseOutput"));
+        base->setGeometry(44, 48, 50, 20);
+        auto* upDown = new TUpDown(base, 2, 36, 10, box);
+        upDown->setObjectName(input ? QStringLiteral("udbBaseInput")
+                                    : QStringLiteral("udbBaseOutput"));
+        upDown->setGeometry(94, 48, 19, 20);
+        const char* captions[4] = {"2", "8", "10", "16"};
+        const int lefts[4] = {120, 144, 168, 192};
+        for (int i = 0; i < 4; ++i) {
+            auto* button = new QPushButton(QLatin1String(captions[i]), box);
+            button->setObjectName(
+                QStringLiteral("%1%2")
+                    .arg(input ? QStringLiteral("btnBaseInput") : QStringLiteral("btnBaseOutput"))
+                    .arg(QLatin1String(captions[i])));
+            button->setGeometry(lefts[i], 46, 24, 24);
+            (input ? inputButtons : outputButtons)[i] = button;
+        }
+        if (input) {
+            gbxInputB = box;
+            edtBaseInput = base;
+            udbBaseInput = upDown;
+        } else {
+            gbxOutputB = box;
+            edtBaseOutput = base;
+            udbBaseOutput = upDown;
+        }
+    };
+    makeBasePart(true, 1);
+    makeBasePart(false, 88);
+
+    // The four value boxes, each the last in its group box's focus order.
+    const auto makeValueBox = [](const char* name, QGroupBox* box, int top, bool readOnly) {
+        auto* edit = new TAlEdit(box);
+        edit->setObjectName(QLatin1String(name));
+        edit->setGeometry(44, top, 177, 20);
+        edit->setText(QStringLiteral("0"));
+        edit->setReadOnly(readOnly);
+        return edit;
+    };
+    edtInput = makeValueBox("edtInput", gbxInput, 15, false);
+    edtOutput = makeValueBox("edtOutput", gbxOutput, 15, true);
+    edtInputB = makeValueBox("edtInputB", gbxInputB, 16, false);
+    edtOutputB = makeValueBox("edtOutputB", gbxOutputB, 16, true);
+
+    QWidget::setTabOrder(comInput, edtInput);
+    QWidget::setTabOrder(edtInput, comOutput);
+    QWidget::setTabOrder(comOutput, edtOutput);
+    QWidget::setTabOrder(edtOutput, comUnits);
+    QWidget* baseOrder[] = {edtBaseInput,     inputButtons[0],  inputButtons[1],  inputButtons[2],
+                            inputButtons[3],  edtInputB,        edtBaseOutput,    outputButtons[0],
+                            outputButtons[1], outputButtons[2], outputButtons[3], edtOutputB};
+    for (std::size_t i = 1; i < std::size(baseOrder); ++i)
+        QWidget::setTabOrder(baseOrder[i - 1], baseOrder[i]);
+
+    // Handlers go on after the initial texts so that setting them runs none.
+    const auto guarded = [this](void (TTvFrmMain::*handler)()) {
+        return [this, handler] { Guard([this, handler] { (this->*handler)(); }); };
+    };
+    connect(edtInput, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtInputChange));
+    connect(edtInputB, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtInputBChange));
+    connect(edtBaseInput, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtBaseInputChange));
+    connect(comInput, &QComboBox::activated, this, guarded(&TTvFrmMain::comChange));
+    connect(comOutput, &QComboBox::activated, this, guarded(&TTvFrmMain::comChange));
+    connect(comUnits, &QComboBox::activated, this, guarded(&TTvFrmMain::comUnitsClick));
+    connect(PageControl, &QTabWidget::currentChanged, this,
+            guarded(&TTvFrmMain::PageControlChange));
+    for (int i = 0; i < 4; ++i) {
+        connect(inputButtons[i], &QPushButton::clicked, this, [this, i, inputButtons] {
+            const QString caption = inputButtons[i]->text();
+            Guard([this, caption] { btnBaseInputClick(caption); });
+        });
+        connect(outputButtons[i], &QPushButton::clicked, this, [this, i, outputButtons] {
+            const QString caption = outputButtons[i]->text();
+            Guard([this, caption] { btnBaseOutputClick(caption); });
+        });
+    }
+
+    // Status bar: panel 0 for outcomes, panel 1 for the top-most indicator.
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(false);
+    bar->setFixedHeight(19);
+    panel0_ = new QLabel(bar);
+    panel0_->setObjectName(QStringLiteral("stbPanel0"));
+    panel0_->setFixedWidth(190);
+    panel0_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    panel0_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel1_ = new QLabel(QStringLiteral("-"), bar);
+    panel1_->setObjectName(QStringLiteral("stbPanel1"));
+    panel1_->setFixedWidth(50);
+    panel1_->setAlignment(Qt::AlignCenter);
+    panel1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addWidget(panel0_);
+    bar->addWidget(panel1_);
+
+    for (QWidget* child : central->findChildren<QWidget*>()) {
+        if (child->window() == this)
+            child->installEventFilter(this);
+    }
+}
+
+void TTvFrmMain::CreateMenu() {
+    const auto add = [this](QMenu* menu, const char* name, const QString& caption,
+                            const QString& hint, void (TTvFrmMain::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setStatusTip(hint);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+    const auto addMenu = [this](const char* name, const QString& caption, const QString& hint) {
+        QMenu* menu = menuBar()->addMenu(caption);
+        menu->setObjectName(QLatin1String(name));
+        menu->menuAction()->setObjectName(QLatin1String(name));
+        menu->menuAction()->setStatusTip(hint);
+        return menu;
+    };
+
+    QMenu* mnuConv = addMenu("mnuConv", QStringLiteral("変換(&C)"),
+                             QStringLiteral("単位変換に関係する操作のメニューです。"));
+    mnuNConv = add(mnuConv, "mnuNConv", QStringLiteral("通常変換(&N)"),
+                   QStringLiteral("１対１の変換を行います。"), &TTvFrmMain::mnuNConvClick);
+    mnuNConv->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    mnuAConv = add(mnuConv, "mnuAConv", QStringLiteral("一括変換(&A)..."),
+                   QStringLiteral("１対多の変換を行います。"), &TTvFrmMain::mnuAConvClick);
+    mnuAConv->setShortcuts(
+        {QKeySequence(Qt::SHIFT | Qt::Key_Return), QKeySequence(Qt::SHIFT | Qt::Key_Enter)});
+    mnuConv->addSeparator();
+    mnuOtherWinShow = add(mnuConv, "mnuOtherWinShow", QStringLiteral("変換結果を別窓で表示(&S)..."),
+                          QStringLiteral("最近の変換結果を「変換結果」ウィンドウに表示します。"),
+                          &TTvFrmMain::mnuOtherWinShowClick);
+    mnuOtherWinShow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    mnuOtherWinShow->setEnabled(false);
+
+    QMenu* mnuEdit = addMenu("mnuEdit", QStringLiteral("編集(&E)"),
+                             QStringLiteral("編集に関係する操作のメニューです。"));
+    mnuCopy = add(mnuEdit, "mnuCopy", QStringLiteral("コピー(&C)"),
+                  QStringLiteral("最近の変換結果をクリップボードへコピーします。"),
+                  &TTvFrmMain::mnuCopyClick);
+    mnuCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnuCopy->setEnabled(false);
+    mnuPaste = add(mnuEdit, "mnuPaste", QStringLiteral("貼り付け(&P)"),
+                   QStringLiteral("クリップボードから値を取得し、貼り付けます。"),
+                   &TTvFrmMain::mnuPasteClick);
+    mnuPaste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    mnuEdit->addSeparator();
+    mnuClear =
+        add(mnuEdit, "mnuClear", QStringLiteral("クリア(&D)"),
+            QStringLiteral("ウィンドウ内の入出力内容をクリアします。"), &TTvFrmMain::mnuClearClick);
+    mnuClear->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+
+    QMenu* mnuOther = addMenu("mnuOther_fm", QStringLiteral("その他(&O)"),
+                              QStringLiteral("その他の操作のメニューです。"));
+    mnuFront = add(mnuOther, "mnuFront", QStringLiteral("最前面表示(&F)"),
+                   QStringLiteral("Tenvari に関係するウィンドウの最前面表示の制御を行います。"),
+                   &TTvFrmMain::mnuFrontClick);
+    mnuFront->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuFront->setCheckable(true);
+    mnuSetting =
+        add(mnuOther, "mnuSetting", QStringLiteral("設定(&S)..."),
+            QStringLiteral("Tenvari に関する設定を行います。"), &TTvFrmMain::mnuSettingClick);
+    mnuSetting->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuOther->addSeparator();
+    mnuDataReRead = add(mnuOther, "mnuDataReRead", QStringLiteral("データ再読み込み(&R)"),
+                        QString(), &TTvFrmMain::mnuDataReReadClick);
+    mnuDataReRead->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuOther->addSeparator();
+    mnuHelp = add(mnuOther, "mnuHelp", QStringLiteral("ヘルプ(&H)..."), QString(),
+                  &TTvFrmMain::mnuHelpClick);
+    mnuHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuOther->addSeparator();
+    mnuAbout =
+        add(mnuOther, "mnuAbout", QStringLiteral("バージョン情報(&A)..."),
+            QStringLiteral("Tenvari のバージョン情報を表示します。"), &TTvFrmMain::mnuAboutClick);
+    mnuEnd = add(mnuOther, "mnuEnd", QStringLiteral("終了(&X)"),
+                 QStringLiteral("Tenvari を終了します。"), &TTvFrmMain::mnuEndClick);
+    mnuEnd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    // The window keeps the size of its parts: menu bar, 250 x 201 pages, 19-pixel status bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+// ---- event plumbing ----
+
+template <typename F> void TTvFrmMain::Guard(F&& handler) {
+    ++handlerDepth_;
+    try {
+        handler();
+    } catch (...) {
+        if (handlerDepth_ > 1) {
+            if (!pending_)
+                pending_ = std::current_exception();
+        } else {
+            ShowFailure(std::current_exception());
+        }
+    }
+    --handlerDepth_;
+    if (handlerDepth_ == 0 && pending_)
+        ShowFailure(std::exchange(pending_, nullptr));
+}
+
+void TTvFrmMain::ShowFailure(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        ShowErrorBox(this, QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowErrorBox(this, QStringLiteral("Unknown error"));
+    }
+}
+
+void TTvFrmMain::SetBoxText(QLineEdit* box, const QString& text) {
+    box->setText(text);
+    if (pending_)
+        std::rethrow_exception(std::exchange(pending_, nullptr));
+}
+
+bool TTvFrmMain::event(QEvent* e) {
+    // Hints stay in the actions; the status bar shows only the program's own texts.
+    if (e->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(e);
+}
+
+QAction* TTvFrmMain::ShortcutAction(const QKeyEvent* key) const {
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    const QKeySequence pressed(QKeyCombination(modifiers, Qt::Key(key->key())));
+    for (QAction* action : {mnuNConv, mnuAConv, mnuOtherWinShow, mnuCopy, mnuPaste, mnuClear,
+                            mnuFront, mnuSetting, mnuDataReRead, mnuHelp, mnuEnd}) {
+        for (const QKeySequence& shortcut : action->shortcuts()) {
+            if (shortcut == pressed)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
+    const QEvent::Type type = e->type();
+    if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        // The menu's keys win over the focused control's own, also when the item is disabled:
+        // the key then does nothing at all.
+        if (QAction* action = ShortcutAction(key)) {
+            e->accept();
+            if (type == QEvent::KeyPress && action->isEnabled())
+                action->trigger();
+            return true;
+        }
+    }
+    if (type == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        const bool typing =
+            IsTypedText(key->text()) &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        if (edit && typing) {
+            QString filtered;
+            if (edit == edtInput)
+                filtered = edtInputKeyPress(key->text());
+            else if (edit == edtInputB)
+                filtered = edtInputBKeyPress(key->text());
+            else if (edit == edtBaseInput || edit == edtBaseOutput)
+                filtered = edtBaseKeyPress(key->text());
+            else
+                return false;
+            if (filtered == key->text())
+                return false;
+            if (!filtered.isEmpty())
+                edit->insert(filtered);
+            return true;
+        }
+        auto* list = qobject_cast<QComboBox*>(watched);
+        if (list && typing && list->count() > 0) {
+            // Typing into a list opens it at the first entry that starts with the text.
+            list->showPopup();
+            list->view()->keyboardSearch(key->text());
+            return true;
+        }
+    }
+    if (type == QEvent::InputMethod) {
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        auto* input = static_cast<QInputMethodEvent*>(e);
+        const QString commit = input->commitString();
+        if (edit && !commit.isEmpty()) {
+            QString filtered = commit;
+            if (edit == edtInput)
+                filtered = edtInputKeyPress(commit);
+            else if (edit == edtInputB)
+                filtered = edtInputBKeyPress(commit);
+            else if (edit == edtBaseInput || edit == edtBaseOutput)
+                filtered = edtBaseKeyPress(commit);
+            if (filtered != commit)
+                input->setCommitString(filtered, input->replacementStart(),
+                                       input->replacementLength());
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void TTvFrmMain::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (!shown_ && !unitsLoadFailed_) {
+        shown_ = true;
+        Guard([this] { FrmMainShow(); });
+    }
+}
+
+void TTvFrmMain::closeEvent(QCloseEvent* e) {
+    FrmMainDestroy();
+    e->accept();
+}
+
+// ---- start, page and group ----
+
+void TTvFrmMain::FillGroupList() {
+    comUnits->clear();
+    for (int32_t i = 0; i < units_->GroupCount(); ++i)
+        comUnits->addItem(Q(units_->GetGroup(i).Name));
+}
+
+void TTvFrmMain::SelectGroupIndex(int index) {
+    // A position beyond the list (an edited settings file, a shorter file after a re-read)
+    // falls back to the first group.
+    if (index < 0 || index >= comUnits->count())
+        index = 0;
+    comUnits->setCurrentIndex(comUnits->count() > 0 ? index : -1);
+}
+
+void TTvFrmMain::ReadConvertSettings() {
+    const TIniFile ini(S(settingsPath_));
+    ConvDispose = ini.ReadInteger("Convert", "ConvDispose", 0);
+    ShowAns = ini.ReadInteger("Convert", "ShowAns", 0);
+    ShowExp = ini.ReadInteger("Convert", "ShowExp", 0);
+}
+
+void TTvFrmMain::FrmMainShow() {
+    FillGroupList();
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect work = screen ? screen->availableGeometry() : QRect();
+    const int centredLeft = (work.width() - frameGeometry().width()) / 2;
+    const int centredTop = (work.height() - frameGeometry().height()) / 2;
+    const TIniFile ini(S(settingsPath_));
+    const int winPos = ini.ReadInteger("StartUp", "WinPos", 0);
+    const int left = ini.ReadInteger("StartUp", "Left", centredLeft);
+    const int top = ini.ReadInteger("StartUp", "Top", centredTop);
+    const int unitSeries = ini.ReadInteger("StartUp", "UnitSeries", 0);
+    const int lastUnits = ini.ReadInteger("StartUp", "LastUnits", 0);
+    const int setUnits = ini.ReadInteger("StartUp", "SetUnits", 0);
+    ConvDispose = ini.ReadInteger("Convert", "ConvDispose", 0);
+    ShowAns = ini.ReadInteger("Convert", "ShowAns", 0);
+    ShowExp = ini.ReadInteger("Convert", "ShowExp", 0);
+
+    if (winPos == 1)
+        move(left, top);
+    else
+        CenterForm(this);
+
+    SelectGroupIndex(unitSeries == 1 ? lastUnits : unitSeries == 2 ? setUnits : 0);
+    {
+        const QSignalBlocker blocker(PageControl);
+        PageControl->setCurrentIndex(0);
+    }
+    PageControlChange();
+    comUnitsClick();
+    StartUpDone = true;
+}
+
+void TTvFrmMain::FrmMainDestroy() {
+    if (!shown_ || shutdownDone_)
+        return;
+    shutdownDone_ = true;
+    try {
+        TIniFile ini(S(settingsPath_));
+        ini.WriteInteger("StartUp", "Left", x());
+        ini.WriteInteger("StartUp", "Top", y());
+        ini.WriteInteger("StartUp", "LastUnits", comUnits->currentIndex());
+        ini.Save();
+    } catch (const std::exception& e) {
+        ShowErrorBox(this, QString::fromUtf8(e.what()));
+    }
+}
+
+QString TTvFrmMain::GroupCaption() const {
+    const int index = comUnits->currentIndex();
+    QString name;
+    if (index >= 0 && index < units_->GroupCount())
+        name = Q(units_->GetGroup(index).Name);
+    return QStringLiteral("Tenvari - ") + name;
+}
+
+void TTvFrmMain::PageControlChange() {
+    if (PageControl->currentIndex() == 0) {
+        SetCaption(GroupCaption());
+        mnuAConv->setEnabled(true);
+        mnuCopy->setEnabled(false);
+        edtInput->setFocus();
+    } else {
+        SetCaption(QStringLiteral("Tenvari - 基数変換"));
+        mnuAConv->setEnabled(true);
+        mnuCopy->setEnabled(false);
+        edtInputB->setFocus();
+    }
+    SetStatus(QString());
+}
+
+void TTvFrmMain::comUnitsClick() {
+    const int index = comUnits->currentIndex();
+    if (index == LoadedUnits)
+        return;
+    SetCaption(QStringLiteral("Tenvari - 読込中"));
+    if (index >= 0 && index < units_->GroupCount())
+        units_->SelectGroup(index);
+
+    comInput->hide();
+    comOutput->hide();
+    comInput->clear();
+    comOutput->clear();
+    for (int32_t i = 0; i < units_->UnitCount(); ++i) {
+        const QString name = Q(units_->GetUnit(i).Name);
+        comInput->addItem(name);
+        comOutput->addItem(name);
+    }
+    comInput->setCurrentIndex(comInput->count() > 0 ? 0 : -1);
+    comOutput->setCurrentIndex(comOutput->count() > 0 ? 0 : -1);
+    comInput->show();
+    comOutput->show();
+
+    // Emptied only now, with the new group's units in the lists, because with ConvDispose = 1
+    // emptying the box converts at once.
+    SetBoxText(edtInput, QString());
+    edtOutput->setText(QStringLiteral("0"));
+
+    SetCaption(GroupCaption());
+    LoadedUnits = index;
+}
+
+void TTvFrmMain::SetCaption(const QString& caption) {
+    setWindowTitle(caption);
+}
+
+void TTvFrmMain::SetStatus(const QString& text) {
+    if (panel0_)
+        panel0_->setText(text);
+}
+
+// ---- unit conversion ----
+
+bool TTvFrmMain::UnitListsUsable() const {
+    const int count = units_->UnitCount();
+    const int source = comInput->currentIndex();
+    const int target = comOutput->currentIndex();
+    return comInput->count() == count && comOutput->count() == count && source >= 0 &&
+           source < count && target >= 0 && target < count;
+}
+
+void TTvFrmMain::UnitConv() {
+    if (!StartUpDone)
+        return;
+    // Without a unit in both lists (a units file without groups) there is nothing to convert.
+    if (!UnitListsUsable())
+        return;
+    if (edtInput->text().isEmpty())
+        SetBoxText(edtInput, QStringLiteral("0"));
+
+    TUnitConvRequest request;
+    request.InputText = S(edtInput->text());
+    const int source = comInput->currentIndex();
+    const int target = comOutput->currentIndex();
+    request.Source = units_->GetUnit(source);
+    request.Target = units_->GetUnit(target);
+    request.SameUnit = source == target;
+    request.ShowAns = ShowAns;
+    request.ShowExp = ShowExp;
+    request.PreviousOutput = S(edtOutput->text());
+    try {
+        const TUnitConvResult result = ConvertUnit(request, *prefixes_);
+        edtOutput->setText(Q(result.Output));
+        QString& report = ResultText();
+        report += Q(result.ReportLine) + QStringLiteral("\r\n");
+        if (!result.FormulaLine.empty())
+            report += Q(result.FormulaLine) + QStringLiteral("\r\n");
+        SetStatus(QStringLiteral("単位変換：変換完了"));
+    } catch (const std::exception& e) {
+        const std::string name = ReportedFailureName(e);
+        if (name.empty())
+            throw;
+        SetStatus(Q(name) + QStringLiteral(" Error."));
+        Sound().Exclamation();
+    }
+}
+
+void TTvFrmMain::mnuNConvClick() {
+    if (!BatchRunning)
+        ResultText().clear();
+    if (PageControl->currentIndex() == 0)
+        UnitConv();
+    else
+        BaseConv();
+    mnuOtherWinShow->setEnabled(true);
+    mnuCopy->setEnabled(true);
+}
+
+void TTvFrmMain::edtInputChange() {
+    if (ConvDispose == 1)
+        UnitConv();
+}
+
+void TTvFrmMain::comChange() {
+    if (ConvDispose == 1)
+        UnitConv();
+}
+
+QString TTvFrmMain::edtInputKeyPress(const QString& text) const {
+    if (prefixes_->Loaded())
+        return text;
+    static const QString allowed = QStringLiteral("()*+-./0123456789E^e");
+    QString kept;
+    for (QChar c : text) {
+        if (allowed.contains(c))
+            kept += c;
+    }
+    return kept;
+}
+
+// ---- base conversion ----
+
+void TTvFrmMain::BaseConv() {
+    if (!StartUpDone)
+        return;
+    if (edtInputB->text().isEmpty())
+        SetBoxText(edtInputB, QStringLiteral("0"));
+    try {
+        const TBaseConvResult result =
+            ConvertBase(S(edtInputB->text()), S(edtBaseInput->text()), S(edtBaseOutput->text()));
+        edtOutputB->setText(Q(result.Output));
+        ResultText() += Q(result.ReportLine) + QStringLiteral("\r\n");
+        SetStatus(QStringLiteral("基数変換：変換完了"));
+    } catch (const EConvertError&) {
+        SetStatus(QStringLiteral("Convert Error."));
+        Sound().Exclamation();
+    }
+}
+
+void TTvFrmMain::edtInputBChange() {
+    if (ConvDispose == 1)
+        BaseConv();
+}
+
+void TTvFrmMain::edtBaseInputChange() {
+    SetBoxText(edtInputB, QString());
+    if (ConvDispose == 1)
+        BaseConv();
+}
+
+void TTvFrmMain::btnBaseInputClick(const QString& caption) {
+    SetBoxText(edtBaseInput, caption);
+    edtInputB->setFocus();
+}
+
+void TTvFrmMain::btnBaseOutputClick(const QString& caption) {
+    edtBaseOutput->setText(caption);
+    edtInputB->setFocus();
+    if (ConvDispose == 1)
+        BaseConv();
+}
+
+QString TTvFrmMain::edtInputBKeyPress(const QString& text) const {
+    const int base = udbBaseInput->Position();
+    QString kept;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (base <= 10) {
+            if (u >= u'0' && u < u'0' + base)
+                kept += c;
+            continue;
+        }
+        const char16_t lastLetter = static_cast<char16_t>(u'A' + base - 11);
+        char16_t upper = u;
+        if (u >= u'a' && u <= u'a' + (base - 11))
+            upper = static_cast<char16_t>(u - u'a' + u'A');
+        if ((upper >= u'0' && upper <= u'9') || (upper >= u'A' && upper <= lastLetter))
+            kept += QChar(upper);
+    }
+    return kept;
+}
+
+QString TTvFrmMain::edtBaseKeyPress(const QString& text) const {
+    QString kept;
+    for (QChar c : text) {
+        if (c.unicode() >= u'0' && c.unicode() <= u'9')
+            kept += c;
+    }
+    return kept;
+}
+
+// ---- batch and results ----
+
+void TTvFrmMain::mnuAConvClick() {
+    BatchRunning = true;
+    try {
+        ResultText().clear();
+        if (PageControl->currentIndex() == 0) {
+            const int count = std::min<int>(units_->UnitCount(), comOutput->count());
+            for (int i = 0; i < count; ++i) {
+                comOutput->setCurrentIndex(i);
+                UnitConv();
+            }
+            SetStatus(QStringLiteral("単位変換：一括変換完了"));
+            edtOutput->setText(QStringLiteral("0"));
+            comOutput->setCurrentIndex(comOutput->count() > 0 ? 0 : -1);
+        } else {
+            for (int base = 2; base <= 36; ++base) {
+                edtBaseOutput->setText(QString::number(base));
+                BaseConv();
+            }
+            SetStatus(QStringLiteral("基数変換：一括変換完了"));
+            edtOutputB->setText(QStringLiteral("0"));
+            edtBaseOutput->setText(QStringLiteral("10"));
+        }
+        Sound().Asterisk();
+        frmAll_->ShowModal();
+    } catch (...) {
+        BatchRunning = false;
+        throw;
+    }
+    BatchRunning = false;
+    mnuCopy->setEnabled(true);
+    mnuOtherWinShow->setEnabled(true);
+}
+
+void TTvFrmMain::mnuOtherWinShowClick() {
+    frmAll_->ShowModal();
+}
+
+// ---- edit commands ----
+
+void TTvFrmMain::mnuCopyClick() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    QString text = ResultText();
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).unicode() <= 0x20)
+        --end;
+    text.truncate(end);
+    if (!text.isEmpty())
+        clipboard->setText(text);
+    SetStatus(QStringLiteral("クリップボードへ送信"));
+}
+
+void TTvFrmMain::mnuPasteClick() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data || !data->hasText()) {
+        Sound().Exclamation();
+        return;
+    }
+    QString text = data->text();
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+
+    if (PageControl->currentIndex() == 0) {
+        QString value;
+        if (IsNumberText(S(text))) {
+            value = text;
+        } else {
+            try {
+                value = Q(FormatGeneral(Calculate(S(text), *prefixes_)));
+            } catch (const std::exception&) {
+                SetStatus(QStringLiteral("単位変換：値の貼り付け失敗"));
+                Sound().Exclamation();
+                return;
+            }
+        }
+        SetBoxText(edtInput, value);
+        SetStatus(QStringLiteral("単位変換：値の貼り付け完了"));
+        if (ConvDispose == 1)
+            UnitConv();
+        return;
+    }
+    const int base = udbBaseInput->Position();
+    if (IsBaseStr(S(text), static_cast<uint8_t>(base))) {
+        SetBoxText(edtInputB, text);
+        SetStatus(QStringLiteral("基数変換：値の貼り付け完了"));
+        if (ConvDispose == 1)
+            BaseConv();
+    } else {
+        SetStatus(QStringLiteral("基数変換：値の貼り付け失敗"));
+        Sound().Exclamation();
+    }
+}
+
+void TTvFrmMain::mnuClearClick() {
+    if (PageControl->currentIndex() == 0) {
+        SetBoxText(edtInput, QString());
+        edtOutput->setText(QStringLiteral("0"));
+        comInput->setCurrentIndex(comInput->count() > 0 ? 0 : -1);
+        comOutput->setCurrentIndex(comOutput->count() > 0 ? 0 : -1);
+        SetStatus(QStringLiteral("単位変換：クリア完了"));
+    } else {
+        SetBoxText(edtInputB, QString());
+        edtOutputB->setText(QStringLiteral("0"));
+        SetBoxText(edtBaseInput, QStringLiteral("10"));
+        edtBaseOutput->setText(QStringLiteral("10"));
+        SetStatus(QStringLiteral("基数変換：クリア完了"));
+    }
+    Sound().Asterisk();
+}
+
+// ---- other commands ----
+
+void TTvFrmMain::mnuFrontClick() {
+    const bool on = mnuFront->isChecked();
+    SetTopMost(this, on);
+    panel1_->setText(on ? QStringLiteral("TopMost") : QStringLiteral("-"));
+    TopMostMode = on;
+}
+
+void TTvFrmMain::mnuSettingClick() {
+    frmSet_->ShowModal();
+    ReadConvertSettings();
+}
+
+void TTvFrmMain::mnuDataReReadClick() {
+    const int noted = comUnits->currentIndex();
+    if (!LoadData()) {
+        // The old tables are gone and the new catalogue is unusable: the program ends.
+        unitsLoadFailed_ = true;
+        close();
+        return;
+    }
+    comUnits->hide();
+    FillGroupList();
+    comUnits->show();
+    LoadedUnits = 1048576;
+    BatchRunning = false;
+    SelectGroupIndex(noted);
+    comUnitsClick();
+    SetStatus(QStringLiteral("Data Refreshed."));
+}
+
+void TTvFrmMain::mnuHelpClick() {
+    const QString helpPath = dataDir_ + QStringLiteral("tvhelp.chm");
+    const QString textPath = dataDir_ + QStringLiteral("readme.txt");
+    if (QFileInfo(helpPath).isFile())
+        OpenUrl(QUrl::fromLocalFile(helpPath));
+    else if (QFileInfo(textPath).isFile())
+        OpenUrl(QUrl::fromLocalFile(textPath));
+    else
+        QMessageBox::warning(this, QStringLiteral("警告"),
+                             QStringLiteral("ヘルプファイルがありません。"));
+}
+
+void TTvFrmMain::mnuAboutClick() {
+    frmAbout_->ShowModal();
+}
+
+void TTvFrmMain::mnuEndClick() {
+    close();
+}
+
+} // namespace tv

@@ -1,0 +1,184 @@
+#pragma once
+
+#include "units/TvUnitsFile.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <exception>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QKeyEvent;
+class QResizeEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+
+namespace tv {
+
+class TAlEdit;
+class TTvFrmAbout;
+class TTvFrmAll;
+class TTvFrmSet;
+
+// Up-down buttons bound to an edit box: a click reads the box's number, steps it within the
+// range and writes it back as text.
+class TUpDown : public QWidget {
+    Q_OBJECT
+public:
+    TUpDown(QLineEdit* buddy, int min, int max, int position, QWidget* parent = nullptr);
+
+    // The box's number when it is an integer within the range, else the last such number.
+    int Position() const;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void Step(int delta);
+
+    QLineEdit* buddy_;
+    int min_;
+    int max_;
+    mutable int position_;
+    QToolButton* up_ = nullptr;
+    QToolButton* down_ = nullptr;
+};
+
+// The main window: the unit page, the base page, the menu and the status bar.
+class TTvFrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // dataDir holds units.dat, prefix.dat and the help files (with a trailing "/");
+    // settingsPath is the settings file. A units file that fails to load shows the error box
+    // and leaves UnitsLoadFailed() true; the window must then not be shown.
+    TTvFrmMain(const QString& dataDir, const QString& settingsPath, QWidget* parent = nullptr);
+    ~TTvFrmMain() override;
+
+    // The three secondary windows, created by the program after the main window.
+    void SetWindows(TTvFrmAbout* about, TTvFrmAll* all, TTvFrmSet* set);
+
+    bool UnitsLoadFailed() const { return unitsLoadFailed_; }
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void FrmMainCreate();
+    void FrmMainShow();
+    void FrmMainDestroy();
+    void PageControlChange();
+    void comUnitsClick();
+
+    void UnitConv();
+    void BaseConv();
+    void mnuNConvClick();
+    void edtInputChange();
+    void comChange();
+    void edtInputBChange();
+    void edtBaseInputChange();
+    void btnBaseInputClick(const QString& caption);
+    void btnBaseOutputClick(const QString& caption);
+    // The key filters: what remains of a typed or committed text.
+    QString edtInputKeyPress(const QString& text) const;
+    QString edtInputBKeyPress(const QString& text) const;
+    QString edtBaseKeyPress(const QString& text) const;
+
+    void mnuAConvClick();
+    void mnuOtherWinShowClick();
+    void mnuCopyClick();
+    void mnuPasteClick();
+    void mnuClearClick();
+    void mnuFrontClick();
+    void mnuSettingClick();
+    void mnuDataReReadClick();
+    void mnuHelpClick();
+    void mnuAboutClick();
+    void mnuEndClick();
+
+    void CreateControls();
+    void CreateMenu();
+    // Loads both tables; false after the unit-data error box.
+    bool LoadData();
+    void FillGroupList();
+    void SelectGroupIndex(int index);
+    void ReadConvertSettings();
+    QString GroupCaption() const;
+    void SetCaption(const QString& caption);
+    void SetStatus(const QString& text);
+    bool UnitListsUsable() const;
+    QAction* ShortcutAction(const QKeyEvent* key) const;
+
+    // Runs an event handler: a failure it passes on is shown in the error box, or, when the
+    // handler runs inside another one (a program change of a box's text), handed to that one.
+    template <typename F> void Guard(F&& handler);
+    // Sets a box's text as a program edit; a failure of the change handler it ran goes on to
+    // the caller.
+    void SetBoxText(QLineEdit* box, const QString& text);
+    void ShowFailure(std::exception_ptr failure);
+
+    QString dataDir_;
+    QString unitsPath_;
+    QString prefixPath_;
+    QString settingsPath_;
+    std::unique_ptr<TUnits> units_;
+    std::unique_ptr<TPrefixes> prefixes_;
+
+    bool unitsLoadFailed_ = false;
+    bool StartUpDone = false;
+    int LoadedUnits = 1024;
+    bool BatchRunning = false;
+    int ConvDispose = 0;
+    int ShowAns = 0;
+    int ShowExp = 0;
+    bool shown_ = false;
+    bool shutdownDone_ = false;
+
+    int handlerDepth_ = 0;
+    std::exception_ptr pending_;
+
+    TTvFrmAbout* frmAbout_ = nullptr;
+    TTvFrmAll* frmAll_ = nullptr;
+    TTvFrmSet* frmSet_ = nullptr;
+
+    QTabWidget* PageControl = nullptr;
+    QGroupBox* gbxInput = nullptr;
+    QGroupBox* gbxOutput = nullptr;
+    TAlEdit* edtInput = nullptr;
+    TAlEdit* edtOutput = nullptr;
+    QComboBox* comInput = nullptr;
+    QComboBox* comOutput = nullptr;
+    QComboBox* comUnits = nullptr;
+    QGroupBox* gbxInputB = nullptr;
+    QGroupBox* gbxOutputB = nullptr;
+    TAlEdit* edtInputB = nullptr;
+    TAlEdit* edtOutputB = nullptr;
+    QLineEdit* edtBaseInput = nullptr;
+    QLineEdit* edtBaseOutput = nullptr;
+    TUpDown* udbBaseInput = nullptr;
+    TUpDown* udbBaseOutput = nullptr;
+    QLabel* panel0_ = nullptr;
+    QLabel* panel1_ = nullptr;
+
+    QAction* mnuNConv = nullptr;
+    QAction* mnuAConv = nullptr;
+    QAction* mnuOtherWinShow = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuPaste = nullptr;
+    QAction* mnuClear = nullptr;
+    QAction* mnuFront = nullptr;
+    QAction* mnuSetting = nullptr;
+    QAction* mnuDataReRead = nullptr;
+    QAction* mnuHelp = nullptr;
+    QAction* mnuAbout = nullptr;
+    QAction* mnuEnd = nullptr;
+};
+
+} // namespace tv
