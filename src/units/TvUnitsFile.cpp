@@ -284,6 +284,8 @@ bool TUnits::LoadFromText(std::string_view text) {
         return Load(std::string(text));
     } catch (const std::bad_alloc&) {
         lastError_ = {-1, kMsgOutOfMemory};
+    } catch (...) {
+        lastError_ = {-1, "読み込めません"};
     }
     return false;
 }
