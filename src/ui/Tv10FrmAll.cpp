@@ -59,6 +59,8 @@ TTvFrmAll::TTvFrmAll(QWidget* parent)
     memAllConvs_ = new QPlainTextEdit(this);
     memAllConvs_->setObjectName(QStringLiteral("memAllConvs"));
     memAllConvs_->setReadOnly(true);
+    // Read-only, but with a caret: the report can be walked and selected from the keyboard.
+    memAllConvs_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     memAllConvs_->setLineWrapMode(QPlainTextEdit::NoWrap);
     memAllConvs_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memAllConvs_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
