@@ -4,8 +4,6 @@
 #include "units/TvTextFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
