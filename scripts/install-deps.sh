@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     xvfb xauth units
+    desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do
