@@ -18,11 +18,11 @@ namespace tv {
 
 namespace {
 
-// Places a control at its position; a text wider or taller than the given box grows the box
-// rather than being cut off, since the font here is not the one the sizes were made for.
+// Places a control at its position; a text wider than the given box widens the box rather than
+// being cut off, since the font here is not the one the sizes were made for. The height stays:
+// the extra height a style asks for is focus-frame margin, and the rows are packed tight.
 void Place(QWidget* widget, int left, int top, int width, int height) {
-    const QSize hint = widget->sizeHint();
-    widget->setGeometry(left, top, std::max(width, hint.width()), std::max(height, hint.height()));
+    widget->setGeometry(left, top, std::max(width, widget->sizeHint().width()), height);
 }
 
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& text, int left, int top,
