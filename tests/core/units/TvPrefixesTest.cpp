@@ -62,6 +62,7 @@ TEST(PrefixLoadTest, FailsAtLineWithReason) {
         EXPECT_FALSE(prefixes.Loaded());
         EXPECT_EQ(prefixes.LastError().Line, row.line);
         EXPECT_EQ(prefixes.LastError().Reason, row.reason);
+        EXPECT_EQ(prefixes.Count(), row.line) << "lines before the failing one stay read";
         // With prefixes off a prefixed number is no number.
         EXPECT_THROW(prefixes.StrToValue("5k"), EConvertError);
     }
