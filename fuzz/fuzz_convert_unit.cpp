@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TVFUZZ_CHECK(result.ReportLine ==
                          request.InputText + " [src] => " + result.Output + " [dst]",
                      result.ReportLine);
-        TVFUZZ_CHECK(request.ShowExp == 1 ? result.FormulaLine.rfind("\tResult = ", 0) == 0
+        const std::string expectedStart = request.SameUnit ? "\t" : "\tResult = ";
+        TVFUZZ_CHECK(request.ShowExp == 1 ? result.FormulaLine.rfind(expectedStart, 0) == 0
                                           : result.FormulaLine.empty(),
                      result.FormulaLine);
     } catch (const tv::ETvError&) {

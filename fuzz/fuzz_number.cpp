@@ -162,8 +162,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      text);
     } catch (const tv::EConvertError& e) {
         TVFUZZ_CHECK(!accepted, text);
-        TVFUZZ_CHECK(std::string(e.what()) ==
-                         "'" + std::string(text) + "' は浮動小数点数ではありません",
+        // what() is a C string: a NUL in the text cuts the message short.
+        TVFUZZ_CHECK(text.find('\0') != std::string_view::npos ||
+                         std::string(e.what()) ==
+                             "'" + std::string(text) + "' は浮動小数点数ではありません",
                      text);
     }
 
