@@ -1,0 +1,166 @@
+#include "ModalTestSupport.h"
+#include "ui/Tv10FrmAbout.h"
+#include "ui/TvFormControl.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUrl>
+
+using tv::TTvFrmAbout;
+using tv::test::RunModal;
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+const QColor kPurple(128, 0, 128);
+
+QColor TextColour(const QLabel* label) {
+    return label->palette().color(QPalette::WindowText);
+}
+
+} // namespace
+
+class FrmAboutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // The program's own font, so that the layout check measures the texts a user sees.
+        QFont font;
+        font.setFamilies({"MS PGothic", "IPAPGothic", "Noto Sans CJK JP"});
+        font.setPixelSize(12);
+        QApplication::setFont(font);
+    }
+
+    void init() {
+        opened_.clear();
+        openerResult_ = true;
+        tv::SetUrlOpener([this](const QUrl& url) {
+            opened_ << url.toString();
+            return openerResult_;
+        });
+        tv::TopMostMode = false;
+        dialog_.reset(new TTvFrmAbout);
+    }
+
+    void cleanup() {
+        dialog_.reset();
+        tv::SetUrlOpener({});
+    }
+
+    void showsNameVersionIconAndLinks() {
+        QPixmap icon(32, 32);
+        icon.fill(Qt::red);
+        QApplication::setWindowIcon(QIcon(icon));
+        TTvFrmAbout& d = *dialog_;
+        Show([&] {
+            QCOMPARE(d.windowTitle(), QStringLiteral("バージョン情報"));
+            QCOMPARE(d.size(), QSize(302, 118));
+            const QString name = d.findChild<QLabel*>("lblSoftName")->text();
+            QVERIFY2(QRegularExpression(
+                         QStringLiteral(R"(^Tenvari v\d+\.\d+\.\d+ \(\d{4}/\d\d/\d\d\)$)"))
+                         .match(name)
+                         .hasMatch(),
+                     qPrintable(name));
+            QCOMPARE(d.Image1()->pixmap().toImage().pixelColor(16, 16), QColor(Qt::red));
+            QCOMPARE(d.lblMailTo()->cursor().shape(), Qt::PointingHandCursor);
+            QCOMPARE(TextColour(d.lblMailTo()), kBlue);
+            QCOMPARE(TextColour(d.lblURL()), kBlue);
+            QCOMPARE(d.lblMailTo()->font().pixelSize(), 13);
+            // Nothing is cut off at the right edge.
+            for (QLabel* label : d.findChildren<QLabel*>()) {
+                QVERIFY2(label->geometry().right() < d.width(), qPrintable(label->objectName()));
+            }
+            d.accept();
+        });
+        QApplication::setWindowIcon(QIcon());
+    }
+
+    void hoverMarksTheLink() {
+        TTvFrmAbout& d = *dialog_;
+        Show([&] {
+            for (QLabel* link : {d.lblMailTo(), d.lblURL()}) {
+                QTest::mouseMove(link, link->rect().center());
+                QTRY_COMPARE(TextColour(link), kPurple);
+                QVERIFY(link->font().underline());
+                QTest::mouseMove(&d, QPoint(4, 110));
+                QTRY_COMPARE(TextColour(link), kBlue);
+                QVERIFY(!link->font().underline());
+            }
+            d.accept();
+        });
+    }
+
+    void linkOpensAndCloses_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("openerSucceeds");
+        QTest::addColumn<QString>("expectedUrl");
+        QTest::newRow("mail") << "lblMailTo" << true << "mailto:info@tenvari.example.org";
+        QTest::newRow("mail, no mail program")
+            << "lblMailTo" << false << "mailto:info@tenvari.example.org";
+        QTest::newRow("web") << "lblURL" << true << "https://tenvari.example.org/";
+        QTest::newRow("web, no browser") << "lblURL" << false << "https://tenvari.example.org/";
+    }
+
+    void linkOpensAndCloses() {
+        QFETCH(QString, link);
+        QFETCH(bool, openerSucceeds);
+        QFETCH(QString, expectedUrl);
+        openerResult_ = openerSucceeds;
+        TTvFrmAbout& d = *dialog_;
+        const int result =
+            Show([&] { QTest::mouseClick(d.findChild<QLabel*>(link), Qt::LeftButton); });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(!d.isVisible());
+        QCOMPARE(opened_, QStringList{expectedUrl});
+    }
+
+    void plainTextIsNoLink() {
+        TTvFrmAbout& d = *dialog_;
+        Show([&] {
+            QTest::mouseClick(d.findChild<QLabel*>("lblLabel1"), Qt::LeftButton);
+            QTest::mouseClick(d.findChild<QLabel*>("lblSoftName"), Qt::LeftButton);
+            QVERIFY(d.isVisible());
+            d.accept();
+        });
+        QVERIFY(opened_.isEmpty());
+    }
+
+    void closesWithOk_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("click") << 0;
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Esc") << int(Qt::Key_Escape);
+    }
+
+    void closesWithOk() {
+        QFETCH(int, key);
+        TTvFrmAbout& d = *dialog_;
+        const int result = Show([&] {
+            if (key == 0) {
+                QTest::mouseClick(d.btnOK(), Qt::LeftButton);
+            } else {
+                QTest::keyClick(&d, Qt::Key(key));
+            }
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(opened_.isEmpty());
+    }
+
+private:
+    int Show(const std::function<void()>& whileOpen) {
+        return RunModal(
+            *dialog_, [this] { return dialog_->ShowModal(); }, whileOpen);
+    }
+
+    QStringList opened_;
+    bool openerResult_ = true;
+    std::unique_ptr<TTvFrmAbout> dialog_;
+};
+
+QTEST_MAIN(FrmAboutTest)
+#include "FrmAboutTest.moc"
