@@ -146,7 +146,7 @@ void StripParentheses(std::string_view text, const std::vector<int32_t>& match, 
 // far as the evaluation gets before a failure.
 class Expression {
 public:
-    Expression(std::string_view text, const TPrefixes& prefixes);
+    Expression(std::string_view text, const TOperandResolver& resolve);
     long double Evaluate();
 
 private:
@@ -168,7 +168,7 @@ private:
     long double Operand(int32_t lo, int32_t hi);
     long double Leaf(int32_t lo, int32_t hi);
 
-    const TPrefixes& prefixes_;
+    const TOperandResolver& resolve_;
     std::string text_;
     bool zeroAdded_ = false;
     std::vector<int32_t> depth_; // "(" minus ")" before each position
@@ -178,7 +178,7 @@ private:
     std::string operand_;
 };
 
-Expression::Expression(std::string_view text, const TPrefixes& prefixes) : prefixes_(prefixes) {
+Expression::Expression(std::string_view text, const TOperandResolver& resolve) : resolve_(resolve) {
     // Positions are 32-bit; a text this long could not be evaluated in memory anyway.
     if (text.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max() / 2)) {
         throw std::bad_alloc();
@@ -331,7 +331,7 @@ long double Expression::Operand(int32_t lo, int32_t hi) {
             operand_ += c;
         }
     }
-    return prefixes_.StrToValue(operand_);
+    return resolve_(operand_);
 }
 
 long double Expression::Leaf(int32_t lo, int32_t hi) {
@@ -467,8 +467,13 @@ std::string NonFinite(long double value) {
 } // namespace
 
 long double Calculate(std::string_view text, const TPrefixes& prefixes) {
+    return Calculate(
+        text, [&prefixes](std::string_view operand) { return prefixes.StrToValue(operand); });
+}
+
+long double Calculate(std::string_view text, const TOperandResolver& resolve) {
     try {
-        Expression expression(text, prefixes);
+        Expression expression(text, resolve);
         return expression.Evaluate();
     } catch (const EConvertError&) {
         throw EConvertError(kMsgConvert);

@@ -2,6 +2,7 @@
 
 #include "units/TvUnitsFile.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,12 @@ namespace tv {
 // Throws EConvertError "Convert", EZeroDivide "ZeroDivide", EOverflow, EInvalidOp or
 // EOutOfMemory. No text makes it crash or recurse without bound.
 long double Calculate(std::string_view text, const TPrefixes& prefixes);
+
+// Turns one operand text into its value; may throw any failure kind.
+using TOperandResolver = std::function<long double(std::string_view operand)>;
+
+// The same evaluation with each operand handed to resolve, once per operand, in evaluation order.
+long double Calculate(std::string_view text, const TOperandResolver& resolve);
 
 // General notation: 18 significant digits, plain from 0.0001 to below 1E18, else scientific.
 std::string FormatGeneral(long double value);

@@ -1,0 +1,117 @@
+#include "calc/TvCalculate.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tv {
+namespace {
+
+TEST(IsNumberTextTest, AcceptsPlainNumbersWithCommasIgnored) {
+    struct Row {
+        const char* name;
+        const char* text;
+        bool expected;
+    };
+    const std::vector<Row> rows = {
+        {"grouped", "1,234.5", true},
+        {"doubled commas", "12,,3", true},
+        {"spaces around", "  12.5  ", true},
+        {"point alone", ".", true},
+        {"exponent", "1E+3", true},
+        {"negative", "-7", true},
+        {"expression", "3*4", false},
+        {"inner space", "1 2", false},
+        {"beyond the range", "1E5000", false},
+        {"empty", "", false},
+        {"commas only", ",,", false},
+        {"prefix", "5k", false},
+        {"full-width digits", "\xEF\xBC\x91", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(IsNumberText(row.text), row.expected) << row.text;
+    }
+}
+
+TEST(GroupDigitsTest, GroupsTheIntegerPartOnly) {
+    struct Row {
+        const char* name;
+        const char* text;
+        const char* expected;
+    };
+    const std::vector<Row> rows = {
+        {"integer and fraction", "1234567.891", "1,234,567.891"},
+        {"negative", "-1234.5", "-1,234.5"},
+        {"four digits", "1234", "1,234"},
+        {"six digits", "123456", "123,456"},
+        {"three digits", "123", "123"},
+        {"short integer part", "12.3456789", "12.3456789"},
+        {"negative small", "-0.001", "-0.001"},
+        {"scientific left alone", "1.5E+20", "1.5E+20"},
+        {"general scientific left alone", "1.5E20", "1.5E20"},
+        {"fraction never grouped", "1234.56789012", "1,234.56789012"},
+        {"lower-case exponent upper-cased", "2e5", "2E5"},
+        {"eighteen digits", "999999999999999999", "999,999,999,999,999,999"},
+        {"negative seven digits", "-1234567", "-1,234,567"},
+        {"point first", ".5", ".5"},
+        {"trailing point", "1234.", "1,234."},
+        {"not a number is grouped like one", "abcd", "A,BCD"},
+        {"empty", "", ""},
+        {"sign only", "-", "-"},
+        {"multi-byte characters stay whole", "\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86\xE3\x81\x88",
+         "\xE3\x81\x82,\xE3\x81\x84\xE3\x81\x86\xE3\x81\x88"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(GroupDigits(row.text), row.expected);
+    }
+}
+
+TEST(MapTextTest, MapsFullWidthFormsToHalfWidth) {
+    struct Row {
+        const char* name;
+        const char* text;
+        const char* expected;
+    };
+    const std::vector<Row> rows = {
+        {"full-width expression",
+         "\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x8E\xEF\xBC\x95\xEF\xBC\x8A"
+         "\xEF\xBC\x92",
+         "12.5*2"},
+        {"empty", "", ""},
+        {"half-width unchanged", "1+2 abc", "1+2 abc"},
+        {"first of the range", "\xEF\xBC\x81", "!"},
+        {"last of the range", "\xEF\xBD\x9E", "~"},
+        {"before the range", "\xEF\xBC\x80", "\xEF\xBC\x80"},
+        {"after the range", "\xEF\xBD\x9F", "\xEF\xBD\x9F"},
+        {"ideographic space",
+         "1\xE3\x80\x80"
+         "2",
+         "1 2"},
+        {"plain katakana", "\xE3\x82\xA2\xE3\x83\xB3", "\xEF\xBD\xB1\xEF\xBE\x9D"},
+        {"voiced katakana", "\xE3\x82\xAC", "\xEF\xBD\xB6\xEF\xBE\x9E"},
+        {"semi-voiced katakana", "\xE3\x83\x91", "\xEF\xBE\x8A\xEF\xBE\x9F"},
+        {"vu", "\xE3\x83\xB4", "\xEF\xBD\xB3\xEF\xBE\x9E"},
+        {"small tsu", "\xE3\x83\x83", "\xEF\xBD\xAF"},
+        {"long vowel mark", "\xE3\x83\xBC", "\xEF\xBD\xB0"},
+        {"punctuation", "\xE3\x80\x8C\xE3\x80\x8D\xE3\x80\x81\xE3\x80\x82\xE3\x83\xBB",
+         "\xEF\xBD\xA2\xEF\xBD\xA3\xEF\xBD\xA4\xEF\xBD\xA1\xEF\xBD\xA5"},
+        {"spacing sound marks", "\xE3\x82\x9B\xE3\x82\x9C", "\xEF\xBE\x9E\xEF\xBE\x9F"},
+        {"katakana without half-width form", "\xE3\x83\xB0\xE3\x83\xB5",
+         "\xE3\x83\xB0\xE3\x83\xB5"},
+        {"hiragana unchanged", "\xE3\x81\x82", "\xE3\x81\x82"},
+        {"kanji unchanged", "\xE5\x8D\x98", "\xE5\x8D\x98"},
+        {"invalid bytes pass through", "\xFF\xEF\xBC", "\xFF\xEF\xBC"},
+        {"stray continuation byte kept", "\xEF\xBC\x91\x80", "1\x80"},
+        {"overlong form kept", "\xE0\x80\xB1", "\xE0\x80\xB1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(MapText(row.text), row.expected);
+    }
+}
+
+} // namespace
+} // namespace tv
