@@ -1,0 +1,1410 @@
+// The main window driven as a user drives it: typing, shortcuts, list choices and menu commands,
+// checked through the boxes, lists, captions, status panels, recorded sounds, the clipboard and
+// the settings file.
+
+#include "ui/Tv10FrmAbout.h"
+#include "ui/Tv10FrmAll.h"
+#include "ui/Tv10FrmMain.h"
+#include "ui/Tv10FrmSet.h"
+#include "ui/TvFormControl.h"
+#include "ui/TvSound.h"
+#include "units/TvTextFile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+using namespace tv;
+
+namespace {
+
+// Three groups; "重さ" holds a unit whose formula is an invalid operation, "一つ" a single unit.
+const char* const kUnits = ">>\r\n"
+                           "長さ\r\n"
+                           "m,$i,$t,\r\n"
+                           "km,$i*1000,$t/1000,\r\n"
+                           "cm,$i/100,$t*100,\r\n"
+                           "<<\r\n"
+                           ">>\r\n"
+                           "重さ\r\n"
+                           "g,$i,$t,\r\n"
+                           "kg,$i*1000,$t/1000,\r\n"
+                           "bad,$i,(0-1)^0.5,\r\n"
+                           "<<\r\n"
+                           ">>\r\n"
+                           "一つ\r\n"
+                           "only,$i,$t,\r\n"
+                           "<<\r\n"
+                           "<<\\d\r\n";
+
+const char* const kPrefixes = "k,1000\r\nM,1E6\r\n";
+
+QStringList* g_sounds = nullptr;
+
+class SoundRecorder : public ISoundPlayer {
+public:
+    void Exclamation() override { g_sounds->append(QStringLiteral("Exclamation")); }
+    void Asterisk() override { g_sounds->append(QStringLiteral("Asterisk")); }
+};
+
+// What a modal window showed when it was closed.
+struct Seen {
+    QString title;
+    QString text;
+    QString detail;
+};
+
+} // namespace
+
+class FrmMainTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startupWithoutSettings();
+    void startupGroup_data();
+    void startupGroup();
+    void startupPositionAsStored();
+    void unitsFileWithoutGroups();
+    void unitsLoadFailure_data();
+    void unitsLoadFailure();
+    void prefixLoadFailureAndKeyFilter_data();
+    void prefixLoadFailureAndKeyFilter();
+    void inputMethodCommitIsFiltered();
+
+    void unitConversion_data();
+    void unitConversion();
+    void unitConversionFailure_data();
+    void unitConversionFailure();
+    void invalidOperationShowsErrorBox();
+    void convDisposeOff();
+    void convDisposeOnTyping();
+    void convDisposeOnEmptyInputConvertsTwice();
+    void unitChoiceConvertsOnlyWhenChosen();
+    void groupChange();
+    void groupChangeConvertsWithNewUnits();
+    void pageChange();
+
+    void baseConversion_data();
+    void baseConversion();
+    void baseKeyFilters_data();
+    void baseKeyFilters();
+    void baseUpDownAndButtons();
+
+    void shortcutsFromInsideControls();
+    void disabledCopyShortcutDoesNothing();
+    void paste_data();
+    void paste();
+    void pasteWithoutText();
+    void pasteConvertsTwiceWithConvDispose();
+    void copy();
+    void clear();
+    void topMost();
+    void dataReRead();
+    void dataReReadFailure();
+    void help_data();
+    void help();
+    void settingsCommandRereadsConvertKeys();
+    void aboutCommand();
+
+    void unitBatch_data();
+    void unitBatch();
+    void unitBatchWithBadInput();
+    void baseBatch();
+    void batchEndedByFailure();
+
+    void shutdownWritesSettings();
+    void shutdownReportsUnwritableSettings();
+
+private:
+    void WriteFile(const QString& name, const QByteArray& bytes);
+    void WriteData(const char* units = kUnits, const char* prefixes = kPrefixes);
+    void WriteSettings(const QString& text);
+    QString SettingsText() const;
+    // Creates the four windows as the program does and shows the main one.
+    void Start();
+    void CloseMain();
+    // Destroys the windows as the program does at its end.
+    void DestroyWindows();
+
+    template <typename T> T* Find(const char* name) const {
+        T* found = main_->findChild<T*>(QLatin1String(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
+    QComboBox* List(const char* name) const { return Find<QComboBox>(name); }
+    QAction* Action(const char* name) const { return Find<QAction>(name); }
+    QString Status() const { return Find<QLabel>("stbPanel0")->text(); }
+    QString TopMostPanel() const { return Find<QLabel>("stbPanel1")->text(); }
+    void ShowPage(int page) { Find<QTabWidget>("PageControl")->setCurrentIndex(page); }
+    void Choose(QComboBox* list, int index);
+    void Type(QLineEdit* box, const QString& text);
+    void Press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    QStringList TakeModals();
+
+    void CheckModal();
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString settingsPath_;
+    QStringList sounds_;
+    QStringList errors_;
+    QList<Seen> modals_;
+    QList<QUrl> opened_;
+    // Runs on the next modal window in place of the default (record and close).
+    std::function<void(QWidget*)> onModal_;
+    QTimer modalTimer_;
+
+    std::unique_ptr<TTvFrmMain> main_;
+    std::unique_ptr<TTvFrmAbout> about_;
+    std::unique_ptr<TTvFrmAll> all_;
+    std::unique_ptr<TTvFrmSet> set_;
+};
+
+// ---- fixture ----
+
+void FrmMainTest::initTestCase() {
+    g_sounds = &sounds_;
+    SetSoundPlayer(std::make_unique<SoundRecorder>());
+    SetErrorBoxHandler([this](const QString& text) { errors_.append(text); });
+    SetUrlOpener([this](const QUrl& url) {
+        opened_.append(url);
+        return true;
+    });
+    // A modal window that a test did not close itself is recorded and closed, so that no test
+    // hangs; cleanup() fails a test that left such a record unexamined.
+    connect(&modalTimer_, &QTimer::timeout, this, &FrmMainTest::CheckModal);
+    modalTimer_.start(10);
+}
+
+void FrmMainTest::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    settingsPath_ = dir_->filePath(QStringLiteral("tenvari.ini"));
+    sounds_.clear();
+    errors_.clear();
+    modals_.clear();
+    opened_.clear();
+    onModal_ = nullptr;
+    ResultText().clear();
+    TopMostMode = false;
+    QGuiApplication::clipboard()->clear();
+}
+
+void FrmMainTest::cleanup() {
+    DestroyWindows();
+    QStringList unexpected;
+    for (const Seen& seen : modals_)
+        unexpected << seen.title + QStringLiteral(": ") + seen.text;
+    QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char('\n'))));
+    QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join(QLatin1Char('\n'))));
+}
+
+void FrmMainTest::CheckModal() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal)
+        return;
+    if (onModal_) {
+        std::exchange(onModal_, nullptr)(modal);
+        return;
+    }
+    Seen seen{modal->windowTitle(), {}, {}};
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        seen.text = box->text();
+        seen.detail = box->detailedText();
+    } else if (auto* all = qobject_cast<TTvFrmAll*>(modal)) {
+        seen.text = all->memAllConvs()->toPlainText();
+    }
+    modals_.append(seen);
+    if (auto* dialog = qobject_cast<QDialog*>(modal))
+        dialog->reject();
+    else
+        modal->close();
+}
+
+QStringList FrmMainTest::TakeModals() {
+    QStringList titles;
+    for (const Seen& seen : std::exchange(modals_, {}))
+        titles << seen.title;
+    return titles;
+}
+
+void FrmMainTest::WriteFile(const QString& name, const QByteArray& bytes) {
+    QFile file(dir_->filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+void FrmMainTest::WriteData(const char* units, const char* prefixes) {
+    if (units)
+        WriteFile(QStringLiteral("units.dat"), QByteArray::fromStdString(EncodeCp932(units)));
+    if (prefixes)
+        WriteFile(QStringLiteral("prefix.dat"), QByteArray::fromStdString(EncodeCp932(prefixes)));
+}
+
+void FrmMainTest::WriteSettings(const QString& text) {
+    WriteFile(QStringLiteral("tenvari.ini"), text.toUtf8());
+}
+
+QString FrmMainTest::SettingsText() const {
+    QFile file(settingsPath_);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
+void FrmMainTest::Start() {
+    main_ = std::make_unique<TTvFrmMain>(dir_->path() + QLatin1Char('/'), settingsPath_);
+    if (main_->UnitsLoadFailed())
+        return;
+    about_ = std::make_unique<TTvFrmAbout>(main_.get());
+    all_ = std::make_unique<TTvFrmAll>(main_.get());
+    set_ = std::make_unique<TTvFrmSet>(main_.get());
+    main_->SetWindows(about_.get(), all_.get(), set_.get());
+    main_->show();
+    main_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+}
+
+void FrmMainTest::CloseMain() {
+    main_->close();
+    QVERIFY(!main_->isVisible());
+}
+
+void FrmMainTest::DestroyWindows() {
+    set_.reset();
+    all_.reset();
+    about_.reset();
+    main_.reset();
+}
+
+void FrmMainTest::Choose(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+void FrmMainTest::Type(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    const bool latin1 =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+    if (text.isEmpty()) {
+        QTest::keyClick(box, Qt::Key_Backspace);
+    } else if (latin1) {
+        QTest::keyClicks(box, text);
+    } else {
+        // Full-width characters come from an input method, as one commit.
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QApplication::sendEvent(box, &commit);
+    }
+}
+
+void FrmMainTest::Press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers) {
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key(key), modifiers);
+}
+
+// ---- start-up ----
+
+void FrmMainTest::startupWithoutSettings() {
+    WriteData();
+    Start();
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - 長さ"));
+    QCOMPARE(List("comUnits")->count(), 3);
+    QCOMPARE(List("comUnits")->currentText(), QStringLiteral("長さ"));
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("m"));
+    QCOMPARE(List("comOutput")->currentText(), QStringLiteral("m"));
+    QCOMPARE(Edit("edtInput")->text(), QString());
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QCOMPARE(Edit("edtInputB")->text(), QStringLiteral("0"));
+    QCOMPARE(Edit("edtBaseInput")->text(), QStringLiteral("10"));
+    QCOMPARE(Status(), QString());
+    QCOMPARE(TopMostPanel(), QStringLiteral("-"));
+    QVERIFY(!Action("mnuCopy")->isEnabled());
+    QVERIFY(!Action("mnuOtherWinShow")->isEnabled());
+    QVERIFY(Action("mnuAConv")->isEnabled());
+    QVERIFY(!Action("mnuFront")->isChecked());
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInput"));
+
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(main_->pos(), QPoint((work.width() - main_->frameGeometry().width()) / 2,
+                                  (work.height() - main_->frameGeometry().height()) / 2));
+
+    // Manual conversion: typing converts nothing.
+    Type(Edit("edtInput"), QStringLiteral("5"));
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QVERIFY(ResultText().isEmpty());
+}
+
+void FrmMainTest::startupGroup_data() {
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("group");
+    QTest::newRow("first group by default") << "[StartUp]\nLastUnits=2\n"
+                                            << "長さ";
+    QTest::newRow("last group") << "[StartUp]\nUnitSeries=1\nLastUnits=2\n"
+                                << "一つ";
+    QTest::newRow("chosen group") << "[StartUp]\nUnitSeries=2\nLastUnits=2\nSetUnits=1\n"
+                                  << "重さ";
+    QTest::newRow("unknown series") << "[StartUp]\nUnitSeries=7\nLastUnits=2\n"
+                                    << "長さ";
+    QTest::newRow("last group beyond the list") << "[StartUp]\nUnitSeries=1\nLastUnits=3\n"
+                                                << "長さ";
+    QTest::newRow("no last group") << "[StartUp]\nUnitSeries=1\nLastUnits=-1\n"
+                                   << "長さ";
+    QTest::newRow("chosen group beyond the list") << "[StartUp]\nUnitSeries=2\nSetUnits=99\n"
+                                                  << "長さ";
+}
+
+void FrmMainTest::startupGroup() {
+    QFETCH(QString, settings);
+    QFETCH(QString, group);
+    WriteData();
+    WriteSettings(settings);
+    Start();
+    QCOMPARE(List("comUnits")->currentText(), group);
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - ") + group);
+    QCOMPARE(List("comInput")->currentIndex(), 0);
+    QVERIFY(List("comInput")->count() > 0);
+}
+
+void FrmMainTest::startupPositionAsStored() {
+    WriteData();
+    WriteSettings(QStringLiteral("[StartUp]\nWinPos=1\nLeft=1500\nTop=3000\n"));
+    Start();
+    QCOMPARE(main_->pos(), QPoint(1500, 3000));
+}
+
+void FrmMainTest::unitsFileWithoutGroups() {
+    WriteData("");
+    WriteSettings(
+        QStringLiteral("[StartUp]\nUnitSeries=1\nLastUnits=4\n[Convert]\nConvDispose=1\n"));
+    Start();
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - "));
+    QCOMPARE(List("comUnits")->count(), 0);
+    QCOMPARE(List("comInput")->count(), 0);
+    QCOMPARE(List("comOutput")->count(), 0);
+
+    // Converting, typing and the batch find no unit and do no harm.
+    Type(Edit("edtInput"), QStringLiteral("12"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QVERIFY(ResultText().isEmpty());
+    Press(Edit("edtInput"), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(TakeModals(), QStringList{QStringLiteral("変換結果")});
+    QCOMPARE(Status(), QStringLiteral("単位変換：一括変換完了"));
+    QVERIFY(sounds_ == QStringList{QStringLiteral("Asterisk")});
+
+    CloseMain();
+    QVERIFY(SettingsText().contains(QStringLiteral("LastUnits=-1")));
+}
+
+void FrmMainTest::unitsLoadFailure_data() {
+    QTest::addColumn<QByteArray>("units");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("missing file") << QByteArray() << "units.dat: ";
+    QTest::newRow("unit line without fields")
+        << QByteArray(">>\r\nA\r\n\r\n<<\r\n") << "units.dat (3 行目): ";
+}
+
+void FrmMainTest::unitsLoadFailure() {
+    QFETCH(QByteArray, units);
+    QFETCH(QString, detail);
+    WriteData(nullptr);
+    if (!units.isNull())
+        WriteFile(QStringLiteral("units.dat"), units);
+    Start();
+    QVERIFY(main_->UnitsLoadFailed());
+    QVERIFY(!main_->isVisible());
+    QCOMPARE(modals_.size(), 1);
+    const Seen box = modals_.takeFirst();
+    QCOMPARE(box.title, QStringLiteral("エラー"));
+    QCOMPARE(box.text,
+             QStringLiteral("単位データの読み込みに失敗しました。\nTenvariを終了します。\n"
+                            "\n\"units.dat\" の有無をご確認ください。"));
+    QVERIFY2(box.detail.contains(detail), qPrintable(box.detail));
+
+    // The window never ran, so nothing is written at the end.
+    DestroyWindows();
+    QVERIFY(!QFile::exists(settingsPath_));
+}
+
+void FrmMainTest::prefixLoadFailureAndKeyFilter_data() {
+    QTest::addColumn<bool>("prefixesOk");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("prefixes on: everything passes") << true << "5k, x"
+                                                    << "5k, x";
+    QTest::newRow("prefixes off: letters, blank and comma dropped") << false << "5k, x"
+                                                                    << "5";
+    QTest::newRow("prefixes off: expression characters pass") << false << "(2e3+1.5E1)*-4/2^2"
+                                                              << "(2e3+1.5E1)*-4/2^2";
+    QTest::newRow("prefixes off: full-width digits dropped") << false << "１2"
+                                                             << "2";
+}
+
+void FrmMainTest::prefixLoadFailureAndKeyFilter() {
+    QFETCH(bool, prefixesOk);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    WriteData(kUnits, prefixesOk ? kPrefixes : "k\r\n");
+    Start();
+    if (!prefixesOk) {
+        QCOMPARE(modals_.size(), 1);
+        const Seen box = modals_.takeFirst();
+        QCOMPARE(box.title, QStringLiteral("警告"));
+        QCOMPARE(box.text, QStringLiteral("接頭辞データの読み込みに失敗しました。\n\n"
+                                          "入力における接頭辞の使用が不可となります。"));
+    }
+    QVERIFY(main_->isVisible());
+    Type(Edit("edtInput"), typed);
+    QCOMPARE(Edit("edtInput")->text(), shown);
+    QTest::keyClick(Edit("edtInput"), Qt::Key_Backspace);
+    QCOMPARE(Edit("edtInput")->text(), shown.chopped(1));
+}
+
+void FrmMainTest::inputMethodCommitIsFiltered() {
+    WriteData(kUnits, "bad\r\n");
+    Start();
+    QCOMPARE(TakeModals(), QStringList{QStringLiteral("警告")});
+    QLineEdit* input = Edit("edtInput");
+    input->setFocus();
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("12 km"));
+    QApplication::sendEvent(input, &commit);
+    QCOMPARE(input->text(), QStringLiteral("12"));
+
+    ShowPage(1);
+    QLineEdit* base = Edit("edtBaseInput");
+    Type(base, QStringLiteral("16"));
+    QInputMethodEvent hex;
+    hex.setCommitString(QStringLiteral("fgA9"));
+    QApplication::sendEvent(Edit("edtInputB"), &hex);
+    QCOMPARE(Edit("edtInputB")->text(), QStringLiteral("FA9"));
+    QInputMethodEvent digits;
+    digits.setCommitString(QStringLiteral("1a2"));
+    QApplication::sendEvent(base, &digits);
+    QCOMPARE(base->text(), QStringLiteral("1612"));
+}
+
+// ---- unit page ----
+
+void FrmMainTest::unitConversion_data() {
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("source");
+    QTest::addColumn<int>("target");
+    QTest::addColumn<QString>("shownInput");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("report");
+
+    const QString plain = QStringLiteral("[Convert]\nShowAns=0\n");
+    QTest::newRow("km to m") << plain << "2.5" << 1 << 0 << "2.5"
+                             << "2500"
+                             << "2.5 [km] => 2500 [m]\r\n";
+    QTest::newRow("prefix in the input") << plain << "5k" << 0 << 1 << "5k"
+                                         << "5"
+                                         << "5k [m] => 5 [km]\r\n";
+    QTest::newRow("empty input becomes 0") << plain << "" << 1 << 2 << "0"
+                                           << "0"
+                                           << "0 [km] => 0 [cm]\r\n";
+    QTest::newRow("same unit with formula line")
+        << "[Convert]\nShowExp=1\n"
+        << "1+1" << 0 << 0 << "1+1"
+        << "2"
+        << "1+1 [m] => 2 [m]\r\n\t同じ単位のため変換を行っていません。\r\n";
+    QTest::newRow("formula line") << "[Convert]\nShowExp=1\n"
+                                  << "2.5" << 1 << 2 << "2.5"
+                                  << "250000"
+                                  << "2.5 [km] => 250000 [cm]\r\n\tResult = (2.5*1000)*100\r\n";
+    QTest::newRow("exponent display") << "[Convert]\nShowAns=1\n"
+                                      << "12345" << 0 << 0 << "12345"
+                                      << "1.23E+04"
+                                      << "12345 [m] => 1.23E+04 [m]\r\n";
+    QTest::newRow("grouped display") << "[Convert]\nShowAns=2\n"
+                                     << "1234567.5" << 0 << 0 << "1234567.5"
+                                     << "1,234,567.5"
+                                     << "1234567.5 [m] => 1,234,567.5 [m]\r\n";
+    QTest::newRow("unknown display keeps the output") << "[Convert]\nShowAns=5\n"
+                                                      << "7" << 0 << 1 << "7"
+                                                      << "0"
+                                                      << "7 [m] => 0 [km]\r\n";
+    QTest::newRow("full-width digits") << plain << "１２" << 1 << 0 << "１２"
+                                       << "12000"
+                                       << "１２ [km] => 12000 [m]\r\n";
+}
+
+void FrmMainTest::unitConversion() {
+    QFETCH(QString, settings);
+    QFETCH(QString, input);
+    QFETCH(int, source);
+    QFETCH(int, target);
+    QFETCH(QString, shownInput);
+    QFETCH(QString, output);
+    QFETCH(QString, report);
+    WriteData();
+    WriteSettings(settings);
+    Start();
+    ResultText() = QStringLiteral("old line\r\n");
+    Choose(List("comInput"), source);
+    Choose(List("comOutput"), target);
+    Type(Edit("edtInput"), input);
+    Press(Edit("edtInput"), Qt::Key_Return);
+
+    QCOMPARE(Edit("edtInput")->text(), shownInput);
+    QCOMPARE(Edit("edtOutput")->text(), output);
+    QCOMPARE(ResultText(), report);
+    QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
+    QVERIFY(sounds_.isEmpty());
+    QVERIFY(Action("mnuCopy")->isEnabled());
+    QVERIFY(Action("mnuOtherWinShow")->isEnabled());
+}
+
+void FrmMainTest::unitConversionFailure_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("not an expression") << "abc"
+                                       << "Convert Error.";
+    QTest::newRow("unknown prefix") << "5x"
+                                    << "Convert Error.";
+    QTest::newRow("division by zero") << "1/0"
+                                      << "ZeroDivide Error.";
+    QTest::newRow("overflow") << "10^5000"
+                              << "OverFlow Error.";
+}
+
+void FrmMainTest::unitConversionFailure() {
+    QFETCH(QString, input);
+    QFETCH(QString, status);
+    WriteData();
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("3"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("3"));
+    ResultText() = QStringLiteral("kept\r\n");
+    Action("mnuCopy")->setEnabled(false);
+
+    Type(Edit("edtInput"), input);
+    Press(Edit("edtInput"), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(Status(), status);
+    QCOMPARE(sounds_, QStringList{QStringLiteral("Exclamation")});
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("3"));
+    QCOMPARE(Edit("edtInput")->text(), input);
+    QVERIFY(ResultText().isEmpty());
+    // A reported failure still completes the command.
+    QVERIFY(Action("mnuCopy")->isEnabled());
+}
+
+void FrmMainTest::invalidOperationShowsErrorBox() {
+    WriteData();
+    Start();
+    Choose(List("comUnits"), 1);
+    Choose(List("comOutput"), 2);
+    Type(Edit("edtInput"), QStringLiteral("4"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(std::exchange(errors_, {}),
+             QStringList{QStringLiteral("不正な浮動小数点数演算命令.")});
+    QVERIFY(sounds_.isEmpty());
+    QCOMPARE(Status(), QString());
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QVERIFY(!Action("mnuCopy")->isEnabled());
+
+    // The program carries on.
+    Choose(List("comOutput"), 1);
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0.004"));
+}
+
+void FrmMainTest::convDisposeOff() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=0\n"));
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("12"));
+    Choose(List("comOutput"), 1);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QVERIFY(ResultText().isEmpty());
+    QCOMPARE(Status(), QString());
+}
+
+void FrmMainTest::convDisposeOnTyping() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\n"));
+    Start();
+    Choose(List("comOutput"), 2);
+    Type(Edit("edtInput"), QStringLiteral("1"));
+    QTest::keyClick(Edit("edtInput"), Qt::Key_2);
+    ResultText().remove(0, ResultText().indexOf(QStringLiteral("1 [m]")));
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("1200"));
+    QCOMPARE(ResultText(), QStringLiteral("1 [m] => 100 [cm]\r\n12 [m] => 1200 [cm]\r\n"));
+    // Conversions on change enable nothing; Enter starts a new report.
+    QVERIFY(!Action("mnuCopy")->isEnabled());
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(ResultText(), QStringLiteral("12 [m] => 1200 [cm]\r\n"));
+    QVERIFY(Action("mnuCopy")->isEnabled());
+}
+
+void FrmMainTest::convDisposeOnEmptyInputConvertsTwice() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\n"));
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("7"));
+    ResultText().clear();
+    Type(Edit("edtInput"), QString());
+    // Emptying converts; the "0" put into the box converts once more from inside.
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("0"));
+    QCOMPARE(ResultText(), QStringLiteral("0 [m] => 0 [m]\r\n0 [m] => 0 [m]\r\n"));
+}
+
+void FrmMainTest::unitChoiceConvertsOnlyWhenChosen() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\n"));
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("3"));
+    ResultText().clear();
+    List("comOutput")->setCurrentIndex(1);
+    QVERIFY(ResultText().isEmpty());
+    Choose(List("comInput"), 1);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("3"));
+    QCOMPARE(ResultText(), QStringLiteral("3 [km] => 3 [km]\r\n"));
+}
+
+void FrmMainTest::groupChange() {
+    WriteData();
+    Start();
+    Choose(List("comInput"), 1);
+    Choose(List("comOutput"), 2);
+    Type(Edit("edtInput"), QStringLiteral("4"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("400000"));
+
+    // The group already loaded keeps everything.
+    Choose(List("comUnits"), 0);
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("4"));
+    QCOMPARE(List("comOutput")->currentIndex(), 2);
+
+    Choose(List("comUnits"), 1);
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - 重さ"));
+    QCOMPARE(Edit("edtInput")->text(), QString());
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("g"));
+    QCOMPARE(List("comOutput")->currentText(), QStringLiteral("g"));
+    QCOMPARE(List("comOutput")->count(), 3);
+    QCOMPARE(ResultText(), QStringLiteral("4 [km] => 400000 [cm]\r\n"));
+}
+
+void FrmMainTest::groupChangeConvertsWithNewUnits() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\n"));
+    Start();
+    Choose(List("comInput"), 2);
+    Choose(List("comOutput"), 2);
+    Type(Edit("edtInput"), QStringLiteral("9"));
+    ResultText().clear();
+    // The one-unit group has no third unit; the conversion the emptied box starts must use it
+    // anyway.
+    Choose(List("comUnits"), 2);
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - 一つ"));
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("only"));
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("0"));
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QCOMPARE(ResultText(), QStringLiteral("0 [only] => 0 [only]\r\n0 [only] => 0 [only]\r\n"));
+    QVERIFY(sounds_.isEmpty());
+}
+
+void FrmMainTest::pageChange() {
+    WriteData();
+    Start();
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QVERIFY(Action("mnuCopy")->isEnabled());
+    Action("mnuAConv")->setEnabled(false);
+    ShowPage(1);
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - 基数変換"));
+    QCOMPARE(Status(), QString());
+    QVERIFY(!Action("mnuCopy")->isEnabled());
+    QVERIFY(Action("mnuOtherWinShow")->isEnabled());
+    QVERIFY(Action("mnuAConv")->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInputB"));
+    Press(Edit("edtInputB"), Qt::Key_Return);
+    QCOMPARE(Status(), QStringLiteral("基数変換：変換完了"));
+    ShowPage(0);
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - 長さ"));
+    QCOMPARE(Status(), QString());
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInput"));
+}
+
+// ---- base page ----
+
+void FrmMainTest::baseConversion_data() {
+    QTest::addColumn<QString>("baseIn");
+    QTest::addColumn<QString>("baseOut");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("status");
+
+    const QString done = QStringLiteral("基数変換：変換完了");
+    const QString failed = QStringLiteral("Convert Error.");
+    QTest::newRow("hex to decimal") << "16"
+                                    << "10"
+                                    << "ff"
+                                    << "255" << done;
+    QTest::newRow("decimal to binary") << "10"
+                                       << "2"
+                                       << "255"
+                                       << "11111111" << done;
+    QTest::newRow("largest value") << "10"
+                                   << "16"
+                                   << "9223372036854775807"
+                                   << "7FFFFFFFFFFFFFFF" << done;
+    QTest::newRow("beyond the largest value") << "10"
+                                              << "16"
+                                              << "9223372036854775808"
+                                              << "0" << failed;
+    QTest::newRow("equal base texts copy the input") << "10"
+                                                     << "10"
+                                                     << "0010"
+                                                     << "0010" << done;
+    QTest::newRow("different base texts of one base") << "10"
+                                                      << "010"
+                                                      << "0010"
+                                                      << "10" << done;
+    QTest::newRow("empty input") << "10"
+                                 << "2"
+                                 << ""
+                                 << "0" << done;
+    QTest::newRow("empty base field is ten") << ""
+                                             << "16"
+                                             << "255"
+                                             << "FF" << done;
+    QTest::newRow("output base one") << "10"
+                                     << "1"
+                                     << "5"
+                                     << "0" << failed;
+    QTest::newRow("output base zero") << "10"
+                                      << "0"
+                                      << "5"
+                                      << "0" << failed;
+    QTest::newRow("input base above 36") << "37"
+                                         << "10"
+                                         << "1"
+                                         << "0" << failed;
+}
+
+void FrmMainTest::baseConversion() {
+    QFETCH(QString, baseIn);
+    QFETCH(QString, baseOut);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QString, status);
+    WriteData();
+    Start();
+    ShowPage(1);
+    Type(Edit("edtBaseInput"), baseIn);
+    Type(Edit("edtBaseOutput"), baseOut);
+    Type(Edit("edtInputB"), input);
+    Press(Edit("edtInputB"), Qt::Key_Return);
+
+    QCOMPARE(Edit("edtOutputB")->text(), output);
+    QCOMPARE(Status(), status);
+    const QString shownInput = Edit("edtInputB")->text();
+    if (status == QStringLiteral("Convert Error.")) {
+        QCOMPARE(sounds_, QStringList{QStringLiteral("Exclamation")});
+        QVERIFY(ResultText().isEmpty());
+    } else {
+        QVERIFY(sounds_.isEmpty());
+        QCOMPARE(ResultText(),
+                 shownInput + " (" + baseIn + ") => " + output + " (" + baseOut + ")\r\n");
+    }
+    QCOMPARE(shownInput, input.isEmpty() ? QStringLiteral("0") : input.toUpper());
+}
+
+void FrmMainTest::baseKeyFilters_data() {
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("hex letters become capitals") << "16"
+                                                 << "fgA9z"
+                                                 << "FA9";
+    QTest::newRow("binary") << "2"
+                            << "1021"
+                            << "101";
+    QTest::newRow("octal") << "8"
+                           << "789"
+                           << "7";
+    QTest::newRow("base 36") << "36"
+                             << "zZ!"
+                             << "ZZ";
+    QTest::newRow("invalid base field keeps the last base") << "99"
+                                                            << "129a"
+                                                            << "129";
+}
+
+void FrmMainTest::baseKeyFilters() {
+    QFETCH(QString, base);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    WriteData();
+    Start();
+    ShowPage(1);
+    Type(Edit("edtBaseInput"), base);
+    Type(Edit("edtInputB"), typed);
+    QCOMPARE(Edit("edtInputB")->text(), shown);
+
+    Type(Edit("edtBaseOutput"), QStringLiteral("1x6 "));
+    QCOMPARE(Edit("edtBaseOutput")->text(), QStringLiteral("16"));
+}
+
+void FrmMainTest::baseUpDownAndButtons() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\n"));
+    Start();
+    ShowPage(1);
+    auto* inputUp = Find<QWidget>("udbBaseInput")->findChild<QToolButton*>(QStringLiteral("up"));
+    auto* inputDown =
+        Find<QWidget>("udbBaseInput")->findChild<QToolButton*>(QStringLiteral("down"));
+    auto* outputUp = Find<QWidget>("udbBaseOutput")->findChild<QToolButton*>(QStringLiteral("up"));
+    QVERIFY(inputUp && inputDown && outputUp);
+
+    Type(Edit("edtInputB"), QStringLiteral("15"));
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("15"));
+    ResultText().clear();
+
+    // Stepping the input base empties the value, which converts as "0".
+    QTest::mouseClick(inputUp, Qt::LeftButton);
+    QCOMPARE(Edit("edtBaseInput")->text(), QStringLiteral("11"));
+    QCOMPARE(Edit("edtInputB")->text(), QStringLiteral("0"));
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("0"));
+    QVERIFY(ResultText().startsWith(QStringLiteral("0 (11) => 0 (10)\r\n")));
+
+    // Stepping the output base converts nothing.
+    Type(Edit("edtInputB"), QStringLiteral("A"));
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("10"));
+    QTest::mouseClick(outputUp, Qt::LeftButton);
+    QCOMPARE(Edit("edtBaseOutput")->text(), QStringLiteral("11"));
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("10"));
+
+    // An output base button converts at once and hands the focus to the value box.
+    QTest::mouseClick(Find<QPushButton>("btnBaseOutput2"), Qt::LeftButton);
+    QCOMPARE(Edit("edtBaseOutput")->text(), QStringLiteral("2"));
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("1010"));
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInputB"));
+
+    // An input base button empties the value; the range holds at both ends.
+    QTest::mouseClick(Find<QPushButton>("btnBaseInput2"), Qt::LeftButton);
+    QCOMPARE(Edit("edtBaseInput")->text(), QStringLiteral("2"));
+    QCOMPARE(Edit("edtInputB")->text(), QStringLiteral("0"));
+    // Stepping below the range writes the same text again, which is no change.
+    Type(Edit("edtInputB"), QStringLiteral("1"));
+    QTest::mouseClick(inputDown, Qt::LeftButton);
+    QCOMPARE(Edit("edtBaseInput")->text(), QStringLiteral("2"));
+    QCOMPARE(Edit("edtInputB")->text(), QStringLiteral("1"));
+    Type(Edit("edtBaseInput"), QStringLiteral("36"));
+    QTest::mouseClick(inputUp, Qt::LeftButton);
+    QCOMPARE(Edit("edtBaseInput")->text(), QStringLiteral("36"));
+    // A base field outside the range steps from the last base it held.
+    Type(Edit("edtBaseInput"), QStringLiteral("50"));
+    QTest::mouseClick(inputDown, Qt::LeftButton);
+    QCOMPARE(Edit("edtBaseInput")->text(), QStringLiteral("35"));
+}
+
+// ---- shortcuts and commands ----
+
+void FrmMainTest::shortcutsFromInsideControls() {
+    WriteData();
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("2"));
+    Choose(List("comOutput"), 2);
+
+    // Enter from a unit list.
+    Press(List("comInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("200"));
+
+    // Ctrl+C runs the program's copy, not the box's own.
+    Edit("edtInput")->selectAll();
+    Press(Edit("edtInput"), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("2 [m] => 200 [cm]"));
+    QCOMPARE(Status(), QStringLiteral("クリップボードへ送信"));
+
+    // Ctrl+V pastes through the program: an expression arrives as its value.
+    QGuiApplication::clipboard()->setText(QStringLiteral("3*4"));
+    Press(Edit("edtInput"), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("12"));
+    QCOMPARE(Status(), QStringLiteral("単位変換：値の貼り付け完了"));
+
+    // Shift+Enter runs the batch from inside the value box.
+    Press(Edit("edtInput"), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(TakeModals(), QStringList{QStringLiteral("変換結果")});
+    QCOMPARE(Status(), QStringLiteral("単位変換：一括変換完了"));
+
+    // Ctrl+W shows the results window again; Ctrl+D clears.
+    Press(List("comUnits"), Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(TakeModals(), QStringList{QStringLiteral("変換結果")});
+    Press(Edit("edtInput"), Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(Status(), QStringLiteral("単位変換：クリア完了"));
+
+    // Ctrl+Q ends the program.
+    Press(Edit("edtInput"), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!main_->isVisible());
+}
+
+void FrmMainTest::disabledCopyShortcutDoesNothing() {
+    WriteData();
+    Start();
+    QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+    Type(Edit("edtInput"), QStringLiteral("123"));
+    Edit("edtInput")->selectAll();
+    QVERIFY(!Action("mnuCopy")->isEnabled());
+    Press(Edit("edtInput"), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
+    QCOMPARE(Status(), QString());
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("123"));
+}
+
+void FrmMainTest::paste_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("status");
+
+    const QString unitDone = QStringLiteral("単位変換：値の貼り付け完了");
+    const QString unitFailed = QStringLiteral("単位変換：値の貼り付け失敗");
+    const QString baseDone = QStringLiteral("基数変換：値の貼り付け完了");
+    const QString baseFailed = QStringLiteral("基数変換：値の貼り付け失敗");
+    QTest::newRow("number with commas and a line break") << 0 << ""
+                                                         << "1,234\r\n"
+                                                         << "1,234" << unitDone;
+    QTest::newRow("lines joined") << 0 << ""
+                                  << "12\n34"
+                                  << "1234" << unitDone;
+    QTest::newRow("expression") << 0 << ""
+                                << "2*3"
+                                << "6" << unitDone;
+    QTest::newRow("one third") << 0 << ""
+                               << "1/3"
+                               << "0.333333333333333333" << unitDone;
+    QTest::newRow("small plain number kept") << 0 << ""
+                                             << "0.00001"
+                                             << "0.00001" << unitDone;
+    QTest::newRow("small expression in general notation") << 0 << ""
+                                                          << "1/100000"
+                                                          << "1E-5" << unitDone;
+    QTest::newRow("prefixed number") << 0 << ""
+                                     << "2k"
+                                     << "2000" << unitDone;
+    QTest::newRow("not a value") << 0 << ""
+                                 << "abc"
+                                 << "keep" << unitFailed;
+    QTest::newRow("division by zero") << 0 << ""
+                                      << "1/0"
+                                      << "keep" << unitFailed;
+    QTest::newRow("empty text") << 0 << ""
+                                << ""
+                                << "keep" << unitFailed;
+    QTest::newRow("hex digits kept in lower case") << 1 << "16"
+                                                   << "ff\r\n"
+                                                   << "ff" << baseDone;
+    QTest::newRow("not hex") << 1 << "16"
+                             << "fg"
+                             << "keep" << baseFailed;
+    QTest::newRow("not binary") << 1 << "2"
+                                << "102"
+                                << "keep" << baseFailed;
+    QTest::newRow("only line breaks") << 1 << "10"
+                                      << "\r\n"
+                                      << "keep" << baseFailed;
+}
+
+void FrmMainTest::paste() {
+    QFETCH(int, page);
+    QFETCH(QString, base);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, box);
+    QFETCH(QString, status);
+    WriteData();
+    Start();
+    ShowPage(page);
+    QLineEdit* target = Edit(page == 0 ? "edtInput" : "edtInputB");
+    if (page == 1)
+        Type(Edit("edtBaseInput"), base);
+    target->setText(QStringLiteral("keep"));
+    QGuiApplication::clipboard()->setText(clipboard);
+    Press(target, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(target->text(), box);
+    QCOMPARE(Status(), status);
+    const bool failed = status.endsWith(QStringLiteral("失敗"));
+    QCOMPARE(sounds_, failed ? QStringList{QStringLiteral("Exclamation")} : QStringList{});
+    // Manual conversion: a paste converts nothing.
+    QVERIFY(ResultText().isEmpty());
+}
+
+void FrmMainTest::pasteWithoutText() {
+    WriteData();
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("5"));
+    QGuiApplication::clipboard()->clear();
+    Press(Edit("edtInput"), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(sounds_, QStringList{QStringLiteral("Exclamation")});
+    QCOMPARE(Status(), QString());
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("5"));
+}
+
+void FrmMainTest::pasteConvertsTwiceWithConvDispose() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\n"));
+    Start();
+    Choose(List("comOutput"), 1);
+    ResultText().clear();
+    QGuiApplication::clipboard()->setText(QStringLiteral("1500"));
+    Action("mnuPaste")->trigger();
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("1.5"));
+    // The change handler converts, then the paste itself converts.
+    QCOMPARE(ResultText(), QStringLiteral("1500 [m] => 1.5 [km]\r\n1500 [m] => 1.5 [km]\r\n"));
+    QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
+
+    ShowPage(1);
+    ResultText().clear();
+    QGuiApplication::clipboard()->setText(QStringLiteral("77"));
+    Action("mnuPaste")->trigger();
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("77"));
+    QCOMPARE(ResultText(), QStringLiteral("77 (10) => 77 (10)\r\n77 (10) => 77 (10)\r\n"));
+}
+
+void FrmMainTest::copy() {
+    WriteData();
+    Start();
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    Action("mnuCopy")->setEnabled(true);
+    Action("mnuCopy")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+    QCOMPARE(Status(), QStringLiteral("クリップボードへ送信"));
+
+    ResultText() = QStringLiteral("a [m] => b [m]\r\n\tResult = x \t\r\n\r\n");
+    Action("mnuCopy")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("a [m] => b [m]\r\n\tResult = x"));
+}
+
+void FrmMainTest::clear() {
+    WriteData();
+    Start();
+    Choose(List("comInput"), 1);
+    Choose(List("comOutput"), 2);
+    Type(Edit("edtInput"), QStringLiteral("3"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    const QString report = ResultText();
+    Action("mnuClear")->trigger();
+    QCOMPARE(Edit("edtInput")->text(), QString());
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QCOMPARE(List("comInput")->currentIndex(), 0);
+    QCOMPARE(List("comOutput")->currentIndex(), 0);
+    QCOMPARE(Status(), QStringLiteral("単位変換：クリア完了"));
+    QCOMPARE(sounds_, QStringList{QStringLiteral("Asterisk")});
+    QCOMPARE(ResultText(), report);
+    QVERIFY(Action("mnuCopy")->isEnabled());
+
+    ShowPage(1);
+    sounds_.clear();
+    Type(Edit("edtBaseInput"), QStringLiteral("16"));
+    Type(Edit("edtBaseOutput"), QStringLiteral("2"));
+    Type(Edit("edtInputB"), QStringLiteral("F"));
+    Press(Edit("edtInputB"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("1111"));
+    Action("mnuClear")->trigger();
+    QCOMPARE(Edit("edtInputB")->text(), QString());
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("0"));
+    QCOMPARE(Edit("edtBaseInput")->text(), QStringLiteral("10"));
+    QCOMPARE(Edit("edtBaseOutput")->text(), QStringLiteral("10"));
+    QCOMPARE(Status(), QStringLiteral("基数変換：クリア完了"));
+    QCOMPARE(sounds_, QStringList{QStringLiteral("Asterisk")});
+}
+
+void FrmMainTest::topMost() {
+    WriteData();
+    Start();
+    Press(Edit("edtInput"), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(Action("mnuFront")->isChecked());
+    QCOMPARE(TopMostPanel(), QStringLiteral("TopMost"));
+    QVERIFY(TopMostMode);
+    QVERIFY(main_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(main_->isVisible());
+    Action("mnuFront")->trigger();
+    QVERIFY(!Action("mnuFront")->isChecked());
+    QCOMPARE(TopMostPanel(), QStringLiteral("-"));
+    QVERIFY(!TopMostMode);
+    QVERIFY(!main_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+void FrmMainTest::dataReRead() {
+    WriteData();
+    Start();
+    Choose(List("comUnits"), 2);
+    ShowPage(1);
+    Type(Edit("edtInputB"), QStringLiteral("5"));
+    Press(Edit("edtInputB"), Qt::Key_Return);
+    const QString report = ResultText();
+
+    // A renamed group, one more group, and no prefixes any more.
+    WriteData(">>\r\nA\r\na1,$i,$t,\r\n<<\r\n>>\r\nB\r\nb1,$i,$t,\r\nb2,$i,$t,\r\n<<\r\n"
+              ">>\r\nC 改\r\nc1,$i,$t,\r\nc2,$i,$t,\r\n<<\r\n>>\r\nD\r\nd1,$i,$t,\r\n<<\r\n",
+              nullptr);
+    QFile::remove(dir_->filePath(QStringLiteral("prefix.dat")));
+    Press(Edit("edtInputB"), Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(TakeModals(), QStringList{QStringLiteral("警告")});
+    QCOMPARE(Status(), QStringLiteral("Data Refreshed."));
+    QCOMPARE(Find<QTabWidget>("PageControl")->currentIndex(), 1);
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - C 改"));
+    QCOMPARE(List("comUnits")->count(), 4);
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("c1"));
+    QCOMPARE(ResultText(), report);
+    QVERIFY(Action("mnuOtherWinShow")->isEnabled());
+
+    // Prefixes are off now: the key filter drops letters.
+    ShowPage(0);
+    Type(Edit("edtInput"), QStringLiteral("5k"));
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("5"));
+
+    // Fewer groups than the noted position: the first group is taken.
+    Choose(List("comUnits"), 3);
+    WriteData(">>\r\nOnly\r\no,$i,$t,\r\n<<\r\n");
+    Action("mnuDataReRead")->trigger();
+    QCOMPARE(List("comUnits")->currentIndex(), 0);
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - Only"));
+    QCOMPARE(List("comOutput")->currentText(), QStringLiteral("o"));
+}
+
+void FrmMainTest::dataReReadFailure() {
+    WriteData();
+    Start();
+    Choose(List("comUnits"), 1);
+    QFile::remove(dir_->filePath(QStringLiteral("units.dat")));
+    Action("mnuDataReRead")->trigger();
+    QCOMPARE(modals_.size(), 1);
+    QCOMPARE(modals_.takeFirst().title, QStringLiteral("エラー"));
+    QVERIFY(!main_->isVisible());
+    QVERIFY(main_->UnitsLoadFailed());
+    QVERIFY(SettingsText().contains(QStringLiteral("LastUnits=1")));
+}
+
+void FrmMainTest::help_data() {
+    QTest::addColumn<bool>("chm");
+    QTest::addColumn<bool>("readme");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("both files: the help file") << true << true << "tvhelp.chm";
+    QTest::newRow("text only") << false << true << "readme.txt";
+    QTest::newRow("help only") << true << false << "tvhelp.chm";
+    QTest::newRow("neither") << false << false << "";
+}
+
+void FrmMainTest::help() {
+    QFETCH(bool, chm);
+    QFETCH(bool, readme);
+    QFETCH(QString, opened);
+    WriteData();
+    if (chm)
+        WriteFile(QStringLiteral("tvhelp.chm"), "x");
+    if (readme)
+        WriteFile(QStringLiteral("readme.txt"), "x");
+    Start();
+    Press(Edit("edtInput"), Qt::Key_F1);
+    if (opened.isEmpty()) {
+        QVERIFY(opened_.isEmpty());
+        QCOMPARE(modals_.size(), 1);
+        const Seen box = modals_.takeFirst();
+        QCOMPARE(box.title, QStringLiteral("警告"));
+        QCOMPARE(box.text, QStringLiteral("ヘルプファイルがありません。"));
+    } else {
+        QCOMPARE(opened_, QList<QUrl>{QUrl::fromLocalFile(dir_->filePath(opened))});
+    }
+}
+
+void FrmMainTest::settingsCommandRereadsConvertKeys() {
+    WriteData();
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("1"));
+    bool shown = false;
+    onModal_ = [&](QWidget* modal) {
+        shown = qobject_cast<TTvFrmSet*>(modal) != nullptr;
+        // Another copy of the program saves its settings while the dialog is open.
+        WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\nShowAns=1\n"));
+        qobject_cast<QDialog*>(modal)->reject();
+    };
+    Press(Edit("edtInput"), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(shown);
+    QTest::keyClicks(Edit("edtInput"), QStringLiteral("2"));
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("1.20E+01"));
+}
+
+void FrmMainTest::aboutCommand() {
+    WriteData();
+    Start();
+    bool shown = false;
+    onModal_ = [&](QWidget* modal) {
+        shown = qobject_cast<TTvFrmAbout*>(modal) != nullptr;
+        modal->close();
+    };
+    Action("mnuAbout")->trigger();
+    QVERIFY(shown);
+}
+
+// ---- batch ----
+
+void FrmMainTest::unitBatch_data() {
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("report lines") << ""
+                                  << "2 [km] => 2000 [m]\n"
+                                     "2 [km] => 2 [km]\n"
+                                     "2 [km] => 200000 [cm]\n";
+    QTest::newRow("with formula lines")
+        << "[Convert]\nShowExp=1\n"
+        << "2 [km] => 2000 [m]\n\tResult = (2*1000)\n"
+           "2 [km] => 2 [km]\n\t同じ単位のため変換を行っていません。\n"
+           "2 [km] => 200000 [cm]\n\tResult = (2*1000)*100\n";
+}
+
+void FrmMainTest::unitBatch() {
+    QFETCH(QString, settings);
+    QFETCH(QString, report);
+    WriteData();
+    WriteSettings(settings);
+    Start();
+    Choose(List("comInput"), 1);
+    Choose(List("comOutput"), 2);
+    Type(Edit("edtInput"), QStringLiteral("2"));
+    ResultText() = QStringLiteral("old\r\n");
+
+    Press(Edit("edtInput"), Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+    QCOMPARE(modals_.size(), 1);
+    const Seen window = modals_.takeFirst();
+    QCOMPARE(window.title, QStringLiteral("変換結果"));
+    QCOMPARE(window.text, report);
+    QCOMPARE(ResultText(), QString(report).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+    QCOMPARE(Status(), QStringLiteral("単位変換：一括変換完了"));
+    QCOMPARE(sounds_, QStringList{QStringLiteral("Asterisk")});
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QCOMPARE(List("comOutput")->currentIndex(), 0);
+    QCOMPARE(List("comInput")->currentIndex(), 1);
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("2"));
+    QVERIFY(Action("mnuCopy")->isEnabled());
+    QVERIFY(Action("mnuOtherWinShow")->isEnabled());
+
+    // The batch is over: Enter starts a new report.
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(ResultText(),
+             QStringLiteral("2 [km] => 2000 [m]\r\n") +
+                 (settings.isEmpty() ? QString() : QStringLiteral("\tResult = (2*1000)\r\n")));
+}
+
+void FrmMainTest::unitBatchWithBadInput() {
+    WriteData();
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("2x"));
+    Action("mnuAConv")->trigger();
+    QCOMPARE(modals_.size(), 1);
+    QCOMPARE(modals_.takeFirst().text, QString());
+    QCOMPARE(sounds_, (QStringList{QStringLiteral("Exclamation"), QStringLiteral("Exclamation"),
+                                   QStringLiteral("Exclamation"), QStringLiteral("Asterisk")}));
+    QCOMPARE(Status(), QStringLiteral("単位変換：一括変換完了"));
+}
+
+void FrmMainTest::baseBatch() {
+    WriteData();
+    Start();
+    ShowPage(1);
+    Type(Edit("edtInputB"), QStringLiteral("255"));
+    Type(Edit("edtBaseOutput"), QStringLiteral("7"));
+    Press(Edit("edtInputB"), Qt::Key_Return, Qt::ShiftModifier);
+
+    QCOMPARE(modals_.size(), 1);
+    const QStringList lines = modals_.takeFirst().text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 35);
+    for (int base = 2; base <= 36; ++base) {
+        const QString expected = QStringLiteral("255 (10) => %1 (%2)")
+                                     .arg(QString::number(255, base).toUpper())
+                                     .arg(base);
+        QCOMPARE(lines.at(base - 2), expected);
+    }
+    QCOMPARE(Status(), QStringLiteral("基数変換：一括変換完了"));
+    QCOMPARE(Edit("edtOutputB")->text(), QStringLiteral("0"));
+    QCOMPARE(Edit("edtBaseOutput")->text(), QStringLiteral("10"));
+    QCOMPARE(Edit("edtInputB")->text(), QStringLiteral("255"));
+    QCOMPARE(sounds_, QStringList{QStringLiteral("Asterisk")});
+    QVERIFY(Action("mnuCopy")->isEnabled());
+}
+
+void FrmMainTest::batchEndedByFailure() {
+    WriteData();
+    Start();
+    Choose(List("comUnits"), 1);
+    Type(Edit("edtInput"), QStringLiteral("3"));
+    Action("mnuAConv")->trigger();
+    // The third unit's formula is an invalid operation: the batch stops there.
+    QCOMPARE(std::exchange(errors_, {}),
+             QStringList{QStringLiteral("不正な浮動小数点数演算命令.")});
+    QVERIFY(modals_.isEmpty());
+    QVERIFY(sounds_.isEmpty());
+    QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
+    QCOMPARE(ResultText(), QStringLiteral("3 [g] => 3 [g]\r\n3 [g] => 0.003 [kg]\r\n"));
+    QVERIFY(!Action("mnuCopy")->isEnabled());
+    QVERIFY(!Action("mnuOtherWinShow")->isEnabled());
+
+    // No batch is left running: Enter empties the report again.
+    Choose(List("comOutput"), 1);
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(ResultText(), QStringLiteral("3 [g] => 0.003 [kg]\r\n"));
+}
+
+// ---- shutdown ----
+
+void FrmMainTest::shutdownWritesSettings() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Mine]\nKeep=yes\n\n[StartUp]\nWinPos=1\nLeft=10\nTop=20\n"));
+    Start();
+    QCOMPARE(main_->pos(), QPoint(10, 20));
+    main_->move(123, 45);
+    Choose(List("comUnits"), 2);
+    Press(Edit("edtInput"), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!main_->isVisible());
+    const QString text = SettingsText();
+    for (const char* line : {"Keep=yes", "WinPos=1", "Left=123", "Top=45", "LastUnits=2"})
+        QVERIFY2(text.contains(QLatin1String(line)), qPrintable(text));
+}
+
+void FrmMainTest::shutdownReportsUnwritableSettings() {
+    WriteData();
+    // A folder where the settings file should be: nothing can be written there.
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("tenvari.ini")));
+    Start();
+    CloseMain();
+    QCOMPARE(errors_.size(), 1);
+    QVERIFY2(errors_.takeFirst().contains(QStringLiteral("tenvari.ini")), "message names the file");
+    DestroyWindows();
+    QVERIFY(errors_.isEmpty());
+}
+
+QTEST_MAIN(FrmMainTest)
+#include "FrmMainTest.moc"
