@@ -1,0 +1,23 @@
+#pragma once
+
+// What the benchmark programs share: the shipped prefix table and a large generated units file.
+
+#include "units/TvUnitsFile.h"
+
+#include <string>
+
+namespace tvbench {
+
+// The prefix table of the shipped data; aborts when it does not load.
+const tv::TPrefixes& ShippedPrefixes();
+
+// Groups and units of the generated units file.
+inline constexpr int kGroups = 10;
+inline constexpr int kUnitsPerGroup = 10000;
+
+// Path of a units file of kGroups groups of kUnitsPerGroup units each, written once per run
+// into a temporary folder and removed at exit. Unit lines look like
+// "unit12345,$i*1.2345,$t/1.2345,".
+const std::string& LargeUnitsFile();
+
+} // namespace tvbench

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and tenvari-cli in Release (build-bench), runs the Google Benchmark
+# program, and measures tenvari-cli against GNU units (Debian package "units"): throughput on
+# 20 000 km-to-m conversions through standard input, one process each, and the start-up cost of
+# one conversion process. Prints every figure, the ratios and the targets.
+#
+#   scripts/bench.sh                      everything
+#   BENCH_FILTER=Long scripts/bench.sh    only the micro-benchmarks matching the filter
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.."
+
+build_dir=${BENCH_BUILD_DIR:-build-bench}
+values=${BENCH_VALUES:-20000}
+startup_runs=${BENCH_STARTUP_RUNS:-200}
+
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVARI_BUILD_BENCH=ON \
+    -DTENVARI_BUILD_UI=OFF -DTENVARI_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build_dir" -j"${BENCH_BUILD_JOBS:-2}" --target tenvari_bench tenvari-cli
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tenvari-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export LC_ALL=C.UTF-8
+
+echo "== machine"
+lscpu | grep -E '^(Model name|CPU\(s\)|Thread\(s\) per core|Core\(s\) per socket):' | sed 's/  */ /g'
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+echo
+echo "== micro-benchmarks (tenvari_bench)"
+"$build_dir/bin/tenvari_bench" --benchmark_filter="${BENCH_FILTER:-.}" \
+    --benchmark_out="$work/bench.csv" --benchmark_out_format=csv
+
+# CSV columns: name,iterations,real_time,cpu_time,time_unit,... The times are per iteration.
+figure() { # name column -> value in nanoseconds
+    awk -F, -v name="\"$1\"" -v col="$2" '
+        $1 == name {
+            scale = ($5 == "ns") ? 1 : ($5 == "us") ? 1e3 : ($5 == "ms") ? 1e6 : 1e9
+            printf "%.6g\n", $col * scale
+        }' "$work/bench.csv"
+}
+
+echo
+echo "== per-character cost of long expressions (CPU time)"
+for shape in chain nesting mixed_nesting; do
+    small=$(figure "Long/$shape/1024" 4)
+    large=$(figure "Long/$shape/1048576" 4)
+    [ -n "$small" ] && [ -n "$large" ] || continue
+    awk -v s="$small" -v l="$large" -v shape="$shape" 'BEGIN {
+        printf "%-14s 1 KiB %7.2f ns/char   1 MiB %7.2f ns/char   ratio %.2f   1 MiB total %.1f ms\n",
+            shape, s / 1024, l / 1048576, (l / 1048576) / (s / 1024), l / 1e6 }'
+done
+
+echo
+echo "== tenvari-cli against GNU units: $values conversions km -> m, one process each"
+cli="$build_dir/bin/tenvari-cli --data data"
+# The length group and its km and m units, found by their names in the shipped data.
+group=$($cli groups | awk -F'\t' '$2 == "長さ" { print "#" $1; exit }')
+km=$($cli units "$group" | awk -F'\t' '$2 ~ /\[km\]$/ { print "#" $1; exit }')
+m=$($cli units "$group" | awk -F'\t' '$2 ~ /\[m\]$/ { print "#" $1; exit }')
+echo "group $group, from $km to $m"
+
+awk -v n="$values" 'BEGIN { srand(20261209); for (i = 0; i < n; i++) printf "%.4f\n", rand() * 1000 }' \
+    >"$work/values"
+# GNU units reads "You have" and "You want" lines in turn.
+awk '{ print $1 " km"; print "m" }' "$work/values" >"$work/units-input"
+
+now() { date +%s%N; }
+# Runs a command three times; prints the fastest wall time and the least CPU time (user + system)
+# in nanoseconds. CPU time is the fairer figure on a machine shared with other work.
+best_of_three() {
+    local best_wall= best_cpu=
+    for _ in 1 2 3; do
+        local start end cpu
+        start=$(now)
+        cpu=$({ TIMEFORMAT='%3U %3S'; time "$@"; } 2>&1 | awk '{ printf "%.0f", ($1 + $2) * 1e9 }')
+        end=$(now)
+        if [ -z "$best_wall" ] || [ $((end - start)) -lt "$best_wall" ]; then
+            best_wall=$((end - start))
+        fi
+        if [ -z "$best_cpu" ] || [ "$cpu" -lt "$best_cpu" ]; then
+            best_cpu=$cpu
+        fi
+    done
+    echo "$best_wall $best_cpu"
+}
+run_cli() { $cli convert "$group" "$km" "$m" - <"$work/values" >"$work/cli-out"; }
+run_units() { units -t -q <"$work/units-input" >"$work/units-out"; }
+read -r cli_ns cli_cpu < <(best_of_three run_cli)
+read -r units_ns units_cpu < <(best_of_three run_units)
+
+cli_lines=$(wc -l <"$work/cli-out")
+units_lines=$(wc -l <"$work/units-out")
+# Both must have converted every value to the same result (GNU units prints 8 digits).
+agree=$(paste -d' ' <(awk -F' => ' '{ split($2, r, " "); print r[1] }' "$work/cli-out") "$work/units-out" |
+    awk '{ d = $1 - $2; if (d < 0) d = -d; if (d <= 1e-7 * ($1 < 0 ? -$1 : $1)) n++ } END { print n + 0 }')
+echo "results: tenvari-cli $cli_lines lines, GNU units $units_lines lines, $agree agree"
+awk -v n="$values" -v c="$cli_ns" -v u="$units_ns" -v cc="$cli_cpu" -v uc="$units_cpu" 'BEGIN {
+    printf "tenvari-cli %9.0f conversions/s wall (%6.1f ms), %9.0f/s CPU (%6.1f ms)\n",
+        n / (c / 1e9), c / 1e6, n / (cc / 1e9), cc / 1e6
+    printf "GNU units   %9.0f conversions/s wall (%6.1f ms), %9.0f/s CPU (%6.1f ms)\n",
+        n / (u / 1e9), u / 1e6, n / (uc / 1e9), uc / 1e6
+    printf "throughput ratio tenvari-cli / GNU units: %.2f wall, %.2f CPU\n", u / c, uc / cc }'
+echo
+echo "== start-up: one conversion process, mean of $startup_runs runs"
+mean_ns() { # command... -> mean nanoseconds per run
+    local start end
+    start=$(now)
+    for ((i = 0; i < startup_runs; i++)); do
+        "$@" >/dev/null
+    done
+    end=$(now)
+    echo $(((end - start) / startup_runs))
+}
+cli_start=$(mean_ns $cli convert "$group" "$km" "$m" 1)
+units_start=$(mean_ns units -1 -t '1 km' m)
+awk -v c="$cli_start" -v u="$units_start" 'BEGIN {
+    printf "tenvari-cli %.2f ms   GNU units %.2f ms   ratio GNU units / tenvari-cli %.2f\n",
+        c / 1e6, u / 1e6, u / c }'
+
+echo
+echo "== targets"
+target() { # label value limit unit
+    awk -v label="$1" -v v="$2" -v limit="$3" -v unit="$4" 'BEGIN {
+        printf "%-44s %10.3f %-3s (target < %s %s) %s\n", label, v, unit, limit, unit,
+            (v != "" && v < limit) ? "met" : "MISSED" }'
+}
+typed=$(figure "Typed/simple" 4)
+[ -z "$typed" ] || target "typed expression 3*12+4 (CPU)" "$(awk -v v="$typed" 'BEGIN { print v / 1000 }')" 2 us
+for shape in chain nesting mixed_nesting; do
+    large=$(figure "Long/$shape/1048576" 4)
+    [ -z "$large" ] || target "1 MiB $shape (CPU)" "$(awk -v v="$large" 'BEGIN { print v / 1e6 }')" 200 ms
+done
+load=$(figure "LoadUnitsFile" 4)
+[ -z "$load" ] || target "load 100 000 units (CPU)" "$(awk -v v="$load" 'BEGIN { print v / 1e6 }')" 100 ms
+awk -v c="$cli_cpu" -v u="$units_cpu" 'BEGIN {
+    r = u / c; printf "%-44s %10.2f x   (target >= 5 x) %s\n", "throughput against GNU units (CPU)", r,
+        (r >= 5) ? "met" : "MISSED" }'
+awk -v c="$cli_start" -v u="$units_start" 'BEGIN {
+    printf "%-44s %10.2f ms  (GNU units %.2f ms) %s\n", "start-up of one conversion", c / 1e6,
+        u / 1e6, (c < u) ? "met" : "MISSED" }'
