@@ -130,9 +130,9 @@ private slots:
                                          << "x" << -7;
         QTest::newRow("unclosed section line is an entry") << QByteArray("[A]\n[B\nx=1\n") << "A"
                                                            << "x" << 1;
-        QTest::newRow("binary garbage")
-            << QByteArray("\x00\xFF[\x01]\n=\n\xFE=\x80\n", 14) << "StartUp"
-            << "WinPos" << -7;
+        static const char garbage[] = "\x00\xFF[\x01]\n=\n\xFE=\x80\n[StartUp]\nWin\x00Pos=1\n";
+        QTest::newRow("binary garbage") << QByteArray(garbage, sizeof garbage - 1) << "StartUp"
+                                        << "WinPos" << -7;
     }
 
     void readInteger() {
