@@ -167,7 +167,8 @@ void TTvFrmMain::FrmMainCreate() {
 }
 
 bool TTvFrmMain::LoadData() {
-    prefixes_.reset();
+    // Both tables are replaced; the prefix table exists, unloaded, even when the units fail.
+    prefixes_ = std::make_unique<TPrefixes>();
     units_ = std::make_unique<TUnits>();
     if (!units_->LoadFromFile(S(unitsPath_))) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"),
@@ -184,7 +185,6 @@ bool TTvFrmMain::LoadData() {
         box.exec();
         return false;
     }
-    prefixes_ = std::make_unique<TPrefixes>();
     if (!prefixes_->LoadFromFile(S(prefixPath_))) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
                         QStringLiteral("接頭辞データの読み込みに失敗しました。\n"

@@ -10,6 +10,7 @@
 #include "ui/TvSound.h"
 #include "units/TvTextFile.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -25,6 +26,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,6 +103,7 @@ private slots:
     void unitConversionFailure_data();
     void unitConversionFailure();
     void invalidOperationShowsErrorBox();
+    void nestedFailureShowsOneErrorBox();
     void convDisposeOff();
     void convDisposeOnTyping();
     void convDisposeOnEmptyInputConvertsTwice();
@@ -107,6 +111,8 @@ private slots:
     void groupChange();
     void groupChangeConvertsWithNewUnits();
     void pageChange();
+    void typingIntoListOpensIt();
+    void hintsStayOutOfStatusBar();
 
     void baseConversion_data();
     void baseConversion();
@@ -639,6 +645,22 @@ void FrmMainTest::invalidOperationShowsErrorBox() {
     QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0.004"));
 }
 
+void FrmMainTest::nestedFailureShowsOneErrorBox() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\n"));
+    Start();
+    Choose(List("comUnits"), 1);
+    Type(Edit("edtInput"), QStringLiteral("4"));
+    Choose(List("comOutput"), 2);
+    QCOMPARE(std::exchange(errors_, {}).size(), 1);
+    // Emptying the box converts the "0" from inside the outer conversion; the failure ends both
+    // and is shown once.
+    Type(Edit("edtInput"), QString());
+    QCOMPARE(std::exchange(errors_, {}),
+             QStringList{QStringLiteral("不正な浮動小数点数演算命令.")});
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("0"));
+}
+
 void FrmMainTest::convDisposeOff() {
     WriteData();
     WriteSettings(QStringLiteral("[Convert]\nConvDispose=0\n"));
@@ -754,6 +776,29 @@ void FrmMainTest::pageChange() {
     QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - 長さ"));
     QCOMPARE(Status(), QString());
     QCOMPARE(QApplication::focusWidget(), Edit("edtInput"));
+}
+
+void FrmMainTest::typingIntoListOpensIt() {
+    WriteData();
+    Start();
+    QComboBox* list = List("comOutput");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_C);
+    QTRY_VERIFY(list->view()->isVisible());
+    QCOMPARE(list->view()->currentIndex().row(), 2);
+    QTest::keyClick(list->view(), Qt::Key_Return);
+    QTRY_VERIFY(!list->view()->isVisible());
+    QCOMPARE(list->currentText(), QStringLiteral("cm"));
+}
+
+void FrmMainTest::hintsStayOutOfStatusBar() {
+    WriteData();
+    Start();
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QStatusTipEvent tip(Action("mnuNConv")->statusTip());
+    QApplication::sendEvent(main_.get(), &tip);
+    QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
+    QCOMPARE(main_->statusBar()->currentMessage(), QString());
 }
 
 // ---- base page ----
