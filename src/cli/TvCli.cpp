@@ -37,7 +37,8 @@ constexpr std::string_view kUsage =
     "options:\n"
     "  --data DIR      folder of units.dat and prefix.dat (default: where the program looks)\n"
     "  --show-ans N    display mode: 0 general, 1 exponent, 2 digit grouping (default 0)\n"
-    "  --show-exp      add the formula line to each conversion report\n";
+    "  --show-exp      add the formula line to each conversion report\n"
+    "  --help          show this text\n";
 
 constexpr const char* kUnitsFile = "units.dat";
 constexpr const char* kPrefixFile = "prefix.dat";
