@@ -2,7 +2,9 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tenvari)
 set(CPACK_PACKAGE_VENDOR "The Tenvari developers")
-set(CPACK_PACKAGE_CONTACT "The Tenvari developers <tenvari@users.noreply.github.com>")
+# The same contact and home page as the about dialog.
+set(CPACK_PACKAGE_CONTACT "The Tenvari developers <info@tenvari.example.org>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tenvari.example.org/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Converter of values between units and integers between bases")
 set(CPACK_PACKAGE_DESCRIPTION
     "Tenvari converts a value from one unit of measure into another, and a non-negative integer
