@@ -339,11 +339,14 @@ void TTvFrmMain::CreateControls() {
     panel0_ = new QLabel(bar);
     panel0_->setObjectName(QStringLiteral("stbPanel0"));
     panel0_->setFixedWidth(190);
+    // The bar keeps a few pixels above its items; a full-height panel would lose its lower edge.
+    panel0_->setFixedHeight(16);
     panel0_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     panel0_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel1_ = new QLabel(QStringLiteral("-"), bar);
     panel1_->setObjectName(QStringLiteral("stbPanel1"));
     panel1_->setFixedWidth(50);
+    panel1_->setFixedHeight(16);
     panel1_->setAlignment(Qt::AlignCenter);
     panel1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(panel0_);
