@@ -2,10 +2,13 @@
 
 #include "units/TvErrors.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -103,78 +106,56 @@ long double Combine(char op, long double a, long double b) {
     }
 }
 
-// For every "(", the position of the ")" that closes it, or kNone.
-std::vector<int32_t> MatchParentheses(std::string_view text) {
-    std::vector<int32_t> match(text.size(), kNone);
-    std::vector<int32_t> open;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '(') {
-            open.push_back(static_cast<int32_t>(i));
-        } else if (text[i] == ')' && !open.empty()) {
-            match[static_cast<size_t>(open.back())] = static_cast<int32_t>(i);
-            open.pop_back();
-        }
-    }
-    return match;
-}
-
-// Removes the parentheses that enclose the whole range [lo, hi), as often as they do.
-void StripParentheses(std::string_view text, const std::vector<int32_t>& match, int32_t& lo,
-                      int32_t& hi) {
-    while (hi - lo >= 2 && text[static_cast<size_t>(lo)] == '(' &&
-           text[static_cast<size_t>(hi - 1)] == ')') {
-        const int32_t close = match[static_cast<size_t>(lo)];
-        if (close != kNone && close < hi - 1) {
-            return;
-        }
-        ++lo;
-        --hi;
-    }
-}
-
-// One evaluation: the text after the whole-text rewrites and the root's scan, and the tables
-// that let every other part find its split point without scanning.
+// One evaluation. The text is rewritten in place in one buffer; a part of the expression tree is
+// a range of it, never a copy.
 //
 // Only the root's scan rewrites signs: afterwards no "+" or "-" follows "(", an operator or an
 // unrewritten sign, so the scan of a part finds nothing left to rewrite; and only the root can
 // begin with a sign, so the "0" put in front of the root is the only one ever inserted. Inside a
 // part, the rank of a character is its key (base rank plus 10 times the depth from the start of
-// the whole text) less 10 times the depth at the part's start, so a part splits at the leftmost
+// the text) less 10 times the depth at the part's start, so a part splits at the leftmost
 // smallest key of its range. The parts are the subtrees of a Cartesian tree over the keys
 // (leftmost minimum on top), less parentheses at their ends, which have no key; so each part
-// reads its split point from the tree. The tree is walked with explicit stacks and built only as
-// far as the evaluation gets before a failure.
+// reads its split point from the tree. The tree is walked with an explicit stack, as far as the
+// evaluation gets before a failure.
+//
+// Memory is what long texts cost most, so the tables are left uninitialised where they are
+// never read and the stacks are reserved rather than grown.
 class Expression {
 public:
     Expression(std::string_view text, const TOperandResolver& resolve);
     long double Evaluate();
 
 private:
-    enum class Stage : uint8_t { Enter, Left, Right, Combine };
-
-    struct Frame {
-        int32_t lo;
-        int32_t hi;
-        int32_t top; // Cartesian root of the range
+    // A part waiting for its left child (holding the end of its range) or for its right child
+    // (holding the left child's value).
+    struct Pending {
         int32_t split;
-        int32_t splitEnd;
-        Stage stage;
+        uint8_t splitLength;
+        bool leftDone;
+        char payload[sizeof(long double) == 16 ? 10 : sizeof(long double)];
     };
 
+    char At(int32_t i) const { return buffer_[static_cast<size_t>(i)]; }
+    void StripParentheses(int32_t& lo, int32_t& hi) const;
     int32_t RootScan();
     int64_t Key(int32_t i) const;
     int32_t BuildCartesian(int32_t lo, int32_t hi);
     int32_t ScanForSplit(int32_t lo, int32_t hi) const;
+    int32_t CharEnd(int32_t pos, int32_t end) const;
     long double Operand(int32_t lo, int32_t hi);
     long double Leaf(int32_t lo, int32_t hi);
+    long double Node(int32_t split, int32_t splitEnd, long double a, long double b);
 
     const TOperandResolver& resolve_;
-    std::string text_;
+    std::unique_ptr<char[]> buffer_;
+    int32_t begin_ = 0; // the root's text after its parentheses are stripped
+    int32_t end_ = 0;
     bool zeroAdded_ = false;
-    std::vector<int32_t> depth_; // "(" minus ")" before each position
-    std::vector<int32_t> match_;
-    std::vector<int32_t> left_;
-    std::vector<int32_t> right_;
+    std::unique_ptr<int32_t[]> match_; // for each "(", its ")" or kNone; other entries unset
+    std::unique_ptr<int32_t[]> depth_; // "(" minus ")" from begin_ up to each position
+    std::unique_ptr<int32_t[]> left_;
+    std::unique_ptr<int32_t[]> right_;
     std::string operand_;
 };
 
@@ -183,37 +164,70 @@ Expression::Expression(std::string_view text, const TOperandResolver& resolve) :
     if (text.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max() / 2)) {
         throw std::bad_alloc();
     }
-    std::string marked;
-    marked.reserve(text.size());
+    // Position 0 is spare: it takes the "0" put in front of a leading sign.
+    buffer_.reset(new char[text.size() + 1]);
+    buffer_[0] = '0';
+    // Spaces go; "E+", "e+", "E-" and "e-" cannot overlap, so one pass does what the four
+    // replacements do.
+    size_t out = 1;
+    char held = 0; // an "E" or "e" whose next non-space character decides what it is
     for (char c : text) {
-        if (c != ' ') {
-            marked += c;
+        if (c == ' ') {
+            continue;
         }
-    }
-    // "E+", "e+", "E-" and "e-" cannot overlap, so one pass does what the four replacements do.
-    size_t out = 0;
-    for (size_t i = 0; i < marked.size(); ++i) {
-        const char c = marked[i];
-        if ((c == 'E' || c == 'e') && i + 1 < marked.size() &&
-            (marked[i + 1] == '+' || marked[i + 1] == '-')) {
-            marked[out++] = marked[i + 1] == '+' ? '<' : '>';
-            ++i;
+        if (held != 0) {
+            if (c == '+' || c == '-') {
+                buffer_[out++] = c == '+' ? '<' : '>';
+                held = 0;
+                continue;
+            }
+            buffer_[out++] = held;
+            held = 0;
+        }
+        if (c == 'E' || c == 'e') {
+            held = c;
         } else {
-            marked[out++] = c;
+            buffer_[out++] = c;
         }
     }
-    marked.resize(out);
-
-    int32_t lo = 0;
-    int32_t hi = static_cast<int32_t>(marked.size());
-    StripParentheses(marked, MatchParentheses(marked), lo, hi);
-    const std::string_view root(marked.data() + lo, static_cast<size_t>(hi - lo));
-    zeroAdded_ = !root.empty() && (root.front() == '+' || root.front() == '-');
-    text_.reserve(root.size() + 1);
-    if (zeroAdded_) {
-        text_ += '0';
+    if (held != 0) {
+        buffer_[out++] = held;
     }
-    text_ += root;
+    const auto size = static_cast<int32_t>(out);
+
+    match_.reset(new int32_t[out]);
+    std::vector<int32_t> open;
+    for (int32_t i = 1; i < size; ++i) {
+        if (At(i) == '(') {
+            match_[static_cast<size_t>(i)] = kNone;
+            open.push_back(i);
+        } else if (At(i) == ')' && !open.empty()) {
+            match_[static_cast<size_t>(open.back())] = i;
+            open.pop_back();
+        }
+    }
+    open = std::vector<int32_t>();
+
+    begin_ = 1;
+    end_ = size;
+    StripParentheses(begin_, end_);
+    if (begin_ < end_ && (At(begin_) == '+' || At(begin_) == '-')) {
+        --begin_; // a stripped "(" or the spare position
+        buffer_[static_cast<size_t>(begin_)] = '0';
+        zeroAdded_ = true;
+    }
+}
+
+// Removes the parentheses that enclose the whole range [lo, hi), as often as they do.
+void Expression::StripParentheses(int32_t& lo, int32_t& hi) const {
+    while (hi - lo >= 2 && At(lo) == '(' && At(hi - 1) == ')') {
+        const int32_t close = match_[static_cast<size_t>(lo)];
+        if (close != kNone && close < hi - 1) {
+            return;
+        }
+        ++lo;
+        --hi;
+    }
 }
 
 // The root's scan: rewrites the signs of operands in place and returns the split point.
@@ -221,9 +235,8 @@ int32_t Expression::RootScan() {
     int64_t depth = 0;
     int64_t best = kOperandRank;
     int32_t split = kNone;
-    const auto n = static_cast<int32_t>(text_.size());
-    for (int32_t i = 0; i < n; ++i) {
-        char& c = text_[static_cast<size_t>(i)];
+    for (int32_t i = begin_; i < end_; ++i) {
+        char& c = buffer_[static_cast<size_t>(i)];
         if (c == '(') {
             ++depth;
             continue;
@@ -234,9 +247,9 @@ int32_t Expression::RootScan() {
         }
         int64_t base = kOperandRank;
         if (c == '+' || c == '-') {
-            if (zeroAdded_ && i == 1) {
+            if (zeroAdded_ && i == begin_ + 1) {
                 base = 4;
-            } else if (i > 0 && TakesSign(text_[static_cast<size_t>(i - 1)])) {
+            } else if (i > begin_ && TakesSign(At(i - 1))) {
                 c = c == '+' ? '|' : '=';
             } else {
                 base = 1;
@@ -257,9 +270,8 @@ int32_t Expression::RootScan() {
 
 // Rank of position i in any part below the root, plus 10 times the part's starting depth.
 int64_t Expression::Key(int32_t i) const {
-    const char c = text_[static_cast<size_t>(i)];
     int64_t base = kOperandRank;
-    switch (c) {
+    switch (At(i)) {
     case '(':
     case ')':
         return kParenKey;
@@ -283,6 +295,7 @@ int64_t Expression::Key(int32_t i) const {
 // Cartesian tree of the keys in [lo, hi): the leftmost smallest key on top. Returns its root.
 int32_t Expression::BuildCartesian(int32_t lo, int32_t hi) {
     std::vector<int32_t> chain; // the rightmost path, top first
+    chain.reserve(static_cast<size_t>(hi > lo ? hi - lo : 0));
     for (int32_t i = lo; i < hi; ++i) {
         const int64_t key = Key(i);
         int32_t last = kNone;
@@ -291,6 +304,7 @@ int32_t Expression::BuildCartesian(int32_t lo, int32_t hi) {
             chain.pop_back();
         }
         left_[static_cast<size_t>(i)] = last;
+        right_[static_cast<size_t>(i)] = kNone;
         if (!chain.empty()) {
             right_[static_cast<size_t>(chain.back())] = i;
         }
@@ -310,10 +324,14 @@ int32_t Expression::ScanForSplit(int32_t lo, int32_t hi) const {
     return best;
 }
 
+int32_t Expression::CharEnd(int32_t pos, int32_t end) const {
+    return pos + CharLength(std::string_view(buffer_.get(), static_cast<size_t>(end_)), pos, end);
+}
+
 long double Expression::Operand(int32_t lo, int32_t hi) {
     operand_.clear();
     for (int32_t i = lo; i < hi; ++i) {
-        const char c = text_[static_cast<size_t>(i)];
+        const char c = At(i);
         switch (c) {
         case '<':
             operand_ += "E+";
@@ -335,99 +353,100 @@ long double Expression::Operand(int32_t lo, int32_t hi) {
 }
 
 long double Expression::Leaf(int32_t lo, int32_t hi) {
-    if (hi - lo == 1 && IsOperatorChar(text_[static_cast<size_t>(lo)])) {
-        return Combine(text_[static_cast<size_t>(lo)], 0.0L, 0.0L);
+    if (hi - lo == 1 && IsOperatorChar(At(lo))) {
+        return Combine(At(lo), 0.0L, 0.0L);
     }
     return Operand(lo, hi);
 }
 
+// The value of a part that was split: its operator applied, or its single operand character
+// read (after both children were evaluated, as the tree is walked).
+long double Expression::Node(int32_t split, int32_t splitEnd, long double a, long double b) {
+    const char c = At(split);
+    if (splitEnd - split == 1 && IsOperatorChar(c)) {
+        return Combine(c, a, b);
+    }
+    return Operand(split, splitEnd);
+}
+
 long double Expression::Evaluate() {
-    const auto n = static_cast<int32_t>(text_.size());
     const int32_t rootSplit = RootScan();
     if (rootSplit == kNone) {
-        return Leaf(0, n);
+        return Leaf(begin_, end_);
     }
 
-    depth_.resize(static_cast<size_t>(n) + 1);
-    depth_[0] = 0;
-    for (int32_t i = 0; i < n; ++i) {
-        const char c = text_[static_cast<size_t>(i)];
+    const auto size = static_cast<size_t>(end_) + 1;
+    depth_.reset(new int32_t[size]);
+    depth_[static_cast<size_t>(begin_)] = 0;
+    for (int32_t i = begin_; i < end_; ++i) {
+        const char c = At(i);
         depth_[static_cast<size_t>(i) + 1] = depth_[static_cast<size_t>(i)] + (c == '('   ? 1
                                                                                : c == ')' ? -1
                                                                                           : 0);
     }
-    match_ = MatchParentheses(text_);
-    left_.assign(static_cast<size_t>(n), kNone);
-    right_.assign(static_cast<size_t>(n), kNone);
+    left_.reset(new int32_t[size]);
+    right_.reset(new int32_t[size]);
     // The root splits by its own ranks; each side gets its own tree, hung below the split point.
-    const int32_t rootSplitEnd = rootSplit + CharLength(text_, rootSplit, n);
-    const int32_t leftTop = BuildCartesian(0, rootSplit);
-    const int32_t rightTop = BuildCartesian(rootSplitEnd, n);
+    const int32_t rootSplitEnd = CharEnd(rootSplit, end_);
+    const int32_t leftTop = BuildCartesian(begin_, rootSplit);
+    const int32_t rightTop = BuildCartesian(rootSplitEnd, end_);
     left_[static_cast<size_t>(rootSplit)] = leftTop;
     right_[static_cast<size_t>(rootSplitEnd - 1)] = rightTop;
 
-    std::vector<Frame> frames;
-    std::vector<long double> values;
-    frames.push_back(Frame{0, n, rootSplit, rootSplit, rootSplitEnd, Stage::Left});
-    while (!frames.empty()) {
-        Frame& f = frames.back();
-        switch (f.stage) {
-        case Stage::Enter: {
-            StripParentheses(text_, match_, f.lo, f.hi);
-            int32_t split = kNone;
-            if (f.hi - f.lo > 1) {
-                split = f.top;
-                if (split < f.lo || split >= f.hi) {
-                    split = ScanForSplit(f.lo, f.hi);
+    std::vector<Pending> pending;
+    pending.reserve(static_cast<size_t>(end_ - begin_) / 2 + 1);
+    int32_t lo = begin_;
+    int32_t hi = end_;
+    int32_t top = kNone;
+    int32_t split = rootSplit;
+    for (;;) {
+        if (split == kNone) {
+            // A child part: strip it and find whether and where it splits.
+            StripParentheses(lo, hi);
+            if (hi - lo > 1) {
+                split = top;
+                if (split < lo || split >= hi) {
+                    split = ScanForSplit(lo, hi);
                 }
                 const int64_t key = Key(split);
                 if (key == kParenKey ||
-                    key - 10 * static_cast<int64_t>(depth_[static_cast<size_t>(f.lo)]) >=
+                    key - 10 * static_cast<int64_t>(depth_[static_cast<size_t>(lo)]) >=
                         kOperandRank) {
                     split = kNone;
                 }
             }
-            if (split == kNone) {
-                const long double value = Leaf(f.lo, f.hi);
-                frames.pop_back();
-                values.push_back(value);
+        }
+        if (split != kNone) {
+            Pending part{split, static_cast<uint8_t>(CharEnd(split, hi) - split), false, {}};
+            std::memcpy(part.payload, &hi, sizeof hi);
+            pending.push_back(part);
+            top = left_[static_cast<size_t>(split)];
+            hi = split;
+            split = kNone;
+            continue;
+        }
+        long double value = Leaf(lo, hi);
+        // Hand the value up until a part still needs its right child.
+        for (;;) {
+            if (pending.empty()) {
+                return value;
+            }
+            Pending& part = pending.back();
+            const int32_t splitEnd = part.split + part.splitLength;
+            if (!part.leftDone) {
+                part.leftDone = true;
+                std::memcpy(&hi, part.payload, sizeof hi);
+                std::memcpy(part.payload, &value, sizeof part.payload);
+                lo = splitEnd;
+                top = right_[static_cast<size_t>(splitEnd - 1)];
                 break;
             }
-            f.split = split;
-            f.splitEnd = split + CharLength(text_, split, f.hi);
-            f.stage = Stage::Left;
-            break;
-        }
-        case Stage::Left: {
-            f.stage = Stage::Right;
-            const Frame child{f.lo,  f.split, left_[static_cast<size_t>(f.split)],
-                              kNone, kNone,   Stage::Enter};
-            frames.push_back(child);
-            break;
-        }
-        case Stage::Right: {
-            f.stage = Stage::Combine;
-            const Frame child{f.splitEnd, f.hi,  right_[static_cast<size_t>(f.splitEnd - 1)],
-                              kNone,      kNone, Stage::Enter};
-            frames.push_back(child);
-            break;
-        }
-        case Stage::Combine: {
-            const long double b = values.back();
-            values.pop_back();
-            const long double a = values.back();
-            values.pop_back();
-            const char c = text_[static_cast<size_t>(f.split)];
-            const long double value = f.splitEnd - f.split == 1 && IsOperatorChar(c)
-                                          ? Combine(c, a, b)
-                                          : Operand(f.split, f.splitEnd);
-            frames.pop_back();
-            values.push_back(value);
-            break;
-        }
+            long double a = 0.0L;
+            std::memcpy(&a, part.payload, sizeof part.payload);
+            value = Node(part.split, splitEnd, a, value);
+            pending.pop_back();
         }
     }
-    return values.back();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -438,8 +457,71 @@ struct Decimal18 {
     int exponent; // the value is d1.d2...d18 times 10 to this power
 };
 
+// Powers of ten that the extended format holds exactly (5^27 < 2^64).
+constexpr int kExactPowersOfTen = 27;
+
+long double ExactPowerOfTen(int k) {
+    static const auto table = [] {
+        std::array<long double, kExactPowersOfTen + 1> powers{};
+        powers[0] = 1.0L;
+        for (size_t i = 1; i < powers.size(); ++i) {
+            powers[i] = powers[i - 1] * 10.0L;
+        }
+        return powers;
+    }();
+    return table[static_cast<size_t>(k)];
+}
+
+// The 18-digit rounding without the C library, for magnitudes that one exact power of ten
+// scales into [1E17, 1E18). The scaling rounds once, by at most 2^-5 below 2^60, so the nearest
+// integer is certain unless the fraction lies near one half; then, and out of range, it gives
+// up and the caller asks the C library.
+bool FastDecimal18(long double magnitude, Decimal18& decimal) {
+    int binaryExponent = 0;
+    std::frexp(magnitude, &binaryExponent);
+    // floor(log10(magnitude)) or one less.
+    int exponent = static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398120));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int k = 17 - exponent;
+        if (k > kExactPowersOfTen || k < -kExactPowersOfTen) {
+            return false;
+        }
+        const long double scaled =
+            k >= 0 ? magnitude * ExactPowerOfTen(k) : magnitude / ExactPowerOfTen(-k);
+        if (scaled >= 1E18L) {
+            ++exponent;
+            continue;
+        }
+        if (scaled < 1E17L) {
+            --exponent;
+            continue;
+        }
+        const long double whole = std::floor(scaled);
+        const long double fraction = scaled - whole;
+        if (std::fabs(fraction - 0.5L) <= 0.0625L) {
+            return false;
+        }
+        auto digits = static_cast<uint64_t>(whole) + (fraction > 0.5L ? 1U : 0U);
+        if (digits == 1000000000000000000ULL) {
+            digits /= 10;
+            ++exponent;
+        }
+        for (int i = 17; i >= 0; --i) {
+            decimal.digits[i] = static_cast<char>('0' + digits % 10);
+            digits /= 10;
+        }
+        decimal.exponent = exponent;
+        return true;
+    }
+    return false;
+}
+
 // The magnitude rounded to 18 significant digits; independent of the C locale.
 Decimal18 ToDecimal18(long double value) {
+    Decimal18 fast{};
+    if (FastDecimal18(std::fabs(value), fast)) {
+        return fast;
+    }
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
                                       std::chars_format::scientific, 17);
@@ -473,6 +555,11 @@ long double Calculate(std::string_view text, const TPrefixes& prefixes) {
 
 long double Calculate(std::string_view text, const TOperandResolver& resolve) {
     try {
+        // Without blanks, operators, parentheses or markers the text is one operand as it
+        // stands (the values a conversion puts between its formulas are such texts).
+        if (text.find_first_of(" +-*/^()<>|=") == std::string_view::npos) {
+            return resolve(text);
+        }
         Expression expression(text, resolve);
         return expression.Evaluate();
     } catch (const EConvertError&) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -76,6 +77,15 @@ const std::vector<std::string> kTokens = {
     "0.25",
 };
 
+// Builds by appending; GCC 12 warns falsely about operator+ on temporaries at -O3.
+std::string Join(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (std::string_view piece : pieces) {
+        text += piece;
+    }
+    return text;
+}
+
 class Generator {
 public:
     explicit Generator(uint64_t seed) : rng_(seed) {}
@@ -129,14 +139,16 @@ private:
         }
         switch (Pick(0, 5)) {
         case 0:
-            return "(" + Term(budget - 1) + ")";
+            return Join({"(", Term(budget - 1), ")"});
         case 1:
-            return std::string(Pick(0, 1) == 0 ? "-" : "+") + Term(budget - 1);
+            return Join({Pick(0, 1) == 0 ? "-" : "+", Term(budget - 1)});
         case 2:
         case 3:
         case 4: {
             static const char* ops[] = {"+", "-", "*", "/", "^", " + ", "*-", "^-", "--"};
-            return Term(budget - 1) + ops[Pick(0, 8)] + Term(budget - 1);
+            const std::string left = Term(budget - 1);
+            const char* op = ops[Pick(0, 8)];
+            return Join({left, op, Term(budget - 1)});
         }
         default:
             return Number();

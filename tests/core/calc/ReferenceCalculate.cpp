@@ -122,7 +122,7 @@ int64_t FindSplitPoint(std::string& t) {
         int64_t base = kStartRank;
         if (c == '+' || c == '-') {
             if (i == 0) {
-                t.insert(0, "0");
+                t = "0" + t; // not insert(): GCC 12 warns falsely about it at -O3
                 i = 1;
                 base = 4;
             } else if (TakesSign(t[i - 1])) {
