@@ -112,6 +112,7 @@ private slots:
     void groupChangeConvertsWithNewUnits();
     void pageChange();
     void typingIntoListOpensIt();
+    void focusOrder();
     void hintsStayOutOfStatusBar();
 
     void baseConversion_data();
@@ -789,6 +790,31 @@ void FrmMainTest::typingIntoListOpensIt() {
     QTest::keyClick(list->view(), Qt::Key_Return);
     QTRY_VERIFY(!list->view()->isVisible());
     QCOMPARE(list->currentText(), QStringLiteral("cm"));
+}
+
+void FrmMainTest::focusOrder() {
+    WriteData();
+    Start();
+    List("comInput")->setFocus();
+    const QList<QWidget*> unitPage = {Edit("edtInput"), List("comOutput"), Edit("edtOutput"),
+                                      List("comUnits")};
+    for (QWidget* next : unitPage) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+
+    ShowPage(1);
+    Edit("edtBaseInput")->setFocus();
+    const QList<QWidget*> basePage = {Find<QWidget>("btnBaseInput2"),
+                                      Find<QWidget>("btnBaseInput8"),
+                                      Find<QWidget>("btnBaseInput10"),
+                                      Find<QWidget>("btnBaseInput16"),
+                                      Edit("edtInputB"),
+                                      Edit("edtBaseOutput")};
+    for (QWidget* next : basePage) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
 }
 
 void FrmMainTest::hintsStayOutOfStatusBar() {
