@@ -380,11 +380,12 @@ void TTvFrmMain::CreateMenu() {
                              QStringLiteral("単位変換に関係する操作のメニューです。"));
     mnuNConv = add(mnuConv, "mnuNConv", QStringLiteral("通常変換(&N)"),
                    QStringLiteral("１対１の変換を行います。"), &TTvFrmMain::mnuNConvClick);
-    mnuNConv->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    // The first key is the one the menu shows.
+    mnuNConv->setShortcuts({QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)});
     mnuAConv = add(mnuConv, "mnuAConv", QStringLiteral("一括変換(&A)..."),
                    QStringLiteral("１対多の変換を行います。"), &TTvFrmMain::mnuAConvClick);
     mnuAConv->setShortcuts(
-        {QKeySequence(Qt::SHIFT | Qt::Key_Return), QKeySequence(Qt::SHIFT | Qt::Key_Enter)});
+        {QKeySequence(Qt::SHIFT | Qt::Key_Enter), QKeySequence(Qt::SHIFT | Qt::Key_Return)});
     mnuConv->addSeparator();
     mnuOtherWinShow = add(mnuConv, "mnuOtherWinShow", QStringLiteral("変換結果を別窓で表示(&S)..."),
                           QStringLiteral("最近の変換結果を「変換結果」ウィンドウに表示します。"),
