@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <locale.h>
@@ -120,6 +121,38 @@ locale_t CLocale() {
     return locale;
 }
 
+// Digits with a small power of ten, read without the C library: with at most 19 significant
+// digits and a power of at most 27 both numbers are exact in the extended format (5^27 < 2^64),
+// so one multiplication or division rounds correctly, as strtold does. False for anything else.
+bool ExactDecimal(std::string_view intDigits, std::string_view fracDigits, int exponent,
+                  long double& value) {
+    constexpr int kMaxPower = 27;
+    uint64_t digits = 0;
+    int significant = 0;
+    for (const std::string_view part : {intDigits, fracDigits}) {
+        for (const char c : part) {
+            if (significant == 0 && c == '0') {
+                continue;
+            }
+            if (++significant > 19) {
+                return false;
+            }
+            digits = digits * 10 + static_cast<uint64_t>(c - '0');
+        }
+    }
+    const long power = static_cast<long>(exponent) - static_cast<long>(fracDigits.size());
+    if (power > kMaxPower || power < -kMaxPower) {
+        return false;
+    }
+    long double scale = 1.0L;
+    for (long k = power < 0 ? -power : power; k > 0; --k) {
+        scale *= 10.0L;
+    }
+    const auto mantissa = static_cast<long double>(digits);
+    value = power < 0 ? mantissa / scale : mantissa * scale;
+    return true;
+}
+
 std::string NotANumberMessage(std::string_view text) {
     std::string message;
     message.reserve(text.size() + 40);
@@ -182,9 +215,11 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
     // The validated number, rewritten so that strtold reads exactly what the rule accepted.
     std::string number;
     number.reserve(n + 2);
+    bool negative = false;
     if (i < n && (text[i] == '+' || text[i] == '-')) {
         if (text[i] == '-') {
             number += '-';
+            negative = true;
         }
         ++i;
     }
@@ -209,6 +244,7 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
     number += intDigits.empty() ? std::string_view("0") : intDigits;
     number += '.';
     number += fracDigits;
+    int decimalExponent = 0;
     if (i < n && (text[i] == 'E' || text[i] == 'e')) {
         ++i;
         char sign = '+';
@@ -226,6 +262,7 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
             ++i;
         }
         if (i > expStart) {
+            decimalExponent = sign == '-' ? -exponent : exponent;
             number += 'E';
             number += sign;
             number += text.substr(expStart, i - expStart);
@@ -236,6 +273,10 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
     }
     if (i != n) {
         return false;
+    }
+    if (ExactDecimal(intDigits, fracDigits, decimalExponent, value)) {
+        value = negative ? -value : value;
+        return true;
     }
     char* end = nullptr;
     const long double result = strtold_l(number.c_str(), &end, CLocale());

@@ -51,6 +51,14 @@ TEST(NumberConversionTest, AcceptsPlainNumbers) {
         {"smallest normal", "3.36210314311209350626e-4932", "3.36210314311209350626e-4932"},
         {"underflow to denormal", "1E-4950", "1E-4950"},
         {"underflow to zero", "1E-4990", "0"},
+        {"nineteen digits", "9999999999999999999", "9999999999999999999"},
+        {"nineteen digits times 1E27", "1234567890123456789e27", "1234567890123456789e27"},
+        {"nineteen digits over 1E27", "1234567890123456789e-27", "1234567890123456789e-27"},
+        {"nineteen digits over 1E28", "1234567890123456789e-28", "1234567890123456789e-28"},
+        {"twenty digits", "12345678901234567891", "12345678901234567891"},
+        {"leading zeros are not significant", "0.00000000000000000000012345678901234567891",
+         "0.00000000000000000000012345678901234567891"},
+        {"fraction digits shift the power", "12.345e-26", "12.345e-26"},
     };
     for (const TAcceptRow& row : rows) {
         SCOPED_TRACE(row.name);
