@@ -82,6 +82,23 @@ TEST(FormatTest, GeneralNotationMatchesTheCLibrary) {
     }
 }
 
+// Halves at the 18th digit round to even, as the C library does; near such a tie the
+// rounding cannot be told from a scaled value alone.
+TEST(FormatTest, TiesAtTheLastDigitRoundToEven) {
+    for (const long double base : {1E17L, 123456789012345678.0L, 999999999999999998.0L}) {
+        for (const long double scale : {1.0L, 1E-10L, 1024.0L}) {
+            for (const long double step : {0.5L, 1.5L, 2.5L}) {
+                const long double value = (base + step) * scale;
+                char printed[64];
+                std::snprintf(printed, sizeof printed, "%.17Le", value);
+                EXPECT_EQ(std::strtold(FormatGeneral(value).c_str(), nullptr),
+                          std::strtold(printed, nullptr))
+                    << printed;
+            }
+        }
+    }
+}
+
 TEST(FormatTest, KeepsNonFiniteValuesReadable) {
     EXPECT_EQ(FormatGeneral(std::numeric_limits<long double>::infinity()), "INF");
     EXPECT_EQ(FormatGeneral(-std::numeric_limits<long double>::infinity()), "-INF");
