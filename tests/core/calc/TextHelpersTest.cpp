@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,40 @@ TEST(MapTextTest, MapsFullWidthFormsToHalfWidth) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(MapText(row.text), row.expected);
+    }
+}
+
+} // namespace
+} // namespace tv
+
+namespace tv {
+namespace {
+
+std::string WithoutCommas(std::string text) {
+    std::erase(text, ',');
+    return text;
+}
+
+// Arbitrary bytes never break the helpers: grouping only inserts commas (and upper-cases), and
+// mapping a mapped text again changes nothing.
+TEST(TextHelpersTest, ArbitraryBytesKeepTheirShape) {
+    std::mt19937_64 rng(932);
+    const char alphabet[] = "0123456789.,-+Ee \xE3\x82\xA2\xEF\xBC\x91\x80\xFF";
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        for (int n = static_cast<int>(rng() % 24); n > 0; --n) {
+            text +=
+                rng() % 8 == 0 ? static_cast<char>(rng()) : alphabet[rng() % (sizeof alphabet - 1)];
+        }
+        SCOPED_TRACE(testing::PrintToString(text));
+        std::string upper = text;
+        for (char& c : upper) {
+            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        }
+        ASSERT_EQ(WithoutCommas(GroupDigits(text)), WithoutCommas(upper));
+        const std::string mapped = MapText(text);
+        ASSERT_EQ(MapText(mapped), mapped);
+        IsNumberText(text);
     }
 }
 
