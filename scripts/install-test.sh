@@ -33,6 +33,9 @@ check() {
 
 if [ ! -f "$build/build.ninja" ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+else
+    # Configuring again keeps the options and picks up data files added since.
+    cmake -S . -B "$build" >/dev/null || exit 1
 fi
 cmake --build "$build" >/dev/null || { echo "install check: the build failed" >&2; exit 1; }
 
