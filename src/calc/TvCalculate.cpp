@@ -137,6 +137,7 @@ private:
     };
 
     char At(int32_t i) const { return buffer_[static_cast<size_t>(i)]; }
+    int64_t Depth(int32_t i) const { return depth_ ? depth_[static_cast<size_t>(i)] : 0; }
     void StripParentheses(int32_t& lo, int32_t& hi) const;
     int32_t RootScan();
     int64_t Key(int32_t i) const;
@@ -153,7 +154,8 @@ private:
     int32_t end_ = 0;
     bool zeroAdded_ = false;
     std::unique_ptr<int32_t[]> match_; // for each "(", its ")" or kNone; other entries unset
-    std::unique_ptr<int32_t[]> depth_; // "(" minus ")" from begin_ up to each position
+    bool parentheses_ = false;
+    std::unique_ptr<int32_t[]> depth_; // "(" minus ")" from begin_ up to each position, if any
     std::unique_ptr<int32_t[]> left_;
     std::unique_ptr<int32_t[]> right_;
     std::string operand_;
@@ -199,11 +201,15 @@ Expression::Expression(std::string_view text, const TOperandResolver& resolve) :
     std::vector<int32_t> open;
     for (int32_t i = 1; i < size; ++i) {
         if (At(i) == '(') {
+            parentheses_ = true;
             match_[static_cast<size_t>(i)] = kNone;
             open.push_back(i);
-        } else if (At(i) == ')' && !open.empty()) {
-            match_[static_cast<size_t>(open.back())] = i;
-            open.pop_back();
+        } else if (At(i) == ')') {
+            parentheses_ = true;
+            if (!open.empty()) {
+                match_[static_cast<size_t>(open.back())] = i;
+                open.pop_back();
+            }
         }
     }
     open = std::vector<int32_t>();
@@ -289,7 +295,7 @@ int64_t Expression::Key(int32_t i) const {
     default:
         break;
     }
-    return base + 10 * static_cast<int64_t>(depth_[static_cast<size_t>(i)]);
+    return base + 10 * Depth(i);
 }
 
 // Cartesian tree of the keys in [lo, hi): the leftmost smallest key on top. Returns its root.
@@ -376,13 +382,14 @@ long double Expression::Evaluate() {
     }
 
     const auto size = static_cast<size_t>(end_) + 1;
-    depth_.reset(new int32_t[size]);
-    depth_[static_cast<size_t>(begin_)] = 0;
-    for (int32_t i = begin_; i < end_; ++i) {
-        const char c = At(i);
-        depth_[static_cast<size_t>(i) + 1] = depth_[static_cast<size_t>(i)] + (c == '('   ? 1
-                                                                               : c == ')' ? -1
-                                                                                          : 0);
+    if (parentheses_) {
+        depth_.reset(new int32_t[size]);
+        depth_[static_cast<size_t>(begin_)] = 0;
+        for (int32_t i = begin_; i < end_; ++i) {
+            const char c = At(i);
+            const int step = c == '(' ? 1 : (c == ')' ? -1 : 0);
+            depth_[static_cast<size_t>(i) + 1] = depth_[static_cast<size_t>(i)] + step;
+        }
     }
     left_.reset(new int32_t[size]);
     right_.reset(new int32_t[size]);
@@ -409,9 +416,7 @@ long double Expression::Evaluate() {
                     split = ScanForSplit(lo, hi);
                 }
                 const int64_t key = Key(split);
-                if (key == kParenKey ||
-                    key - 10 * static_cast<int64_t>(depth_[static_cast<size_t>(lo)]) >=
-                        kOperandRank) {
+                if (key == kParenKey || key - 10 * Depth(lo) >= kOperandRank) {
                     split = kNone;
                 }
             }
