@@ -24,6 +24,9 @@ namespace {
 constexpr int64_t kOperandRank = 0xFFFFF;
 constexpr int64_t kParenKey = std::numeric_limits<int64_t>::max();
 constexpr int32_t kNone = -1;
+// Bytes that hold a value: the x87 format keeps its 80 bits in the first 10 of 16.
+constexpr size_t kValueBytes =
+    std::numeric_limits<long double>::digits == 64 ? 10 : sizeof(long double);
 
 bool IsOperatorChar(char c) {
     return c == '+' || c == '-' || c == '*' || c == '/' || c == '^';
@@ -133,7 +136,7 @@ private:
         int32_t split;
         uint8_t splitLength;
         bool leftDone;
-        char payload[sizeof(long double) == 16 ? 10 : sizeof(long double)];
+        char payload[kValueBytes];
     };
 
     char At(int32_t i) const { return buffer_[static_cast<size_t>(i)]; }
