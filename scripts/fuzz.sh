@@ -14,17 +14,18 @@ build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 time_per_target=${FUZZ_TIME:-20}
 jobs=${FUZZ_BUILD_JOBS:-2}
 
-# target:max_len. The loaders get whole files; everything else works on one line of text.
+# target:max_len:dictionary. The loaders get whole files; everything else works on one line of
+# text. The dictionaries (fuzz/dict/) hold the tokens the formats are made of.
 all_targets=(
-    fuzz_units_file:65536
-    fuzz_prefix_file:16384
-    fuzz_ini_file:16384
-    fuzz_number:4096
-    fuzz_text:4096
-    fuzz_base:4096
-    fuzz_calculate:4096
-    fuzz_convert_unit:4096
-    fuzz_calc_diff:4096
+    fuzz_units_file:65536:units_file
+    fuzz_prefix_file:16384:units_file
+    fuzz_ini_file:16384:ini_file
+    fuzz_number:4096:number
+    fuzz_text:4096:number
+    fuzz_base:4096:
+    fuzz_calculate:4096:expression
+    fuzz_convert_unit:4096:expression
+    fuzz_calc_diff:4096:expression
 )
 if [ $# -gt 0 ]; then
     selected=()
@@ -67,8 +68,11 @@ passed=0
 failed=0
 failed_names=()
 for entry in "${selected[@]}"; do
-    name=${entry%%:*}
-    max_len=${entry##*:}
+    IFS=: read -r name max_len dict <<<"$entry"
+    dict_option=()
+    if [ -n "$dict" ]; then
+        dict_option=(-dict="fuzz/dict/$dict.dict")
+    fi
     binary="$build_dir/bin/$name"
     corpus="$work/$name/corpus"
     artifacts="$build_dir/artifacts/$name"
@@ -81,7 +85,7 @@ for entry in "${selected[@]}"; do
     # Each target gets its own temporary folder for whatever files it writes.
     TMPDIR="$work/$name/tmp" "$binary" -max_total_time="$time_per_target" \
         -rss_limit_mb=2048 -max_len="$max_len" -timeout=10 -print_final_stats=1 \
-        -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1 || status=$?
+        "${dict_option[@]}" -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1 || status=$?
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
     if [ "$status" -eq 0 ] && ! grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error:' "$log"; then
         passed=$((passed + 1))
