@@ -26,6 +26,7 @@ all_targets=(
     fuzz_calculate:4096:expression
     fuzz_convert_unit:4096:expression
     fuzz_calc_diff:4096:expression
+    fuzz_cli:4096:expression
 )
 if [ $# -gt 0 ]; then
     selected=()

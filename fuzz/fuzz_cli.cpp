@@ -1,0 +1,112 @@
+// tenvari-cli in-process: arbitrary arguments and standard input for its commands, on a small
+// data folder of its own. It must return one of its exit statuses and never throw.
+// Input: a byte choosing the command and options, then NUL-separated arguments; for the
+// streaming conversion the last part is standard input.
+
+#include "FuzzSupport.h"
+
+#include "cli/TvCli.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// A data folder with two small groups, written once and removed at exit.
+const std::string& DataFolder() {
+    static const std::string folder = [] {
+        std::string pattern = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+        pattern += "/tenvari-fuzz-cli-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            tvfuzz::Fail("cannot create a temporary folder", pattern);
+        }
+        std::ofstream(pattern + "/units.dat", std::ios::binary)
+            << ">>\nLength\nm,$i,$t,\nkm,$i*1000,$t/1000,\n\"in ch\",$i*0.0254,$t/0.0254,\n<<\n"
+               ">>\nTemperature\nK,$i,$t,\nC,$i+273.15,$t-273.15,\nbad,$i/0,$t^0.5,\n<<\n"
+               ">>\nEmpty\n<<\n<<\\d\n";
+        std::ofstream(pattern + "/prefix.dat", std::ios::binary) << tvfuzz::kPrefixTable;
+        static std::string toRemove = pattern;
+        std::atexit([] {
+            std::remove((toRemove + "/units.dat").c_str());
+            std::remove((toRemove + "/prefix.dat").c_str());
+            rmdir(toRemove.c_str());
+        });
+        return pattern;
+    }();
+    return folder;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const unsigned choice = data[0];
+    const std::vector<std::string_view> parts =
+        tvfuzz::SplitAtNul(tvfuzz::AsText(data + 1, size - 1), 5);
+
+    std::vector<std::string> args = {"tenvari-cli", "--data", DataFolder()};
+    if ((choice & 0x10u) != 0) {
+        args.emplace_back("--show-exp");
+    }
+    if ((choice & 0x20u) != 0) {
+        args.emplace_back("--show-ans");
+        args.emplace_back(parts[4]);
+    }
+    std::string input;
+    switch (choice % 8) {
+    case 0: // streaming conversion
+        args.insert(args.end(), {"convert", std::string(parts[0]), std::string(parts[1]),
+                                 std::string(parts[2]), "-"});
+        input = std::string(parts[3]);
+        break;
+    case 1:
+        args.insert(args.end(), {"convert", std::string(parts[0]), std::string(parts[1]),
+                                 std::string(parts[2]), std::string(parts[3])});
+        break;
+    case 2:
+        args.insert(args.end(), {"eval", std::string(parts[0])});
+        break;
+    case 3:
+        args.insert(args.end(),
+                    {"base", std::string(parts[0]), std::string(parts[1]), std::string(parts[2])});
+        break;
+    case 4:
+        args.insert(args.end(),
+                    {"all", std::string(parts[0]), std::string(parts[1]), std::string(parts[2])});
+        break;
+    case 5:
+        args.insert(args.end(), {"base-all", std::string(parts[0]), std::string(parts[1])});
+        break;
+    case 6:
+        args.insert(args.end(), {"units", std::string(parts[0])});
+        break;
+    default: // any words at all
+        for (const std::string_view part : parts) {
+            args.emplace_back(part);
+        }
+        break;
+    }
+
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    std::ostringstream out;
+    std::ostringstream err;
+    std::istringstream in(input);
+    const int status = tv::RunCli(static_cast<int>(args.size()), argv.data(), out, err, in);
+    TVFUZZ_CHECK(status == tv::kExitOk || status == tv::kExitFailed || status == tv::kExitUsage,
+                 err.str());
+    if (status == tv::kExitOk) {
+        TVFUZZ_CHECK(err.str().empty() || (choice % 8) == 7, err.str());
+    }
+    return 0;
+}
