@@ -33,25 +33,25 @@ int DigitValue(char c) {
 // with its own value; nullopt for a non-digit or a value (or term) above 2^63-1. Only for texts
 // short enough that no power of the base leaves the floating-point range.
 std::optional<int64_t> ExactValue(std::string_view text, unsigned base) {
-    constexpr unsigned __int128 kMax = std::numeric_limits<int64_t>::max();
-    unsigned __int128 sum = 0;
-    unsigned __int128 power = 1; // saturates above kMax
+    constexpr uint64_t kMax = std::numeric_limits<int64_t>::max();
+    uint64_t sum = 0;
+    uint64_t power = 1; // saturates at kMax + 1
     for (size_t i = text.size(); i-- > 0;) {
         const int digit = DigitValue(text[i]);
         if (digit < 0) {
             return std::nullopt;
         }
         if (digit != 0) {
-            const unsigned __int128 term = power > kMax ? kMax + 1 : power * digit;
-            if (term > kMax) {
-                return std::nullopt;
+            const auto d = static_cast<uint64_t>(digit);
+            if (power > kMax / d) {
+                return std::nullopt; // the term alone is above 2^63-1
             }
-            sum += term;
+            sum += power * d; // both below 2^63: no wrap-around
             if (sum > kMax) {
                 return std::nullopt;
             }
         }
-        power = power > kMax ? power : power * base;
+        power = power > kMax / base ? kMax + 1 : power * base;
     }
     return static_cast<int64_t>(sum);
 }
