@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config clang-format git
     qt6-base-dev libgl-dev libcanberra-dev fonts-ipafont-gothic
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
