@@ -5,9 +5,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <functional>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using tv::TIniFile;
 
@@ -26,6 +29,21 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 
 std::string Std(const QString& text) {
     return text.toStdString();
+}
+
+// Runs check() with the rights of an ordinary user: root writes into read-only folders, so as root
+// it runs in a child process that has dropped to the user "nobody". Returns what check() returned.
+bool AsOrdinaryUser(const std::function<bool()>& check) {
+    if (geteuid() != 0)
+        return check();
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+        _exit(dropped && check() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 } // namespace
@@ -271,6 +289,32 @@ private slots:
                  QByteArray("[A]\nx=1\n"));
         QCOMPARE(QDir(folder_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  (QStringList{"plain", "tenvari.ini"}));
+    }
+
+    // A folder the user may not write to: the save throws and the old file stays as it was.
+    void saveIntoReadOnlyFolderFails() {
+        const QByteArray old = "[StartUp]\nLeft=1\n\n";
+        WriteAll(path_, old);
+        QVERIFY(chmod(QFile::encodeName(path_).constData(), 0666) == 0);
+        QVERIFY(chmod(QFile::encodeName(folder_->path()).constData(), 0555) == 0);
+        const std::string path = Std(path_);
+        const bool threwNamingTheFile = AsOrdinaryUser([&path] {
+            TIniFile ini(path);
+            if (ini.ReadInteger("StartUp", "Left", 0) != 1)
+                return false;
+            ini.WriteInteger("StartUp", "Left", 2);
+            try {
+                ini.Save();
+            } catch (const std::runtime_error& error) {
+                return std::string(error.what()).find(path) != std::string::npos;
+            }
+            return false;
+        });
+        QVERIFY(chmod(QFile::encodeName(folder_->path()).constData(), 0700) == 0);
+        QVERIFY(threwNamingTheFile);
+        QCOMPARE(ReadAll(path_), old);
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"tenvari.ini"});
     }
 
     // A write that fails half-way (here: the file-size limit, which binds root too) leaves the
