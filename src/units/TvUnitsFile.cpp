@@ -212,15 +212,9 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
     while (i < n && text[i] == ' ') {
         ++i;
     }
-    // The validated number, rewritten so that strtold reads exactly what the rule accepted.
-    std::string number;
-    number.reserve(n + 2);
     bool negative = false;
     if (i < n && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-') {
-            number += '-';
-            negative = true;
-        }
+        negative = text[i] == '-';
         ++i;
     }
     const size_t intStart = i;
@@ -241,10 +235,9 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
     if (intDigits.empty() && fracDigits.empty() && !point) {
         return false;
     }
-    number += intDigits.empty() ? std::string_view("0") : intDigits;
-    number += '.';
-    number += fracDigits;
     int decimalExponent = 0;
+    std::string_view exponentText; // the exponent's digits, when it has any
+    char exponentSign = '+';
     if (i < n && (text[i] == 'E' || text[i] == 'e')) {
         ++i;
         char sign = '+';
@@ -263,9 +256,8 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
         }
         if (i > expStart) {
             decimalExponent = sign == '-' ? -exponent : exponent;
-            number += 'E';
-            number += sign;
-            number += text.substr(expStart, i - expStart);
+            exponentText = text.substr(expStart, i - expStart);
+            exponentSign = sign;
         }
     }
     while (i < n && text[i] == ' ') {
@@ -277,6 +269,21 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
     if (ExactDecimal(intDigits, fracDigits, decimalExponent, value)) {
         value = negative ? -value : value;
         return true;
+    }
+    // The validated number, rewritten so that strtold reads exactly what the rule accepted;
+    // built only here, as most numbers never need it.
+    std::string number;
+    number.reserve(n + 3);
+    if (negative) {
+        number += '-';
+    }
+    number += intDigits.empty() ? std::string_view("0") : intDigits;
+    number += '.';
+    number += fracDigits;
+    if (!exponentText.empty()) {
+        number += 'E';
+        number += exponentSign;
+        number += exponentText;
     }
     char* end = nullptr;
     const long double result = strtold_l(number.c_str(), &end, CLocale());
