@@ -2,6 +2,7 @@
 
 #include "units/TvErrors.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -109,6 +110,80 @@ long double Combine(char op, long double a, long double b) {
     }
 }
 
+// A part waiting for its left child (holding the end of its range) or for its right child
+// (holding the left child's value).
+struct Pending {
+    int32_t split;
+    uint8_t splitLength;
+    bool leftDone;
+    char payload[kValueBytes];
+};
+
+// An array that grows without initialising its elements or keeping its contents.
+template <class T> class RawArray {
+public:
+    T* Reserve(size_t count) {
+        if (count > capacity_) {
+            data_.reset();
+            capacity_ = 0;
+            data_.reset(new T[count]);
+            capacity_ = count;
+        }
+        return data_.get();
+    }
+    size_t Bytes() const { return capacity_ * sizeof(T); }
+
+private:
+    std::unique_ptr<T[]> data_;
+    size_t capacity_ = 0;
+};
+
+// The tables of one evaluation. Each thread keeps those of its last evaluation for the next, so
+// that a short text allocates nothing and the pages of a long one are not mapped and zeroed
+// afresh every time (that was a third of the time of a 1 MiB chain).
+struct Tables {
+    RawArray<char> buffer;
+    RawArray<int32_t> match;
+    RawArray<int32_t> depth;
+    RawArray<int32_t> left;
+    RawArray<int32_t> right;
+    RawArray<int32_t> stack; // the open parentheses, then the tree's rightmost path
+    RawArray<Pending> pending;
+    std::string operand;
+
+    size_t Bytes() const {
+        return buffer.Bytes() + match.Bytes() + depth.Bytes() + left.Bytes() + right.Bytes() +
+               stack.Bytes() + pending.Bytes() + operand.capacity();
+    }
+};
+
+// Tables larger than this are given back after the evaluation rather than kept.
+constexpr size_t kKeptTableBytes = size_t{64} << 20;
+
+thread_local std::unique_ptr<Tables> tSpareTables;
+
+// Takes the thread's spare tables for one evaluation and puts them back afterwards. An
+// evaluation started inside another (by a resolver) finds none and makes its own.
+class TablesLease {
+public:
+    TablesLease() : tables_(std::move(tSpareTables)) {
+        if (!tables_) {
+            tables_ = std::make_unique<Tables>();
+        }
+    }
+    ~TablesLease() {
+        if (!tSpareTables && tables_->Bytes() <= kKeptTableBytes) {
+            tSpareTables = std::move(tables_);
+        }
+    }
+    TablesLease(const TablesLease&) = delete;
+    TablesLease& operator=(const TablesLease&) = delete;
+    Tables& operator*() const { return *tables_; }
+
+private:
+    std::unique_ptr<Tables> tables_;
+};
+
 // One evaluation. The text is rewritten in place in one buffer; a part of the expression tree is
 // a range of it, never a copy.
 //
@@ -123,22 +198,13 @@ long double Combine(char op, long double a, long double b) {
 // evaluation gets before a failure.
 //
 // Memory is what long texts cost most, so the tables are left uninitialised where they are
-// never read and the stacks are reserved rather than grown.
+// never read, sized once rather than grown, and reused from one evaluation to the next.
 class Expression {
 public:
-    Expression(std::string_view text, const TOperandResolver& resolve);
+    Expression(std::string_view text, const TOperandResolver& resolve, Tables& tables);
     long double Evaluate();
 
 private:
-    // A part waiting for its left child (holding the end of its range) or for its right child
-    // (holding the left child's value).
-    struct Pending {
-        int32_t split;
-        uint8_t splitLength;
-        bool leftDone;
-        char payload[kValueBytes];
-    };
-
     char At(int32_t i) const { return buffer_[static_cast<size_t>(i)]; }
     int64_t Depth(int32_t i) const { return depth_ ? depth_[static_cast<size_t>(i)] : 0; }
     void StripParentheses(int32_t& lo, int32_t& hi) const;
@@ -152,25 +218,27 @@ private:
     long double Node(int32_t split, int32_t splitEnd, long double a, long double b);
 
     const TOperandResolver& resolve_;
-    std::unique_ptr<char[]> buffer_;
+    Tables& tables_;
+    char* buffer_ = nullptr;
     int32_t begin_ = 0; // the root's text after its parentheses are stripped
     int32_t end_ = 0;
     bool zeroAdded_ = false;
-    std::unique_ptr<int32_t[]> match_; // for each "(", its ")" or kNone; other entries unset
+    int32_t* match_ = nullptr; // for each "(", its ")" or kNone; other entries unset
     bool parentheses_ = false;
-    std::unique_ptr<int32_t[]> depth_; // "(" minus ")" from begin_ up to each position, if any
-    std::unique_ptr<int32_t[]> left_;
-    std::unique_ptr<int32_t[]> right_;
-    std::string operand_;
+    int32_t* depth_ = nullptr; // "(" minus ")" from begin_ up to each position, if any
+    int32_t* left_ = nullptr;
+    int32_t* right_ = nullptr;
+    std::string& operand_;
 };
 
-Expression::Expression(std::string_view text, const TOperandResolver& resolve) : resolve_(resolve) {
+Expression::Expression(std::string_view text, const TOperandResolver& resolve, Tables& tables)
+    : resolve_(resolve), tables_(tables), operand_(tables.operand) {
     // Positions are 32-bit; a text this long could not be evaluated in memory anyway.
     if (text.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max() / 2)) {
         throw std::bad_alloc();
     }
     // Position 0 is spare: it takes the "0" put in front of a leading sign.
-    buffer_.reset(new char[text.size() + 1]);
+    buffer_ = tables_.buffer.Reserve(text.size() + 1);
     buffer_[0] = '0';
     // Spaces go; "E+", "e+", "E-" and "e-" cannot overlap, so one pass does what the four
     // replacements do.
@@ -200,22 +268,21 @@ Expression::Expression(std::string_view text, const TOperandResolver& resolve) :
     }
     const auto size = static_cast<int32_t>(out);
 
-    match_.reset(new int32_t[out]);
-    std::vector<int32_t> open;
+    match_ = tables_.match.Reserve(out);
+    int32_t* open = tables_.stack.Reserve(out);
+    size_t opened = 0;
     for (int32_t i = 1; i < size; ++i) {
         if (At(i) == '(') {
             parentheses_ = true;
             match_[static_cast<size_t>(i)] = kNone;
-            open.push_back(i);
+            open[opened++] = i;
         } else if (At(i) == ')') {
             parentheses_ = true;
-            if (!open.empty()) {
-                match_[static_cast<size_t>(open.back())] = i;
-                open.pop_back();
+            if (opened > 0) {
+                match_[static_cast<size_t>(open[--opened])] = i;
             }
         }
     }
-    open = std::vector<int32_t>();
 
     begin_ = 1;
     end_ = size;
@@ -303,23 +370,23 @@ int64_t Expression::Key(int32_t i) const {
 
 // Cartesian tree of the keys in [lo, hi): the leftmost smallest key on top. Returns its root.
 int32_t Expression::BuildCartesian(int32_t lo, int32_t hi) {
-    std::vector<int32_t> chain; // the rightmost path, top first
-    chain.reserve(static_cast<size_t>(hi > lo ? hi - lo : 0));
+    // The rightmost path, top first; the constructor is done with the stack.
+    int32_t* chain = tables_.stack.Reserve(static_cast<size_t>(hi > lo ? hi - lo : 0));
+    size_t length = 0;
     for (int32_t i = lo; i < hi; ++i) {
         const int64_t key = Key(i);
         int32_t last = kNone;
-        while (!chain.empty() && Key(chain.back()) > key) {
-            last = chain.back();
-            chain.pop_back();
+        while (length > 0 && Key(chain[length - 1]) > key) {
+            last = chain[--length];
         }
         left_[static_cast<size_t>(i)] = last;
         right_[static_cast<size_t>(i)] = kNone;
-        if (!chain.empty()) {
-            right_[static_cast<size_t>(chain.back())] = i;
+        if (length > 0) {
+            right_[static_cast<size_t>(chain[length - 1])] = i;
         }
-        chain.push_back(i);
+        chain[length++] = i;
     }
-    return chain.empty() ? kNone : chain.front();
+    return length == 0 ? kNone : chain[0];
 }
 
 // The leftmost smallest key of [lo, hi) found by scanning; only a safety net.
@@ -334,10 +401,14 @@ int32_t Expression::ScanForSplit(int32_t lo, int32_t hi) const {
 }
 
 int32_t Expression::CharEnd(int32_t pos, int32_t end) const {
-    return pos + CharLength(std::string_view(buffer_.get(), static_cast<size_t>(end_)), pos, end);
+    return pos + CharLength(std::string_view(buffer_, static_cast<size_t>(end_)), pos, end);
 }
 
 long double Expression::Operand(int32_t lo, int32_t hi) {
+    const std::string_view piece(buffer_ + lo, static_cast<size_t>(hi - lo));
+    if (piece.find_first_of("<>|=") == std::string_view::npos) {
+        return resolve_(piece); // nothing to write back
+    }
     operand_.clear();
     for (int32_t i = lo; i < hi; ++i) {
         const char c = At(i);
@@ -386,7 +457,7 @@ long double Expression::Evaluate() {
 
     const auto size = static_cast<size_t>(end_) + 1;
     if (parentheses_) {
-        depth_.reset(new int32_t[size]);
+        depth_ = tables_.depth.Reserve(size);
         depth_[static_cast<size_t>(begin_)] = 0;
         for (int32_t i = begin_; i < end_; ++i) {
             const char c = At(i);
@@ -394,8 +465,8 @@ long double Expression::Evaluate() {
             depth_[static_cast<size_t>(i) + 1] = depth_[static_cast<size_t>(i)] + step;
         }
     }
-    left_.reset(new int32_t[size]);
-    right_.reset(new int32_t[size]);
+    left_ = tables_.left.Reserve(size);
+    right_ = tables_.right.Reserve(size);
     // The root splits by its own ranks; each side gets its own tree, hung below the split point.
     const int32_t rootSplitEnd = CharEnd(rootSplit, end_);
     const int32_t leftTop = BuildCartesian(begin_, rootSplit);
@@ -403,8 +474,9 @@ long double Expression::Evaluate() {
     left_[static_cast<size_t>(rootSplit)] = leftTop;
     right_[static_cast<size_t>(rootSplitEnd - 1)] = rightTop;
 
-    std::vector<Pending> pending;
-    pending.reserve(static_cast<size_t>(end_ - begin_) / 2 + 1);
+    // Every pending part is an ancestor of the current one, with a split point of its own.
+    Pending* pending = tables_.pending.Reserve(static_cast<size_t>(end_ - begin_) + 1);
+    size_t pendingCount = 0;
     int32_t lo = begin_;
     int32_t hi = end_;
     int32_t top = kNone;
@@ -427,7 +499,7 @@ long double Expression::Evaluate() {
         if (split != kNone) {
             Pending part{split, static_cast<uint8_t>(CharEnd(split, hi) - split), false, {}};
             std::memcpy(part.payload, &hi, sizeof hi);
-            pending.push_back(part);
+            pending[pendingCount++] = part;
             top = left_[static_cast<size_t>(split)];
             hi = split;
             split = kNone;
@@ -436,10 +508,10 @@ long double Expression::Evaluate() {
         long double value = Leaf(lo, hi);
         // Hand the value up until a part still needs its right child.
         for (;;) {
-            if (pending.empty()) {
+            if (pendingCount == 0) {
                 return value;
             }
-            Pending& part = pending.back();
+            Pending& part = pending[pendingCount - 1];
             const int32_t splitEnd = part.split + part.splitLength;
             if (!part.leftDone) {
                 part.leftDone = true;
@@ -452,7 +524,7 @@ long double Expression::Evaluate() {
             long double a = 0.0L;
             std::memcpy(&a, part.payload, sizeof part.payload);
             value = Node(part.split, splitEnd, a, value);
-            pending.pop_back();
+            --pendingCount;
         }
     }
 }
@@ -504,12 +576,13 @@ bool FastDecimal18(long double magnitude, Decimal18& decimal) {
             --exponent;
             continue;
         }
-        const long double whole = std::floor(scaled);
-        const long double fraction = scaled - whole;
+        // Truncation is the floor here, and the integer part (below 2^60) is exact.
+        const auto whole = static_cast<uint64_t>(scaled);
+        const long double fraction = scaled - static_cast<long double>(whole);
         if (std::fabs(fraction - 0.5L) <= 0.0625L) {
             return false;
         }
-        auto digits = static_cast<uint64_t>(whole) + (fraction > 0.5L ? 1U : 0U);
+        auto digits = whole + (fraction > 0.5L ? 1U : 0U);
         if (digits == 1000000000000000000ULL) {
             digits /= 10;
             ++exponent;
@@ -554,6 +627,24 @@ std::string NonFinite(long double value) {
     return value < 0 ? "-INF" : "INF";
 }
 
+// True for a text without blanks, operators, parentheses or markers. A table, as searching for
+// each of the twelve characters in turn costs more than the conversion of a short number.
+bool IsSingleOperand(std::string_view text) {
+    static constexpr auto kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (const char c : std::string_view(" +-*/^()<>|=")) {
+            special[static_cast<unsigned char>(c)] = true;
+        }
+        return special;
+    }();
+    for (const char c : text) {
+        if (kSpecial[static_cast<unsigned char>(c)]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 long double Calculate(std::string_view text, const TPrefixes& prefixes) {
@@ -565,10 +656,11 @@ long double Calculate(std::string_view text, const TOperandResolver& resolve) {
     try {
         // Without blanks, operators, parentheses or markers the text is one operand as it
         // stands (the values a conversion puts between its formulas are such texts).
-        if (text.find_first_of(" +-*/^()<>|=") == std::string_view::npos) {
+        if (IsSingleOperand(text)) {
             return resolve(text);
         }
-        Expression expression(text, resolve);
+        const TablesLease tables;
+        Expression expression(text, resolve, *tables);
         return expression.Evaluate();
     } catch (const EConvertError&) {
         throw EConvertError(kMsgConvert);
@@ -593,32 +685,47 @@ std::string FormatGeneral(long double value) {
     while (count > 1 && decimal.digits[count - 1] == '0') {
         --count;
     }
-    const std::string_view digits(decimal.digits, static_cast<size_t>(count));
+    const char* digits = decimal.digits;
     const int e = decimal.exponent + 1; // value = 0.d1d2... times 10^e
-    std::string out = value < 0 ? "-" : "";
+    // Written into a fixed buffer first, so that the string is allocated once at its size: at
+    // most a sign, "0.", three zeros and 18 digits, or a sign, 18 digits, a point, "E" and an
+    // exponent of up to five digits with its sign.
+    char out[40];
+    char* p = out;
+    if (value < 0) {
+        *p++ = '-';
+    }
+    const auto put = [&p](const char* from, int length) {
+        std::memcpy(p, from, static_cast<size_t>(length));
+        p += length;
+    };
+    const auto zeros = [&p](int length) {
+        std::memset(p, '0', static_cast<size_t>(length));
+        p += length;
+    };
     if (e >= -3 && e <= 18) {
         if (e <= 0) {
-            out += "0.";
-            out.append(static_cast<size_t>(-e), '0');
-            out += digits;
+            put("0.", 2);
+            zeros(-e);
+            put(digits, count);
         } else if (count <= e) {
-            out += digits;
-            out.append(static_cast<size_t>(e - count), '0');
+            put(digits, count);
+            zeros(e - count);
         } else {
-            out += digits.substr(0, static_cast<size_t>(e));
-            out += '.';
-            out += digits.substr(static_cast<size_t>(e));
+            put(digits, e);
+            *p++ = '.';
+            put(digits + e, count - e);
         }
-        return out;
+    } else {
+        *p++ = digits[0];
+        if (count > 1) {
+            *p++ = '.';
+            put(digits + 1, count - 1);
+        }
+        *p++ = 'E';
+        p = std::to_chars(p, out + sizeof out, e - 1).ptr;
     }
-    out += digits[0];
-    if (count > 1) {
-        out += '.';
-        out += digits.substr(1);
-    }
-    out += 'E';
-    out += std::to_string(e - 1);
-    return out;
+    return std::string(out, static_cast<size_t>(p - out));
 }
 
 std::string FormatExponent(long double value) {
@@ -815,6 +922,8 @@ namespace {
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
     std::string out;
+    // Room for one replacement, the usual case, so that the text is not grown piece by piece.
+    out.reserve(text.size() + to.size());
     size_t start = 0;
     for (;;) {
         const size_t found = text.find(from, start);
@@ -832,18 +941,34 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 } // namespace
 
 TUnitConvResult ConvertUnit(const TUnitConvRequest& request, const TPrefixes& prefixes) {
-    const std::string input = MapText(request.InputText);
+    // Mapping changes only characters beyond ASCII, so a plain input is used as it is.
+    std::string mapped;
+    std::string_view input = request.InputText;
+    if (std::any_of(input.begin(), input.end(),
+                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        mapped = MapText(input);
+        input = mapped;
+    }
     const bool shown = request.ShowAns >= 0 && request.ShowAns <= 2;
     std::string formula;
-    std::string valueText; // the text whose evaluation is shown, when a display mode shows one
+    std::string replaced;
+    std::string_view valueText; // the text whose evaluation is shown, when a display mode shows one
     if (request.SameUnit) {
         valueText = input;
     } else {
         const std::string number = FormatGeneral(Calculate(input, prefixes));
         const std::string source = ReplaceAll(request.Source.ToBase, "$i", number);
         const std::string base = FormatGeneral(Calculate(source, prefixes));
-        formula = ReplaceAll(request.Target.FromBase, "$t", "(" + source + ")");
-        valueText = ReplaceAll(request.Target.FromBase, "$t", base);
+        if (request.ShowExp == 1) {
+            std::string enclosed;
+            enclosed.reserve(source.size() + 2);
+            enclosed += '(';
+            enclosed += source;
+            enclosed += ')';
+            formula = ReplaceAll(request.Target.FromBase, "$t", enclosed);
+        }
+        replaced = ReplaceAll(request.Target.FromBase, "$t", base);
+        valueText = replaced;
     }
 
     TUnitConvResult result;
@@ -864,11 +989,25 @@ TUnitConvResult ConvertUnit(const TUnitConvRequest& request, const TPrefixes& pr
         // An unknown display mode writes nothing, so the last evaluation is not needed.
         result.Output = request.PreviousOutput;
     }
-    result.ReportLine = request.InputText + " [" + request.Source.Name + "] => " + result.Output +
-                        " [" + request.Target.Name + "]";
+    std::string& line = result.ReportLine;
+    line.reserve(request.InputText.size() + request.Source.Name.size() + result.Output.size() +
+                 request.Target.Name.size() + 10);
+    line += request.InputText;
+    line += " [";
+    line += request.Source.Name;
+    line += "] => ";
+    line += result.Output;
+    line += " [";
+    line += request.Target.Name;
+    line += ']';
     if (request.ShowExp == 1) {
-        result.FormulaLine =
-            request.SameUnit ? "\t同じ単位のため変換を行っていません。" : "\tResult = " + formula;
+        if (request.SameUnit) {
+            result.FormulaLine = "\t同じ単位のため変換を行っていません。";
+        } else {
+            result.FormulaLine.reserve(formula.size() + 10);
+            result.FormulaLine += "\tResult = ";
+            result.FormulaLine += formula;
+        }
     }
     return result;
 }
