@@ -223,7 +223,9 @@ private:
     int32_t begin_ = 0; // the root's text after its parentheses are stripped
     int32_t end_ = 0;
     bool zeroAdded_ = false;
-    int32_t* match_ = nullptr; // for each "(", its ")" or kNone; other entries unset
+    bool rootParentheses_ = false; // found by the root's scan between begin_ and end_
+    int32_t rootOperators_ = 0;    // operators (not signs) found by the root's scan
+    int32_t* match_ = nullptr;     // for each "(", its ")" or kNone; other entries unset
     bool parentheses_ = false;
     int32_t* depth_ = nullptr; // "(" minus ")" from begin_ up to each position, if any
     int32_t* left_ = nullptr;
@@ -315,10 +317,12 @@ int32_t Expression::RootScan() {
         char& c = buffer_[static_cast<size_t>(i)];
         if (c == '(') {
             ++depth;
+            rootParentheses_ = true;
             continue;
         }
         if (c == ')') {
             --depth;
+            rootParentheses_ = true;
             continue;
         }
         int64_t base = kOperandRank;
@@ -334,6 +338,9 @@ int32_t Expression::RootScan() {
             base = 2;
         } else if (c == '^') {
             base = 3;
+        }
+        if (base != kOperandRank) {
+            ++rootOperators_;
         }
         const int64_t rank = base + 10 * depth;
         if (rank < best) {
@@ -406,7 +413,8 @@ int32_t Expression::CharEnd(int32_t pos, int32_t end) const {
 
 long double Expression::Operand(int32_t lo, int32_t hi) {
     const std::string_view piece(buffer_ + lo, static_cast<size_t>(hi - lo));
-    if (piece.find_first_of("<>|=") == std::string_view::npos) {
+    if (std::none_of(piece.begin(), piece.end(),
+                     [](char c) { return c == '<' || c == '>' || c == '|' || c == '='; })) {
         return resolve_(piece); // nothing to write back
     }
     operand_.clear();
@@ -453,6 +461,13 @@ long double Expression::Evaluate() {
     const int32_t rootSplit = RootScan();
     if (rootSplit == kNone) {
         return Leaf(begin_, end_);
+    }
+    if (!rootParentheses_ && rootOperators_ == 1) {
+        // One operator and no parentheses, as in the formulas of a conversion: both sides are
+        // operands, read left before right as the walk below would.
+        const long double a = Leaf(begin_, rootSplit);
+        const long double b = Leaf(rootSplit + 1, end_);
+        return Node(rootSplit, rootSplit + 1, a, b);
     }
 
     const auto size = static_cast<size_t>(end_) + 1;
