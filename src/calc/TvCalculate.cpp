@@ -552,6 +552,12 @@ struct Decimal18 {
     int exponent; // the value is d1.d2...d18 times 10 to this power
 };
 
+// "00" to "99".
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536"
+    "37383940414243444546474849505152535455565758596061626364656667686970717273"
+    "7475767778798081828384858687888990919293949596979899";
+
 // Powers of ten that the extended format holds exactly (5^27 < 2^64).
 constexpr int kExactPowersOfTen = 27;
 
@@ -592,7 +598,7 @@ bool FastDecimal18(long double magnitude, Decimal18& decimal) {
             continue;
         }
         // Truncation is the floor here, and the integer part (below 2^60) is exact.
-        const auto whole = static_cast<uint64_t>(scaled);
+        const auto whole = static_cast<uint64_t>(static_cast<int64_t>(scaled));
         const long double fraction = scaled - static_cast<long double>(whole);
         if (std::fabs(fraction - 0.5L) <= 0.0625L) {
             return false;
@@ -602,9 +608,10 @@ bool FastDecimal18(long double magnitude, Decimal18& decimal) {
             digits /= 10;
             ++exponent;
         }
-        for (int i = 17; i >= 0; --i) {
-            decimal.digits[i] = static_cast<char>('0' + digits % 10);
-            digits /= 10;
+        // Two digits at a time, from the end.
+        for (int i = 16; i >= 0; i -= 2) {
+            std::memcpy(decimal.digits + i, kDigitPairs + 2 * (digits % 100), 2);
+            digits /= 100;
         }
         decimal.exponent = exponent;
         return true;
