@@ -562,15 +562,39 @@ constexpr char kDigitPairs[] =
 constexpr int kExactPowersOfTen = 27;
 
 long double ExactPowerOfTen(int k) {
-    static const auto table = [] {
-        std::array<long double, kExactPowersOfTen + 1> powers{};
-        powers[0] = 1.0L;
-        for (size_t i = 1; i < powers.size(); ++i) {
-            powers[i] = powers[i - 1] * 10.0L;
-        }
-        return powers;
-    }();
-    return table[static_cast<size_t>(k)];
+    static constexpr long double kTable[kExactPowersOfTen + 1] = {
+        1E0L,  1E1L,  1E2L,  1E3L,  1E4L,  1E5L,  1E6L,  1E7L,  1E8L,  1E9L,
+        1E10L, 1E11L, 1E12L, 1E13L, 1E14L, 1E15L, 1E16L, 1E17L, 1E18L, 1E19L,
+        1E20L, 1E21L, 1E22L, 1E23L, 1E24L, 1E25L, 1E26L, 1E27L};
+    return kTable[k];
+}
+
+// The exponent frexp gives for a normal magnitude; read from the bits in the x87 format, where
+// the library call costs more than the rest of the rounding.
+int BinaryExponent(long double magnitude) {
+    if constexpr (kValueBytes == 10) {
+        uint16_t signAndExponent = 0;
+        std::memcpy(&signAndExponent, reinterpret_cast<const char*>(&magnitude) + 8,
+                    sizeof signAndExponent);
+        return (signAndExponent & 0x7FFF) - 16382;
+    } else {
+        int exponent = 0;
+        std::frexp(magnitude, &exponent);
+        return exponent;
+    }
+}
+
+// Writes the nine digits of value (below 10^9); in two independent halves, as each step of
+// one long division waits for the last.
+void WriteNineDigits(uint32_t value, char* out) {
+    const uint32_t high = value / 10000; // five digits
+    const uint32_t low = value % 10000;
+    out[0] = static_cast<char>('0' + high / 10000);
+    const uint32_t middle = high % 10000;
+    std::memcpy(out + 1, kDigitPairs + 2 * (middle / 100), 2);
+    std::memcpy(out + 3, kDigitPairs + 2 * (middle % 100), 2);
+    std::memcpy(out + 5, kDigitPairs + 2 * (low / 100), 2);
+    std::memcpy(out + 7, kDigitPairs + 2 * (low % 100), 2);
 }
 
 // The 18-digit rounding without the C library, for magnitudes that one exact power of ten
@@ -578,10 +602,9 @@ long double ExactPowerOfTen(int k) {
 // integer is certain unless the fraction lies near one half; then, and out of range, it gives
 // up and the caller asks the C library.
 bool FastDecimal18(long double magnitude, Decimal18& decimal) {
-    int binaryExponent = 0;
-    std::frexp(magnitude, &binaryExponent);
-    // floor(log10(magnitude)) or one less.
-    int exponent = static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398120));
+    // floor(log10(magnitude)) or one less: 78913 / 2^18 is log10(2) closely enough for every
+    // exponent this path takes (below 150 in magnitude); beyond, k is out of range at once.
+    int exponent = ((BinaryExponent(magnitude) - 1) * 78913) >> 18;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int k = 17 - exponent;
         if (k > kExactPowersOfTen || k < -kExactPowersOfTen) {
@@ -608,11 +631,9 @@ bool FastDecimal18(long double magnitude, Decimal18& decimal) {
             digits /= 10;
             ++exponent;
         }
-        // Two digits at a time, from the end.
-        for (int i = 16; i >= 0; i -= 2) {
-            std::memcpy(decimal.digits + i, kDigitPairs + 2 * (digits % 100), 2);
-            digits /= 100;
-        }
+        constexpr uint64_t kNineDigits = 1000000000;
+        WriteNineDigits(static_cast<uint32_t>(digits / kNineDigits), decimal.digits);
+        WriteNineDigits(static_cast<uint32_t>(digits % kNineDigits), decimal.digits + 9);
         decimal.exponent = exponent;
         return true;
     }
