@@ -2,6 +2,7 @@
 #include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmMain.h"
 #include "ui/Tv10FrmSet.h"
+#include "ui/TvFormControl.h"
 #include "units/TvPaths.h"
 
 #include <QApplication>
@@ -13,11 +14,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tenvari"));
 
-    QFont font;
-    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("Noto Sans CJK JP")});
-    font.setPixelSize(12);
-    QApplication::setFont(font);
+    QApplication::setFont(tv::ProgramFont());
 
     QIcon icon;
     for (const QString& size : QDir(QStringLiteral(":/icons")).entryList())

@@ -202,11 +202,7 @@ bool TTvFrmMain::LoadData() {
 }
 
 void TTvFrmMain::CreateControls() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("Noto Sans CJK JP")});
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(ProgramFont());
 
     auto* central = new QWidget(this);
     central->setFixedSize(250, 201);

@@ -13,6 +13,14 @@
 
 namespace tv {
 
+QFont ProgramFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP")});
+    font.setPixelSize(12);
+    return font;
+}
+
 bool TopMostMode = false;
 
 namespace {

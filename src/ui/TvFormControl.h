@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -7,6 +8,9 @@
 class QWidget;
 
 namespace tv {
+
+// The font of every window: a Japanese proportional Gothic at 12 pixels.
+QFont ProgramFont();
 
 // True while the top-most display is on; only the main window's command writes it.
 extern bool TopMostMode;

@@ -30,10 +30,7 @@ class FrmAboutTest : public QObject {
 private slots:
     void initTestCase() {
         // The program's own font, so that the layout check measures the texts a user sees.
-        QFont font;
-        font.setFamilies({"MS PGothic", "IPAPGothic", "Noto Sans CJK JP"});
-        font.setPixelSize(12);
-        QApplication::setFont(font);
+        QApplication::setFont(tv::ProgramFont());
     }
 
     void init() {
