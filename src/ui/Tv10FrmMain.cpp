@@ -6,7 +6,7 @@
 #include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
-#include "ui/TvIniFile.h"
+#include "ui/TvSettingKeys.h"
 #include "ui/TvSound.h"
 #include "ui/UAlEdit.h"
 #include "units/TvErrors.h"
@@ -28,12 +28,11 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace tv {
@@ -78,44 +77,22 @@ bool IsTypedText(const QString& text) {
                        [](QChar c) { return c.unicode() >= 0x20 && c.unicode() != 0x7F; });
 }
 
-} // namespace
-
-// ---- TUpDown ----
-
-TUpDown::TUpDown(QLineEdit* buddy, int min, int max, int position, QWidget* parent)
-    : QWidget(parent), buddy_(buddy), min_(min), max_(max), position_(position) {
-    up_ = new QToolButton(this);
-    down_ = new QToolButton(this);
-    up_->setArrowType(Qt::UpArrow);
-    down_->setArrowType(Qt::DownArrow);
-    for (QToolButton* button : {up_, down_}) {
-        button->setFocusPolicy(Qt::NoFocus);
-        button->setAutoRepeat(true);
+// Shows that a data file failed to load: an error (Critical, "エラー") or a warning ("警告") box
+// with the given lines, and the file, the 1-based line and the reason as its detailed text.
+void ShowLoadFailure(QWidget* window, QMessageBox::Icon icon, const QString& text,
+                     const QString& path, const TLoadError& error) {
+    const QString caption =
+        icon == QMessageBox::Critical ? QStringLiteral("エラー") : QStringLiteral("警告");
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, window->isVisible() ? window : nullptr);
+    QString where = path;
+    if (error.Line >= 0) {
+        where += QStringLiteral(" (%1 行目)").arg(error.Line + 1);
     }
-    up_->setObjectName(QStringLiteral("up"));
-    down_->setObjectName(QStringLiteral("down"));
-    connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
-    connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+    box.setDetailedText(where + QStringLiteral(": ") + Q(error.Reason));
+    box.exec();
 }
 
-int TUpDown::Position() const {
-    bool ok = false;
-    const int value = buddy_->text().toInt(&ok);
-    if (ok && value >= min_ && value <= max_)
-        position_ = value;
-    return position_;
-}
-
-void TUpDown::Step(int delta) {
-    position_ = std::clamp(Position() + delta, min_, max_);
-    buddy_->setText(QString::number(position_));
-}
-
-void TUpDown::resizeEvent(QResizeEvent*) {
-    const int half = height() / 2;
-    up_->setGeometry(0, 0, width(), half);
-    down_->setGeometry(0, half, width(), height() - half);
-}
+} // namespace
 
 // ---- TTvFrmMain ----
 
@@ -162,7 +139,7 @@ void TTvFrmMain::FrmMainCreate() {
     }
     CreateControls();
     CreateMenu();
-    LoadedUnits = 1024;
+    LoadedUnits = kNoGroupAtCreation;
     BatchRunning = false;
 }
 
@@ -171,32 +148,20 @@ bool TTvFrmMain::LoadData() {
     prefixes_ = std::make_unique<TPrefixes>();
     units_ = std::make_unique<TUnits>();
     if (!units_->LoadFromFile(S(unitsPath_))) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"),
+        ShowLoadFailure(this, QMessageBox::Critical,
                         QStringLiteral("単位データの読み込みに失敗しました。\n"
                                        "Tenvariを終了します。\n"
                                        "\n"
                                        "\"units.dat\" の有無をご確認ください。"),
-                        QMessageBox::Ok, isVisible() ? this : nullptr);
-        const TLoadError& error = units_->LastError();
-        QString where = unitsPath_;
-        if (error.Line >= 0)
-            where += QStringLiteral(" (%1 行目)").arg(error.Line + 1);
-        box.setDetailedText(where + QStringLiteral(": ") + Q(error.Reason));
-        box.exec();
+                        unitsPath_, units_->LastError());
         return false;
     }
     if (!prefixes_->LoadFromFile(S(prefixPath_))) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
+        ShowLoadFailure(this, QMessageBox::Warning,
                         QStringLiteral("接頭辞データの読み込みに失敗しました。\n"
                                        "\n"
                                        "入力における接頭辞の使用が不可となります。"),
-                        QMessageBox::Ok, isVisible() ? this : nullptr);
-        const TLoadError& error = prefixes_->LastError();
-        QString where = prefixPath_;
-        if (error.Line >= 0)
-            where += QStringLiteral(" (%1 行目)").arg(error.Line + 1);
-        box.setDetailedText(where + QStringLiteral(": ") + Q(error.Reason));
-        box.exec();
+                        prefixPath_, prefixes_->LastError());
     }
     return true;
 }
@@ -492,6 +457,19 @@ QAction* TTvFrmMain::ShortcutAction(const QKeyEvent* key) const {
     return nullptr;
 }
 
+std::optional<QString> TTvFrmMain::FilterTyped(const QLineEdit* box, const QString& text) const {
+    if (box == edtInput) {
+        return edtInputKeyPress(text);
+    }
+    if (box == edtInputB) {
+        return edtInputBKeyPress(text);
+    }
+    if (box == edtBaseInput || box == edtBaseOutput) {
+        return edtBaseKeyPress(text);
+    }
+    return std::nullopt;
+}
+
 bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type type = e->type();
     if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
@@ -512,19 +490,11 @@ bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
             IsTypedText(key->text()) &&
             !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
         if (edit && typing) {
-            QString filtered;
-            if (edit == edtInput)
-                filtered = edtInputKeyPress(key->text());
-            else if (edit == edtInputB)
-                filtered = edtInputBKeyPress(key->text());
-            else if (edit == edtBaseInput || edit == edtBaseOutput)
-                filtered = edtBaseKeyPress(key->text());
-            else
+            const std::optional<QString> filtered = FilterTyped(edit, key->text());
+            if (!filtered || *filtered == key->text())
                 return false;
-            if (filtered == key->text())
-                return false;
-            if (!filtered.isEmpty())
-                edit->insert(filtered);
+            if (!filtered->isEmpty())
+                edit->insert(*filtered);
             return true;
         }
         auto* list = qobject_cast<QComboBox*>(watched);
@@ -540,15 +510,9 @@ bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
         auto* input = static_cast<QInputMethodEvent*>(e);
         const QString commit = input->commitString();
         if (edit && !commit.isEmpty()) {
-            QString filtered = commit;
-            if (edit == edtInput)
-                filtered = edtInputKeyPress(commit);
-            else if (edit == edtInputB)
-                filtered = edtInputBKeyPress(commit);
-            else if (edit == edtBaseInput || edit == edtBaseOutput)
-                filtered = edtBaseKeyPress(commit);
-            if (filtered != commit)
-                input->setCommitString(filtered, input->replacementStart(),
+            const std::optional<QString> filtered = FilterTyped(edit, commit);
+            if (filtered && *filtered != commit)
+                input->setCommitString(*filtered, input->replacementStart(),
                                        input->replacementLength());
         }
     }
@@ -584,30 +548,24 @@ void TTvFrmMain::SelectGroupIndex(int index) {
     comUnits->setCurrentIndex(comUnits->count() > 0 ? index : -1);
 }
 
-void TTvFrmMain::ReadConvertSettings() {
-    const TIniFile ini(S(settingsPath_));
-    ConvDispose = ini.ReadInteger("Convert", "ConvDispose", 0);
-    ShowAns = ini.ReadInteger("Convert", "ShowAns", 0);
-    ShowExp = ini.ReadInteger("Convert", "ShowExp", 0);
+void TTvFrmMain::ReadConvertSettings(const TIniFile& ini) {
+    ConvDispose = ReadSetting(ini, setting::ConvDispose);
+    ShowAns = ReadSetting(ini, setting::ShowAns);
+    ShowExp = ReadSetting(ini, setting::ShowExp);
 }
 
 void TTvFrmMain::FrmMainShow() {
     FillGroupList();
 
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect work = screen ? screen->availableGeometry() : QRect();
-    const int centredLeft = (work.width() - frameGeometry().width()) / 2;
-    const int centredTop = (work.height() - frameGeometry().height()) / 2;
+    const QPoint centred = CentredPosition(this);
     const TIniFile ini(S(settingsPath_));
-    const int winPos = ini.ReadInteger("StartUp", "WinPos", 0);
-    const int left = ini.ReadInteger("StartUp", "Left", centredLeft);
-    const int top = ini.ReadInteger("StartUp", "Top", centredTop);
-    const int unitSeries = ini.ReadInteger("StartUp", "UnitSeries", 0);
-    const int lastUnits = ini.ReadInteger("StartUp", "LastUnits", 0);
-    const int setUnits = ini.ReadInteger("StartUp", "SetUnits", 0);
-    ConvDispose = ini.ReadInteger("Convert", "ConvDispose", 0);
-    ShowAns = ini.ReadInteger("Convert", "ShowAns", 0);
-    ShowExp = ini.ReadInteger("Convert", "ShowExp", 0);
+    const int winPos = ReadSetting(ini, setting::WinPos);
+    const int left = ReadSetting(ini, setting::Left, centred.x());
+    const int top = ReadSetting(ini, setting::Top, centred.y());
+    const int unitSeries = ReadSetting(ini, setting::UnitSeries);
+    const int lastUnits = ReadSetting(ini, setting::LastUnits);
+    const int setUnits = ReadSetting(ini, setting::SetUnits);
+    ReadConvertSettings(ini);
 
     if (winPos == 1)
         move(left, top);
@@ -630,9 +588,9 @@ void TTvFrmMain::FrmMainDestroy() {
     shutdownDone_ = true;
     try {
         TIniFile ini(S(settingsPath_));
-        ini.WriteInteger("StartUp", "Left", x());
-        ini.WriteInteger("StartUp", "Top", y());
-        ini.WriteInteger("StartUp", "LastUnits", comUnits->currentIndex());
+        WriteSetting(ini, setting::Left, x());
+        WriteSetting(ini, setting::Top, y());
+        WriteSetting(ini, setting::LastUnits, comUnits->currentIndex());
         ini.Save();
     } catch (const std::exception& e) {
         ShowErrorBox(this, QString::fromUtf8(e.what()));
@@ -975,7 +933,7 @@ void TTvFrmMain::mnuFrontClick() {
 
 void TTvFrmMain::mnuSettingClick() {
     frmSet_->ShowModal();
-    ReadConvertSettings();
+    ReadConvertSettings(TIniFile(S(settingsPath_)));
 }
 
 void TTvFrmMain::mnuDataReReadClick() {
@@ -989,7 +947,7 @@ void TTvFrmMain::mnuDataReReadClick() {
     comUnits->hide();
     FillGroupList();
     comUnits->show();
-    LoadedUnits = 1048576;
+    LoadedUnits = kNoGroupAfterReRead;
     BatchRunning = false;
     SelectGroupIndex(noted);
     comUnitsClick();

@@ -6,48 +6,24 @@
 #include <QString>
 #include <exception>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
 class QGroupBox;
 class QKeyEvent;
-class QResizeEvent;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QTabWidget;
-class QToolButton;
 
 namespace tv {
 
 class TAlEdit;
+class TIniFile;
 class TTvFrmAbout;
 class TTvFrmAll;
 class TTvFrmSet;
-
-// Up-down buttons bound to an edit box: a click reads the box's number, steps it within the
-// range and writes it back as text.
-class TUpDown : public QWidget {
-    Q_OBJECT
-public:
-    TUpDown(QLineEdit* buddy, int min, int max, int position, QWidget* parent = nullptr);
-
-    // The box's number when it is an integer within the range, else the last such number.
-    int Position() const;
-
-protected:
-    void resizeEvent(QResizeEvent* e) override;
-
-private:
-    void Step(int delta);
-
-    QLineEdit* buddy_;
-    int min_;
-    int max_;
-    mutable int position_;
-    QToolButton* up_ = nullptr;
-    QToolButton* down_ = nullptr;
-};
+class TUpDown;
 
 // The main window: the unit page, the base page, the menu and the status bar.
 class TTvFrmMain : public QMainWindow {
@@ -90,6 +66,9 @@ private:
     QString edtInputKeyPress(const QString& text) const;
     QString edtInputBKeyPress(const QString& text) const;
     QString edtBaseKeyPress(const QString& text) const;
+    // What the key filter of a box keeps of a typed or committed text; nothing for a box
+    // without a filter.
+    std::optional<QString> FilterTyped(const QLineEdit* box, const QString& text) const;
 
     void mnuAConvClick();
     void mnuOtherWinShowClick();
@@ -109,7 +88,7 @@ private:
     bool LoadData();
     void FillGroupList();
     void SelectGroupIndex(int index);
-    void ReadConvertSettings();
+    void ReadConvertSettings(const TIniFile& ini);
     QString GroupCaption() const;
     void SetCaption(const QString& caption);
     void SetStatus(const QString& text);
@@ -133,7 +112,11 @@ private:
 
     bool unitsLoadFailed_ = false;
     bool StartUpDone = false;
-    int LoadedUnits = 1024;
+    // LoadedUnits values that no group index takes in practice, so that the next group change
+    // fills the unit lists: at creation and after a data re-read.
+    static constexpr int kNoGroupAtCreation = 1024;
+    static constexpr int kNoGroupAfterReRead = 1048576;
+    int LoadedUnits = kNoGroupAtCreation;
     bool BatchRunning = false;
     int ConvDispose = 0;
     int ShowAns = 0;

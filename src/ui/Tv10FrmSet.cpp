@@ -11,7 +11,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <algorithm>
+#include <cstddef>
 #include <exception>
+#include <iterator>
 #include <utility>
 
 namespace tv {
@@ -47,6 +49,10 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, 
     label->setObjectName(QString::fromLatin1(name));
     Place(label, left, top, width, height);
     return label;
+}
+
+template <std::size_t N> QRadioButton* ButtonOf(QRadioButton* const (&buttons)[N], int value) {
+    return value >= 0 && value < static_cast<int>(N) ? buttons[value] : nullptr;
 }
 
 } // namespace
@@ -115,30 +121,19 @@ TTvFrmSet::TTvFrmSet(QWidget* parent)
     btnCancel_->setGeometry(232, 191, 89, 21);
 
     // Checks by the program run the handlers too, but only when the state really changes.
-    for (int value = 0; value < 2; ++value) {
-        connect(rbtMainWinPos_[value], &QRadioButton::toggled, this, [this, value](bool on) {
-            if (on) {
-                rbtMainWinPosClick(value);
-            }
-        });
-        connect(rbtConvDispose_[value], &QRadioButton::toggled, this, [this, value](bool on) {
-            if (on) {
-                rbtConvDisposeClick(value);
-            }
-        });
-    }
-    for (int value = 0; value < 3; ++value) {
-        connect(rbtUnitListSet_[value], &QRadioButton::toggled, this, [this, value](bool on) {
-            if (on) {
-                rbtUnitListSetClick(value);
-            }
-        });
-        connect(rbtShowAns_[value], &QRadioButton::toggled, this, [this, value](bool on) {
-            if (on) {
-                rbtShowAnsClick(value);
-            }
-        });
-    }
+    const auto onChecked = [this](auto& buttons, void (TTvFrmSet::*handler)(int)) {
+        for (int value = 0; value < static_cast<int>(std::size(buttons)); ++value) {
+            connect(buttons[value], &QRadioButton::toggled, this, [this, handler, value](bool on) {
+                if (on) {
+                    (this->*handler)(value);
+                }
+            });
+        }
+    };
+    onChecked(rbtMainWinPos_, &TTvFrmSet::rbtMainWinPosClick);
+    onChecked(rbtUnitListSet_, &TTvFrmSet::rbtUnitListSetClick);
+    onChecked(rbtConvDispose_, &TTvFrmSet::rbtConvDisposeClick);
+    onChecked(rbtShowAns_, &TTvFrmSet::rbtShowAnsClick);
     connect(comUnitSeries_, &QComboBox::activated, this, [this] { comUnitSeriesClick(); });
     connect(cbxExpShow_, &QCheckBox::toggled, this, [this] { cbxExpShowClick(); });
     connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
@@ -156,19 +151,19 @@ void TTvFrmSet::SetSettingsPath(const QString& path) {
 }
 
 QRadioButton* TTvFrmSet::rbtMainWinPos(int value) const {
-    return value >= 0 && value < 2 ? rbtMainWinPos_[value] : nullptr;
+    return ButtonOf(rbtMainWinPos_, value);
 }
 
 QRadioButton* TTvFrmSet::rbtUnitListSet(int value) const {
-    return value >= 0 && value < 3 ? rbtUnitListSet_[value] : nullptr;
+    return ButtonOf(rbtUnitListSet_, value);
 }
 
 QRadioButton* TTvFrmSet::rbtConvDispose(int value) const {
-    return value >= 0 && value < 2 ? rbtConvDispose_[value] : nullptr;
+    return ButtonOf(rbtConvDispose_, value);
 }
 
 QRadioButton* TTvFrmSet::rbtShowAns(int value) const {
-    return value >= 0 && value < 3 ? rbtShowAns_[value] : nullptr;
+    return ButtonOf(rbtShowAns_, value);
 }
 
 int TTvFrmSet::ShowModal() {
@@ -187,33 +182,27 @@ void TTvFrmSet::frmSetShow() {
         comUnitSeries_->addItems(groupNames_());
     }
 
-    WinPos = ini.ReadInteger("StartUp", "WinPos", 0);
-    rbtMainWinPos_[WinPos == 1 ? 1 : 0]->setChecked(true);
+    // A stored value outside the listed ones shows as the default choice, and OK writes what is
+    // shown, never a value the dialog did not display.
+    WinPos = Choice(setting::WinPos, ReadSetting(ini, setting::WinPos));
+    rbtMainWinPos_[WinPos]->setChecked(true);
 
-    UnitSeries = ini.ReadInteger("StartUp", "UnitSeries", 0);
-    rbtUnitListSet_[UnitSeries == 1 || UnitSeries == 2 ? UnitSeries : 0]->setChecked(true);
+    UnitSeries = Choice(setting::UnitSeries, ReadSetting(ini, setting::UnitSeries));
+    rbtUnitListSet_[UnitSeries]->setChecked(true);
 
-    SetUnits = ini.ReadInteger("StartUp", "SetUnits", 0);
+    SetUnits = ReadSetting(ini, setting::SetUnits);
     comUnitSeries_->setCurrentIndex(SetUnits >= 0 && SetUnits < comUnitSeries_->count() ? SetUnits
                                                                                         : -1);
     comUnitSeries_->setEnabled(UnitSeries == 2);
 
-    ConvDispose = ini.ReadInteger("Convert", "ConvDispose", 0);
-    rbtConvDispose_[ConvDispose == 1 ? 1 : 0]->setChecked(true);
+    ConvDispose = Choice(setting::ConvDispose, ReadSetting(ini, setting::ConvDispose));
+    rbtConvDispose_[ConvDispose]->setChecked(true);
 
-    ShowAns = ini.ReadInteger("Convert", "ShowAns", 0);
-    rbtShowAns_[ShowAns == 1 || ShowAns == 2 ? ShowAns : 0]->setChecked(true);
+    ShowAns = Choice(setting::ShowAns, ReadSetting(ini, setting::ShowAns));
+    rbtShowAns_[ShowAns]->setChecked(true);
 
-    ShowExp = ini.ReadInteger("Convert", "ShowExp", 0);
+    ShowExp = Choice(setting::ShowExp, ReadSetting(ini, setting::ShowExp));
     cbxExpShow_->setChecked(ShowExp == 1);
-
-    // A stored value outside the listed ones shows as the default choice, and OK writes what is
-    // shown, never a value the dialog did not display.
-    WinPos = rbtMainWinPos_[1]->isChecked() ? 1 : 0;
-    UnitSeries = rbtUnitListSet_[2]->isChecked() ? 2 : rbtUnitListSet_[1]->isChecked() ? 1 : 0;
-    ConvDispose = rbtConvDispose_[1]->isChecked() ? 1 : 0;
-    ShowAns = rbtShowAns_[2]->isChecked() ? 2 : rbtShowAns_[1]->isChecked() ? 1 : 0;
-    ShowExp = cbxExpShow_->isChecked() ? 1 : 0;
 }
 
 void TTvFrmSet::rbtMainWinPosClick(int value) {
@@ -244,12 +233,12 @@ void TTvFrmSet::cbxExpShowClick() {
 void TTvFrmSet::btnOKClick() {
     try {
         TIniFile ini(settingsPath_.toStdString());
-        ini.WriteInteger("StartUp", "WinPos", WinPos);
-        ini.WriteInteger("StartUp", "UnitSeries", UnitSeries);
-        ini.WriteInteger("StartUp", "SetUnits", SetUnits);
-        ini.WriteInteger("Convert", "ConvDispose", ConvDispose);
-        ini.WriteInteger("Convert", "ShowAns", ShowAns);
-        ini.WriteInteger("Convert", "ShowExp", ShowExp);
+        WriteSetting(ini, setting::WinPos, WinPos);
+        WriteSetting(ini, setting::UnitSeries, UnitSeries);
+        WriteSetting(ini, setting::SetUnits, SetUnits);
+        WriteSetting(ini, setting::ConvDispose, ConvDispose);
+        WriteSetting(ini, setting::ShowAns, ShowAns);
+        WriteSetting(ini, setting::ShowExp, ShowExp);
         ini.Save();
     } catch (const std::exception& error) {
         // The dialog stays open with its choices, so the user can cancel or try again.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/TvSettingKeys.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <functional>
@@ -62,11 +64,12 @@ private:
     int ShowExp = 0;
 
     QTabWidget* pctSetting_ = nullptr;
-    QRadioButton* rbtMainWinPos_[2] = {};
-    QRadioButton* rbtUnitListSet_[3] = {};
+    // One button for each choice of the key.
+    QRadioButton* rbtMainWinPos_[setting::WinPos.Choices] = {};
+    QRadioButton* rbtUnitListSet_[setting::UnitSeries.Choices] = {};
     QComboBox* comUnitSeries_ = nullptr;
-    QRadioButton* rbtConvDispose_[2] = {};
-    QRadioButton* rbtShowAns_[3] = {};
+    QRadioButton* rbtConvDispose_[setting::ConvDispose.Choices] = {};
+    QRadioButton* rbtShowAns_[setting::ShowAns.Choices] = {};
     QCheckBox* cbxExpShow_ = nullptr;
     QPushButton* btnOK_ = nullptr;
     QPushButton* btnCancel_ = nullptr;

@@ -5,9 +5,12 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QToolButton>
 #include <QWidget>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -59,17 +62,18 @@ void SetTopMost(QWidget* window, bool on) {
     }
 }
 
-void CenterForm(QWidget* window) {
-    if (window == nullptr) {
-        return;
-    }
+QPoint CentredPosition(const QWidget* window) {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
+    const QRect work = screen != nullptr ? screen->availableGeometry() : QRect();
+    const QRect frame = window->frameGeometry();
+    return {(work.width() - frame.width()) / 2, (work.height() - frame.height()) / 2};
+}
+
+void CenterForm(QWidget* window) {
+    if (window == nullptr || QGuiApplication::primaryScreen() == nullptr) {
         return;
     }
-    const QRect work = screen->availableGeometry();
-    const QRect frame = window->frameGeometry();
-    window->move((work.width() - frame.width()) / 2, (work.height() - frame.height()) / 2);
+    window->move(CentredPosition(window));
 }
 
 void ShowErrorBox(QWidget* parent, const QString& message) {
@@ -103,6 +107,42 @@ bool OpenUrl(const QUrl& url) {
 
 void SetUrlOpener(std::function<bool(const QUrl&)> opener) {
     UrlOpener() = std::move(opener);
+}
+
+TUpDown::TUpDown(QLineEdit* buddy, int min, int max, int position, QWidget* parent)
+    : QWidget(parent), buddy_(buddy), min_(min), max_(max), position_(position) {
+    up_ = new QToolButton(this);
+    down_ = new QToolButton(this);
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (QToolButton* button : {up_, down_}) {
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoRepeat(true);
+    }
+    up_->setObjectName(QStringLiteral("up"));
+    down_->setObjectName(QStringLiteral("down"));
+    connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
+    connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+int TUpDown::Position() const {
+    bool ok = false;
+    const int value = buddy_->text().toInt(&ok);
+    if (ok && value >= min_ && value <= max_) {
+        position_ = value;
+    }
+    return position_;
+}
+
+void TUpDown::Step(int delta) {
+    position_ = std::clamp(Position() + delta, min_, max_);
+    buddy_->setText(QString::number(position_));
+}
+
+void TUpDown::resizeEvent(QResizeEvent*) {
+    const int half = height() / 2;
+    up_->setGeometry(0, 0, width(), half);
+    down_->setGeometry(0, half, width(), height() - half);
 }
 
 } // namespace tv

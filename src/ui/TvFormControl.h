@@ -3,9 +3,12 @@
 #include <QFont>
 #include <QString>
 #include <QUrl>
+#include <QWidget>
 #include <functional>
 
-class QWidget;
+class QLineEdit;
+class QResizeEvent;
+class QToolButton;
 
 namespace tv {
 
@@ -18,8 +21,11 @@ extern bool TopMostMode;
 // Puts a window into the top-most band (on) or takes it out; position and size stay.
 void SetTopMost(QWidget* window, bool on);
 
-// Moves a window to ((work width - outer width) / 2, (work height - outer height) / 2) of the
-// primary screen's work area, truncated toward zero, without adding the work area's origin.
+// Returns ((work width - outer width) / 2, (work height - outer height) / 2) of the primary
+// screen's work area, truncated toward zero, without adding the work area's origin.
+QPoint CentredPosition(const QWidget* window);
+
+// Moves a window to its centred position; without a screen it stays where it is.
 void CenterForm(QWidget* window);
 
 // The program-wide error box: error icon, one OK button, the application title as caption,
@@ -32,5 +38,29 @@ void SetErrorBoxHandler(std::function<void(const QString&)> handler);
 // it with SetUrlOpener so that nothing is launched; an empty opener restores the desktop's.
 bool OpenUrl(const QUrl& url);
 void SetUrlOpener(std::function<bool(const QUrl&)> opener);
+
+// Up-down buttons bound to an edit box: a click reads the box's number, steps it within the
+// range and writes it back as text.
+class TUpDown : public QWidget {
+    Q_OBJECT
+public:
+    TUpDown(QLineEdit* buddy, int min, int max, int position, QWidget* parent = nullptr);
+
+    // The box's number when it is an integer within the range, else the last such number.
+    int Position() const;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void Step(int delta);
+
+    QLineEdit* buddy_;
+    int min_;
+    int max_;
+    mutable int position_;
+    QToolButton* up_ = nullptr;
+    QToolButton* down_ = nullptr;
+};
 
 } // namespace tv
