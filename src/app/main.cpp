@@ -17,15 +17,17 @@ int main(int argc, char* argv[]) {
     QApplication::setFont(tv::ProgramFont());
 
     QIcon icon;
-    for (const QString& size : QDir(QStringLiteral(":/icons")).entryList())
+    for (const QString& size : QDir(QStringLiteral(":/icons")).entryList()) {
         icon.addFile(QStringLiteral(":/icons/") + size);
+    }
     QApplication::setWindowIcon(icon);
 
     const std::string exeDir = tv::ExecutableDir();
     tv::TTvFrmMain frmMain(QString::fromStdString(tv::DataDir(exeDir)),
                            QString::fromStdString(tv::SettingsPath(exeDir)));
-    if (frmMain.UnitsLoadFailed())
+    if (frmMain.UnitsLoadFailed()) {
         return 1;
+    }
     tv::TTvFrmAbout frmAbout(&frmMain);
     tv::TTvFrmAll frmAll(&frmMain);
     tv::TTvFrmSet frmSet(&frmMain);

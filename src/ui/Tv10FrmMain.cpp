@@ -71,8 +71,9 @@ QComboBox* MakeList(const char* name, QWidget* parent, int left, int top, int wi
 // Characters of a key press or an input-method commit that a filter may look at: printable
 // ones only, so that Tab, Escape, Delete and the like keep their editing meaning.
 bool IsTypedText(const QString& text) {
-    if (text.isEmpty())
+    if (text.isEmpty()) {
         return false;
+    }
     return std::all_of(text.begin(), text.end(),
                        [](QChar c) { return c.unicode() >= 0x20 && c.unicode() != 0x7F; });
 }
@@ -113,8 +114,9 @@ void TTvFrmMain::SetWindows(TTvFrmAbout* about, TTvFrmAll* all, TTvFrmSet* set) 
         frmSet_->SetSettingsPath(settingsPath_);
         frmSet_->SetGroupNames([this] {
             QStringList names;
-            for (int i = 0; i < comUnits->count(); ++i)
+            for (int i = 0; i < comUnits->count(); ++i) {
                 names << comUnits->itemText(i);
+            }
             return names;
         });
     }
@@ -128,8 +130,9 @@ void TTvFrmMain::FrmMainCreate() {
                    Qt::WindowCloseButtonHint);
     SetCaption(QStringLiteral("Tenvari"));
 
-    if (!dataDir_.isEmpty() && !dataDir_.endsWith(QLatin1Char('/')))
+    if (!dataDir_.isEmpty() && !dataDir_.endsWith(QLatin1Char('/'))) {
         dataDir_ += QLatin1Char('/');
+    }
     unitsPath_ = dataDir_ + kUnitsFile;
     prefixPath_ = dataDir_ + kPrefixFile;
 
@@ -267,8 +270,9 @@ void TTvFrmMain::CreateControls() {
     QWidget* baseOrder[] = {edtBaseInput,     inputButtons[0],  inputButtons[1],  inputButtons[2],
                             inputButtons[3],  edtInputB,        edtBaseOutput,    outputButtons[0],
                             outputButtons[1], outputButtons[2], outputButtons[3], edtOutputB};
-    for (std::size_t i = 1; i < std::size(baseOrder); ++i)
+    for (std::size_t i = 1; i < std::size(baseOrder); ++i) {
         QWidget::setTabOrder(baseOrder[i - 1], baseOrder[i]);
+    }
 
     // Handlers go on after the initial texts so that setting them runs none.
     const auto guarded = [this](void (TTvFrmMain::*handler)()) {
@@ -314,8 +318,9 @@ void TTvFrmMain::CreateControls() {
     bar->addWidget(panel1_);
 
     for (QWidget* child : central->findChildren<QWidget*>()) {
-        if (child->window() == this)
+        if (child->window() == this) {
             child->installEventFilter(this);
+        }
     }
 }
 
@@ -410,15 +415,17 @@ template <typename F> void TTvFrmMain::Guard(F&& handler) {
         handler();
     } catch (...) {
         if (handlerDepth_ > 1) {
-            if (!pending_)
+            if (!pending_) {
                 pending_ = std::current_exception();
+            }
         } else {
             ShowFailure(std::current_exception());
         }
     }
     --handlerDepth_;
-    if (handlerDepth_ == 0 && pending_)
+    if (handlerDepth_ == 0 && pending_) {
         ShowFailure(std::exchange(pending_, nullptr));
+    }
 }
 
 void TTvFrmMain::ShowFailure(std::exception_ptr failure) {
@@ -433,14 +440,16 @@ void TTvFrmMain::ShowFailure(std::exception_ptr failure) {
 
 void TTvFrmMain::SetBoxText(QLineEdit* box, const QString& text) {
     box->setText(text);
-    if (pending_)
+    if (pending_) {
         std::rethrow_exception(std::exchange(pending_, nullptr));
+    }
 }
 
 bool TTvFrmMain::event(QEvent* e) {
     // Hints stay in the actions; the status bar shows only the program's own texts.
-    if (e->type() == QEvent::StatusTip)
+    if (e->type() == QEvent::StatusTip) {
         return true;
+    }
     return QMainWindow::event(e);
 }
 
@@ -450,8 +459,9 @@ QAction* TTvFrmMain::ShortcutAction(const QKeyEvent* key) const {
     for (QAction* action : {mnuNConv, mnuAConv, mnuOtherWinShow, mnuCopy, mnuPaste, mnuClear,
                             mnuFront, mnuSetting, mnuDataReRead, mnuHelp, mnuEnd}) {
         for (const QKeySequence& shortcut : action->shortcuts()) {
-            if (shortcut == pressed)
+            if (shortcut == pressed) {
                 return action;
+            }
         }
     }
     return nullptr;
@@ -478,8 +488,9 @@ bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
         // the key then does nothing at all.
         if (QAction* action = ShortcutAction(key)) {
             e->accept();
-            if (type == QEvent::KeyPress && action->isEnabled())
+            if (type == QEvent::KeyPress && action->isEnabled()) {
                 action->trigger();
+            }
             return true;
         }
     }
@@ -491,10 +502,12 @@ bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
             !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
         if (edit && typing) {
             const std::optional<QString> filtered = FilterTyped(edit, key->text());
-            if (!filtered || *filtered == key->text())
+            if (!filtered || *filtered == key->text()) {
                 return false;
-            if (!filtered->isEmpty())
+            }
+            if (!filtered->isEmpty()) {
                 edit->insert(*filtered);
+            }
             return true;
         }
         auto* list = qobject_cast<QComboBox*>(watched);
@@ -511,9 +524,10 @@ bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
         const QString commit = input->commitString();
         if (edit && !commit.isEmpty()) {
             const std::optional<QString> filtered = FilterTyped(edit, commit);
-            if (filtered && *filtered != commit)
+            if (filtered && *filtered != commit) {
                 input->setCommitString(*filtered, input->replacementStart(),
                                        input->replacementLength());
+            }
         }
     }
     return QMainWindow::eventFilter(watched, e);
@@ -536,15 +550,17 @@ void TTvFrmMain::closeEvent(QCloseEvent* e) {
 
 void TTvFrmMain::FillGroupList() {
     comUnits->clear();
-    for (int32_t i = 0; i < units_->GroupCount(); ++i)
+    for (int32_t i = 0; i < units_->GroupCount(); ++i) {
         comUnits->addItem(Q(units_->GetGroup(i).Name));
+    }
 }
 
 void TTvFrmMain::SelectGroupIndex(int index) {
     // A position beyond the list (an edited settings file, a shorter file after a re-read)
     // falls back to the first group.
-    if (index < 0 || index >= comUnits->count())
+    if (index < 0 || index >= comUnits->count()) {
         index = 0;
+    }
     comUnits->setCurrentIndex(comUnits->count() > 0 ? index : -1);
 }
 
@@ -567,10 +583,11 @@ void TTvFrmMain::FrmMainShow() {
     const int setUnits = ReadSetting(ini, setting::SetUnits);
     ReadConvertSettings(ini);
 
-    if (winPos == 1)
+    if (winPos == 1) {
         move(left, top);
-    else
+    } else {
         CenterForm(this);
+    }
 
     SelectGroupIndex(unitSeries == 1 ? lastUnits : unitSeries == 2 ? setUnits : 0);
     {
@@ -583,8 +600,9 @@ void TTvFrmMain::FrmMainShow() {
 }
 
 void TTvFrmMain::FrmMainDestroy() {
-    if (!shown_ || shutdownDone_)
+    if (!shown_ || shutdownDone_) {
         return;
+    }
     shutdownDone_ = true;
     try {
         TIniFile ini(S(settingsPath_));
@@ -600,8 +618,9 @@ void TTvFrmMain::FrmMainDestroy() {
 QString TTvFrmMain::GroupCaption() const {
     const int index = comUnits->currentIndex();
     QString name;
-    if (index >= 0 && index < units_->GroupCount())
+    if (index >= 0 && index < units_->GroupCount()) {
         name = Q(units_->GetGroup(index).Name);
+    }
     return QStringLiteral("Tenvari - ") + name;
 }
 
@@ -622,11 +641,13 @@ void TTvFrmMain::PageControlChange() {
 
 void TTvFrmMain::comUnitsClick() {
     const int index = comUnits->currentIndex();
-    if (index == LoadedUnits)
+    if (index == LoadedUnits) {
         return;
+    }
     SetCaption(QStringLiteral("Tenvari - 読込中"));
-    if (index >= 0 && index < units_->GroupCount())
+    if (index >= 0 && index < units_->GroupCount()) {
         units_->SelectGroup(index);
+    }
 
     comInput->hide();
     comOutput->hide();
@@ -656,8 +677,9 @@ void TTvFrmMain::SetCaption(const QString& caption) {
 }
 
 void TTvFrmMain::SetStatus(const QString& text) {
-    if (panel0_)
+    if (panel0_) {
         panel0_->setText(text);
+    }
 }
 
 // ---- unit conversion ----
@@ -671,13 +693,16 @@ bool TTvFrmMain::UnitListsUsable() const {
 }
 
 void TTvFrmMain::UnitConv() {
-    if (!StartUpDone)
+    if (!StartUpDone) {
         return;
+    }
     // Without a unit in both lists (a units file without groups) there is nothing to convert.
-    if (!UnitListsUsable())
+    if (!UnitListsUsable()) {
         return;
-    if (edtInput->text().isEmpty())
+    }
+    if (edtInput->text().isEmpty()) {
         SetBoxText(edtInput, QStringLiteral("0"));
+    }
 
     TUnitConvRequest request;
     request.InputText = S(edtInput->text());
@@ -694,47 +719,55 @@ void TTvFrmMain::UnitConv() {
         edtOutput->setText(Q(result.Output));
         QString& report = ResultText();
         report += Q(result.ReportLine) + QStringLiteral("\r\n");
-        if (!result.FormulaLine.empty())
+        if (!result.FormulaLine.empty()) {
             report += Q(result.FormulaLine) + QStringLiteral("\r\n");
+        }
         SetStatus(QStringLiteral("単位変換：変換完了"));
     } catch (const std::exception& e) {
         const std::string name = ReportedFailureName(e);
-        if (name.empty())
+        if (name.empty()) {
             throw;
+        }
         SetStatus(Q(name) + QStringLiteral(" Error."));
         Sound().Exclamation();
     }
 }
 
 void TTvFrmMain::mnuNConvClick() {
-    if (!BatchRunning)
+    if (!BatchRunning) {
         ResultText().clear();
-    if (PageControl->currentIndex() == 0)
+    }
+    if (PageControl->currentIndex() == 0) {
         UnitConv();
-    else
+    } else {
         BaseConv();
+    }
     mnuOtherWinShow->setEnabled(true);
     mnuCopy->setEnabled(true);
 }
 
 void TTvFrmMain::edtInputChange() {
-    if (ConvDispose == 1)
+    if (ConvDispose == 1) {
         UnitConv();
+    }
 }
 
 void TTvFrmMain::comChange() {
-    if (ConvDispose == 1)
+    if (ConvDispose == 1) {
         UnitConv();
+    }
 }
 
 QString TTvFrmMain::edtInputKeyPress(const QString& text) const {
-    if (prefixes_->Loaded())
+    if (prefixes_->Loaded()) {
         return text;
+    }
     static const QString allowed = QStringLiteral("()*+-./0123456789E^e");
     QString kept;
     for (QChar c : text) {
-        if (allowed.contains(c))
+        if (allowed.contains(c)) {
             kept += c;
+        }
     }
     return kept;
 }
@@ -742,10 +775,12 @@ QString TTvFrmMain::edtInputKeyPress(const QString& text) const {
 // ---- base conversion ----
 
 void TTvFrmMain::BaseConv() {
-    if (!StartUpDone)
+    if (!StartUpDone) {
         return;
-    if (edtInputB->text().isEmpty())
+    }
+    if (edtInputB->text().isEmpty()) {
         SetBoxText(edtInputB, QStringLiteral("0"));
+    }
     try {
         const TBaseConvResult result =
             ConvertBase(S(edtInputB->text()), S(edtBaseInput->text()), S(edtBaseOutput->text()));
@@ -759,14 +794,16 @@ void TTvFrmMain::BaseConv() {
 }
 
 void TTvFrmMain::edtInputBChange() {
-    if (ConvDispose == 1)
+    if (ConvDispose == 1) {
         BaseConv();
+    }
 }
 
 void TTvFrmMain::edtBaseInputChange() {
     SetBoxText(edtInputB, QString());
-    if (ConvDispose == 1)
+    if (ConvDispose == 1) {
         BaseConv();
+    }
 }
 
 void TTvFrmMain::btnBaseInputClick(const QString& caption) {
@@ -777,8 +814,9 @@ void TTvFrmMain::btnBaseInputClick(const QString& caption) {
 void TTvFrmMain::btnBaseOutputClick(const QString& caption) {
     edtBaseOutput->setText(caption);
     edtInputB->setFocus();
-    if (ConvDispose == 1)
+    if (ConvDispose == 1) {
         BaseConv();
+    }
 }
 
 QString TTvFrmMain::edtInputBKeyPress(const QString& text) const {
@@ -787,16 +825,19 @@ QString TTvFrmMain::edtInputBKeyPress(const QString& text) const {
     for (QChar c : text) {
         const char16_t u = c.unicode();
         if (base <= 10) {
-            if (u >= u'0' && u < u'0' + base)
+            if (u >= u'0' && u < u'0' + base) {
                 kept += c;
+            }
             continue;
         }
         const char16_t lastLetter = static_cast<char16_t>(u'A' + base - 11);
         char16_t upper = u;
-        if (u >= u'a' && u <= u'a' + (base - 11))
+        if (u >= u'a' && u <= u'a' + (base - 11)) {
             upper = static_cast<char16_t>(u - u'a' + u'A');
-        if ((upper >= u'0' && upper <= u'9') || (upper >= u'A' && upper <= lastLetter))
+        }
+        if ((upper >= u'0' && upper <= u'9') || (upper >= u'A' && upper <= lastLetter)) {
             kept += QChar(upper);
+        }
     }
     return kept;
 }
@@ -804,8 +845,9 @@ QString TTvFrmMain::edtInputBKeyPress(const QString& text) const {
 QString TTvFrmMain::edtBaseKeyPress(const QString& text) const {
     QString kept;
     for (QChar c : text) {
-        if (c.unicode() >= u'0' && c.unicode() <= u'9')
+        if (c.unicode() >= u'0' && c.unicode() <= u'9') {
             kept += c;
+        }
     }
     return kept;
 }
@@ -856,11 +898,13 @@ void TTvFrmMain::mnuCopyClick() {
     clipboard->clear();
     QString text = ResultText();
     qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1).unicode() <= 0x20)
+    while (end > 0 && text.at(end - 1).unicode() <= 0x20) {
         --end;
+    }
     text.truncate(end);
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         clipboard->setText(text);
+    }
     SetStatus(QStringLiteral("クリップボードへ送信"));
 }
 
@@ -889,16 +933,18 @@ void TTvFrmMain::mnuPasteClick() {
         }
         SetBoxText(edtInput, value);
         SetStatus(QStringLiteral("単位変換：値の貼り付け完了"));
-        if (ConvDispose == 1)
+        if (ConvDispose == 1) {
             UnitConv();
+        }
         return;
     }
     const int base = udbBaseInput->Position();
     if (IsBaseStr(S(text), static_cast<uint8_t>(base))) {
         SetBoxText(edtInputB, text);
         SetStatus(QStringLiteral("基数変換：値の貼り付け完了"));
-        if (ConvDispose == 1)
+        if (ConvDispose == 1) {
             BaseConv();
+        }
     } else {
         SetStatus(QStringLiteral("基数変換：値の貼り付け失敗"));
         Sound().Exclamation();
@@ -957,13 +1003,14 @@ void TTvFrmMain::mnuDataReReadClick() {
 void TTvFrmMain::mnuHelpClick() {
     const QString helpPath = dataDir_ + QStringLiteral("tvhelp.chm");
     const QString textPath = dataDir_ + QStringLiteral("readme.txt");
-    if (QFileInfo(helpPath).isFile())
+    if (QFileInfo(helpPath).isFile()) {
         OpenUrl(QUrl::fromLocalFile(helpPath));
-    else if (QFileInfo(textPath).isFile())
+    } else if (QFileInfo(textPath).isFile()) {
         OpenUrl(QUrl::fromLocalFile(textPath));
-    else
+    } else {
         QMessageBox::warning(this, QStringLiteral("警告"),
                              QStringLiteral("ヘルプファイルがありません。"));
+    }
 }
 
 void TTvFrmMain::mnuAboutClick() {
