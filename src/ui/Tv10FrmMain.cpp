@@ -142,7 +142,7 @@ void TTvFrmMain::FrmMainCreate() {
     }
     CreateControls();
     CreateMenu();
-    LoadedUnits = kNoGroupAtCreation;
+    LoadedUnits = kNoGroupLoaded;
     BatchRunning = false;
 }
 
@@ -993,7 +993,7 @@ void TTvFrmMain::mnuDataReReadClick() {
     comUnits->hide();
     FillGroupList();
     comUnits->show();
-    LoadedUnits = kNoGroupAfterReRead;
+    LoadedUnits = kNoGroupLoaded;
     BatchRunning = false;
     SelectGroupIndex(noted);
     comUnitsClick();

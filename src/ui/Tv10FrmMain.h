@@ -112,11 +112,10 @@ private:
 
     bool unitsLoadFailed_ = false;
     bool StartUpDone = false;
-    // LoadedUnits values that no group index takes in practice, so that the next group change
-    // fills the unit lists: at creation and after a data re-read.
-    static constexpr int kNoGroupAtCreation = 1024;
-    static constexpr int kNoGroupAfterReRead = 1048576;
-    int LoadedUnits = kNoGroupAtCreation;
+    // LoadedUnits at creation and after a data re-read: below -1 (no selection), so no index of
+    // the group list equals it and the next group change always fills the unit lists.
+    static constexpr int kNoGroupLoaded = -2;
+    int LoadedUnits = kNoGroupLoaded;
     bool BatchRunning = false;
     int ConvDispose = 0;
     int ShowAns = 0;

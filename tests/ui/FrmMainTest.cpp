@@ -36,6 +36,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <string>
 
 using namespace tv;
 
@@ -90,6 +91,7 @@ private slots:
     void startupWithoutSettings();
     void startupGroup_data();
     void startupGroup();
+    void startupGroupAfterAThousandGroups();
     void startupPositionAsStored();
     void unitsFileWithoutGroups();
     void unitsLoadFailure_data();
@@ -397,6 +399,20 @@ void FrmMainTest::startupGroup() {
     QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - ") + group);
     QCOMPARE(List("comInput")->currentIndex(), 0);
     QVERIFY(List("comInput")->count() > 0);
+}
+
+void FrmMainTest::startupGroupAfterAThousandGroups() {
+    std::string units;
+    for (int i = 0; i <= 1024; ++i) {
+        const std::string n = std::to_string(i);
+        units += ">>\r\nG" + n + "\r\nu" + n + ",$i,$t,\r\n<<\r\n";
+    }
+    WriteData(units.c_str());
+    WriteSettings(QStringLiteral("[StartUp]\nUnitSeries=1\nLastUnits=1024\n"));
+    Start();
+    QCOMPARE(List("comUnits")->currentText(), QStringLiteral("G1024"));
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("u1024"));
+    QCOMPARE(List("comOutput")->currentText(), QStringLiteral("u1024"));
 }
 
 void FrmMainTest::startupPositionAsStored() {
