@@ -1,5 +1,5 @@
-// The shipped data: file form, the catalogue it yields, reference values from the
-// standards, the prefixes, and the data check of tenvari-cli.
+// The shipped data: file form, the catalogue it yields, reference values from
+// the standards, the prefixes, and the data check of tenvari-cli.
 #include "calc/TvCalculate.h"
 #include "cli/TvCheck.h"
 #include "units/TvTextFile.h"
@@ -78,8 +78,8 @@ TEST(ShippedDataFiles, AreCp932WithCrLfAndNoByteOrderMark) {
             }
         }
         EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
-        // Every character must be CP932: nothing decodes to U+FFFD, and the text encodes back
-        // to the same bytes.
+        // Every character must be CP932: nothing decodes to U+FFFD, and the text
+        // encodes back to the same bytes.
         const std::string text = tv::DecodeCp932(bytes);
         EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos);
         EXPECT_EQ(tv::EncodeCp932(text), bytes);
@@ -117,8 +117,9 @@ struct TReference {
     long double Expected;
 };
 
-// Values from the definitions (SI brochure, 計量法 and its ordinances, the 1959 yard and pound
-// agreement, NIST SP 811, IEC 80000-13); every group has at least one.
+// Values from the definitions (計量法 and its ordinances, the SI brochure, IEC
+// 80000-13, the 1959 yard and pound agreement, NIST SP 811); every group has at
+// least one.
 const TReference kReferences[] = {
     {"長さ", "マイル [mi]", "メートル [m]", "1", 1.609344E3L},
     {"長さ", "海里 [nmi]", "メートル [m]", "1", 1.852E3L},
@@ -165,14 +166,16 @@ const TReference kReferences[] = {
     {"圧力", "標準気圧 [atm]", "パスカル [Pa]", "1", 1.01325E5L},
     {"圧力", "トル [Torr]", "標準気圧 [atm]", "760", 1E0L},
     {"圧力", "重量ポンド毎平方インチ [psi]", "パスカル [Pa]", "1", 6.89475729316836133672E3L},
-    {"圧力", "水銀柱ミリメートル [mmHg]", "パスカル [Pa]", "1", 1.33322387415E2L},
+    {"圧力", "水銀柱ミリメートル [mmHg]", "パスカル [Pa]", "1", 101325.0L / 760},
+    {"圧力", "水銀柱ミリメートル（慣用値）", "パスカル [Pa]", "1", 13.5951L * 9.80665L},
     {"圧力", "バール [bar]", "ヘクトパスカル [hPa]", "1", 1E3L},
     {"エネルギー・熱量", "キロワット時 [kWh]", "メガジュール [MJ]", "1", 3.6E0L},
     {"エネルギー・熱量", "キロカロリー [kcal]", "ジュール [J]", "1", 4.184E3L},
     {"エネルギー・熱量", "カロリー（国際蒸気表） [calIT]", "ジュール [J]", "1", 4.1868E0L},
     {"エネルギー・熱量", "英熱量単位 [BTU]", "ジュール [J]", "1", 1.05505585262E3L},
     {"エネルギー・熱量", "電子ボルト [eV]", "ジュール [J]", "1", 1.602176634E-19L},
-    {"仕事率・電力", "仏馬力 [PS]", "ワット [W]", "1", 7.3549875E2L},
+    {"エネルギー・熱量", "仏馬力時 [PS・h]", "キロワット時 [kWh]", "1", 7.355E-1L},
+    {"仕事率・電力", "仏馬力 [PS]", "ワット [W]", "1", 7.355E2L},
     {"仕事率・電力", "英馬力 [hp]", "ワット [W]", "1", 7.4569987158227022E2L},
     {"仕事率・電力", "米冷凍トン [USRT]", "英熱量単位毎時 [BTU/h]", "1", 1.2E4L},
     {"温度", "セルシウス度 [℃]", "ファーレンハイト度 [°F]", "100", 2.12E2L},
