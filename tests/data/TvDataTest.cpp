@@ -1,5 +1,5 @@
-// The shipped data: file form, the catalogue it yields, reference values from
-// the standards, the prefixes, and the data check of tenvari-cli.
+// The shipped data: file form, the catalogue it yields, reference values from the
+// standards, the prefixes, and the data check of tenvari-cli.
 #include "calc/TvCalculate.h"
 #include "cli/TvCheck.h"
 #include "units/TvTextFile.h"
@@ -79,8 +79,8 @@ TEST(ShippedDataFiles, AreCp932WithCrLfAndNoByteOrderMark) {
             }
         }
         EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
-        // Every character must be CP932: nothing decodes to U+FFFD, and the text
-        // encodes back to the same bytes.
+        // Every character must be CP932: nothing decodes to U+FFFD, and the text encodes back
+        // to the same bytes.
         const std::string text = tv::DecodeCp932(bytes);
         EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos);
         EXPECT_EQ(tv::EncodeCp932(text), bytes);
@@ -110,9 +110,9 @@ TEST_F(ShippedData, HoldsEnoughGroupsAndUnitsEachStartingWithItsBase) {
     EXPECT_GE(total, 500);
 }
 
-// A unit is named on the command line and found in the search by its symbol
-// (the text in square brackets at the end of its name) or by its name without
-// that part, so within a group both must be unambiguous.
+// A unit is named on the command line and found in the search by its symbol (the text in square
+// brackets at the end of its name) or by its name without that part, so within a group both
+// must be unambiguous.
 TEST_F(ShippedData, SymbolsAndNamesWithoutSymbolAreUniqueWithinEachGroup) {
     for (int32_t g = 0; g < units_.GroupCount(); ++g) {
         SCOPED_TRACE(units_.GetGroup(g).Name);
@@ -143,9 +143,12 @@ struct TReference {
     long double Expected;
 };
 
-// Values from the definitions (計量法 and its ordinances, the SI brochure, IEC
-// 80000-13, the 1959 yard and pound agreement, NIST SP 811); every group has at
-// least one.
+// 尺 = 10/33 m (度量衡法); the 尺貫法 areas and volumes below are written from it.
+constexpr long double kShaku = 10.0L / 33;
+constexpr long double kCubicShaku = kShaku * kShaku * kShaku;
+
+// Values from the definitions (計量法 and its ordinances, the SI brochure, IEC 80000-13, the 1959
+// yard and pound agreement, NIST SP 811); every group has at least one.
 const TReference kReferences[] = {
     {"長さ", "マイル [mi]", "メートル [m]", "1", 1.609344E3L},
     {"長さ", "海里 [nmi]", "メートル [m]", "1", 1.852E3L},
@@ -160,12 +163,24 @@ const TReference kReferences[] = {
     {"長さ", "ポイント（DTP） [pt]", "ミリメートル [mm]", "72", 2.54E1L},
     {"長さ", "級 [Q]", "ミリメートル [mm]", "4", 1E0L},
     {"長さ", "パイカ（DTP） [pica]", "インチ [in]", "6", 1E0L},
+    {"長さ", "尋", "尺", "1", 6E0L},
     {"長さ", "オングストローム [Å]", "ナノメートル [nm]", "1", 1E-1L},
     {"面積", "坪", "平方メートル [m2]", "1", 3.30578512396694214876E0L},
     {"面積", "反（段）", "坪", "1", 3E2L},
     {"面積", "町歩", "ヘクタール [ha]", "1", 9.91735537190082644628E-1L},
-    {"面積", "畳（江戸間 5尺8寸×2尺9寸）", "平方メートル [m2]", "1", 1.54453627180899908172E0L},
     {"面積", "畳（不動産表示 1.62 m2）", "平方メートル [m2]", "6", 9.72E0L},
+    {"面積", "帖（不動産表示 1.62 m2）", "平方メートル [m2]", "6", 9.72E0L},
+    {"面積", "畳（京間・本間 6尺3寸×3尺1寸5分）", "平方メートル [m2]", "1",
+     6.3L * kShaku * 3.15L * kShaku},
+    {"面積", "畳（六二間 6尺2寸×3尺1寸）", "平方メートル [m2]", "1", 6.2L * kShaku * 3.1L * kShaku},
+    {"面積", "畳（六一間 6尺1寸×3尺5分）", "平方メートル [m2]", "1",
+     6.1L * kShaku * 3.05L * kShaku},
+    {"面積", "畳（中京間・三六間 6尺×3尺）", "坪", "2", 1E0L},
+    {"面積", "畳（江戸間・五八間 5尺8寸×2尺9寸）", "平方メートル [m2]", "1",
+     5.8L * kShaku * 2.9L * kShaku},
+    {"面積", "畳（団地間・五六間 5尺6寸×2尺8寸）", "平方メートル [m2]", "1",
+     5.6L * kShaku * 2.8L * kShaku},
+    {"面積", "平米", "坪", "1", 3.025E-1L},
     {"面積", "エーカー [ac]", "平方メートル [m2]", "1", 4.0468564224E3L},
     {"面積", "平方マイル [mi2]", "エーカー [ac]", "1", 6.4E2L},
     {"体積", "升", "リットル [L]", "1", 1.80390683696468820435E0L},
@@ -176,12 +191,18 @@ const TReference kReferences[] = {
     {"体積", "米液量オンス [fl oz(US)]", "ミリリットル [mL]", "1", 2.95735295625E1L},
     {"体積", "米バレル（石油） [bbl]", "米ガロン [gal(US)]", "1", 4.2E1L},
     {"体積", "大さじ", "小さじ", "1", 3E0L},
+    {"体積", "立米", "リットル [L]", "1", 1E3L},
+    {"体積", "立坪", "立方メートル [m3]", "1", 216 * kCubicShaku},
+    {"体積", "才（貨物 1立方尺）", "リットル [L]", "1", 1000 * kCubicShaku},
+    {"体積", "才（木材 1寸角×12尺）", "石（木材）", "250", 3E0L},
+    {"体積", "才（1/10 勺）", "升", "1000", 1E0L},
     {"質量", "貫", "キログラム [kg]", "1", 3.75E0L},
     {"質量", "斤", "匁", "1", 1.6E2L},
     {"質量", "ポンド [lb]", "キログラム [kg]", "1", 4.5359237E-1L},
     {"質量", "ポンド [lb]", "グレーン [gr]", "1", 7E3L},
     {"質量", "トロイオンス [oz t]", "グラム [g]", "1", 3.11034768E1L},
     {"質量", "カラット [ct]", "ミリグラム [mg]", "1", 2E2L},
+    {"質量", "もんめ（真珠） [mom]", "グラム [g]", "1", 3.75E0L},
     {"時間", "年（ユリウス年 365.25 日） [a]", "日 [d]", "1", 3.6525E2L},
     {"時間", "週", "時間 [h]", "1", 1.68E2L},
     {"速度", "キロメートル毎時 [km/h]", "メートル毎秒 [m/s]", "100", 2.77777777777777777777E1L},
@@ -195,12 +216,15 @@ const TReference kReferences[] = {
     {"圧力", "重量ポンド毎平方インチ [psi]", "パスカル [Pa]", "1", 6.89475729316836133672E3L},
     {"圧力", "水銀柱ミリメートル [mmHg]", "パスカル [Pa]", "1", 101325.0L / 760},
     {"圧力", "水銀柱ミリメートル（慣用値）", "パスカル [Pa]", "1", 13.5951L * 9.80665L},
+    {"圧力", "ミリアクア（水柱ミリメートル） [mmAq]", "パスカル [Pa]", "1", 9.80665E0L},
+    {"圧力", "水柱センチメートル [cmH2O]", "水柱ミリメートル [mmH2O]", "1", 1E1L},
     {"圧力", "バール [bar]", "ヘクトパスカル [hPa]", "1", 1E3L},
     {"エネルギー・熱量", "キロワット時 [kWh]", "メガジュール [MJ]", "1", 3.6E0L},
     {"エネルギー・熱量", "キロカロリー [kcal]", "ジュール [J]", "1", 4.184E3L},
     {"エネルギー・熱量", "カロリー（国際蒸気表） [calIT]", "ジュール [J]", "1", 4.1868E0L},
     {"エネルギー・熱量", "英熱量単位 [BTU]", "ジュール [J]", "1", 1.05505585262E3L},
     {"エネルギー・熱量", "電子ボルト [eV]", "ジュール [J]", "1", 1.602176634E-19L},
+    {"エネルギー・熱量", "カロリー（旧計量法 4.18605 J）", "ジュール [J]", "1", 4.18605E0L},
     {"エネルギー・熱量", "15度カロリー（実測値） [cal15]", "ジュール [J]", "1", 4.1855E0L},
     {"エネルギー・熱量", "仏馬力時 [PS・h]", "キロワット時 [kWh]", "1", 7.355E-1L},
     {"仕事率・電力", "仏馬力 [PS]", "ワット [W]", "1", 7.355E2L},
@@ -248,6 +272,8 @@ const TReference kReferences[] = {
     {"データ量", "ヨビバイト [YiB]", "バイト [B]", "1", 1.20892581961462917470E24L},
     {"データ量", "キビバイト [KiB]", "ビット [bit]", "1", 8.192E3L},
     {"データ量", "テラバイト [TB]", "ギガバイト [GB]", "1", 1E3L},
+    {"データ量", "キロバイト（1024 B） [KB]", "バイト [B]", "1", 1.024E3L},
+    {"データ量", "キロバイト（1024 B） [KB]", "キロバイト [kB]", "1", 1.024E0L},
     {"データ転送速度", "ギガビット毎秒 [Gbit/s]", "メガバイト毎秒 [MB/s]", "1", 1.25E2L},
     {"燃費", "キロメートル毎リットル [km/L]", "リットル毎100キロメートル [L/100km]", "10", 1E1L},
     {"燃費", "キロメートル毎リットル [km/L]", "リットル毎100キロメートル [L/100km]", "-2.5", -4E1L},
