@@ -55,8 +55,7 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent)
     TextLabel(this, "lblSoftName",
               QStringLiteral("Tenvari v%1 (%2)").arg(QStringLiteral(TENVARI_VERSION), kReleaseDate),
               64, 4);
-    TextLabel(this, "lblCopyRight", QStringLiteral("Copyright (C) 2026 Tenvari developers"), 64,
-              24);
+    TextLabel(this, "lblCopyRight", QStringLiteral("© 2026 Tenvari developers, GPLv3+"), 64, 24);
     TextLabel(this, "lblLabel1", QStringLiteral("Mail : "), 68, 44);
     TextLabel(this, "lblLabel2", QStringLiteral("URL : "), 68, 64);
     lblMailTo_ = TextLabel(this, "lblMailTo", kMailAddress, 104, 43);

@@ -63,6 +63,11 @@ private slots:
                          .match(name)
                          .hasMatch(),
                      qPrintable(name));
+            // The notice gives the year and the licence (GPL-3.0-or-later).
+            const QString notice = d.findChild<QLabel*>("lblCopyRight")->text();
+            QVERIFY2(notice.contains(QStringLiteral("2026")) &&
+                         notice.contains(QStringLiteral("GPLv3+")),
+                     qPrintable(notice));
             QCOMPARE(d.Image1()->pixmap().toImage().pixelColor(16, 16), QColor(Qt::red));
             QCOMPARE(d.lblMailTo()->cursor().shape(), Qt::PointingHandCursor);
             QCOMPARE(TextColour(d.lblMailTo()), kBlue);
