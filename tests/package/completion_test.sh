@@ -111,6 +111,7 @@ row "shared symbol and full-name symbol left out" "${d[@]}" all 面\ 積 '' \
 row "nothing after the last argument" "${d[@]}" convert 長さ ft m '' :: ''
 row "--data=DIR form" "--data=$data" units '' :: 長さ '面\ 積'
 row "options ended by --" "${d[@]}" -- units '' :: 長さ '面\ 積'
+row "quoted command" "${d[@]}" '"units"' '' :: 長さ '面\ 積'
 row "no command" "${d[@]}" nosuch '' :: ''
 
 # Every command and option of the tool's own usage text is offered.
