@@ -49,7 +49,7 @@ for page in "$man_dir/tenvari-cli.1" "$man_dir/ja/tenvari-cli.1"; do
     text=$(rendered "$page")
     missing=()
     for entry in "${entries[@]}"; do
-        [[ $text == *" $entry"[[:space:],]* ]] || missing+=("$entry")
+        [[ $text =~ (^|[^[:alnum:]-])"$entry"([^[:alnum:]-]|$) ]] || missing+=("$entry")
     done
     check "${page#"$man_dir"/} shows every entry of the usage" \
         "$([[ ${#missing[@]} -eq 0 ]] && echo 1)" "  missing: $(printf '"%s" ' "${missing[@]}")"
