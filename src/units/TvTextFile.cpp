@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
 #include <stdexcept>
@@ -155,6 +157,112 @@ std::string EncodeCp932(std::string_view utf8) {
     return out;
 }
 
+namespace {
+
+// Decodes a data file fed piece by piece. A file that begins with the UTF-8 byte-order mark is
+// UTF-8; any other file is kept byte for byte while it is valid UTF-8, and decoded from CP932
+// from its first non-ASCII byte on as soon as a byte breaks UTF-8 (ASCII reads the same in both).
+class TDataFileDecoder {
+public:
+    explicit TDataFileDecoder(size_t sizeHint) : sizeHint_(sizeHint) {}
+
+    // Takes the bytes in buffer[0, held); returns how many bytes at the end it left unread in
+    // buffer (moved to its start) for the next piece. last marks the end of the file.
+    size_t Feed(std::vector<char>& buffer, size_t held, bool last) {
+        std::string_view piece(buffer.data(), held);
+        if (state_ == TState::Mark) {
+            if (held < kBom.size() && !last) {
+                return held;
+            }
+            if (piece.substr(0, kBom.size()) == kBom) {
+                state_ = TState::Utf8WithMark;
+                text_.reserve(sizeHint_);
+                piece.remove_prefix(kBom.size());
+            } else {
+                state_ = TState::MaybeUtf8;
+                text_.reserve(sizeHint_ + sizeHint_ / 2);
+            }
+        }
+        if (state_ != TState::Cp932) {
+            text_.append(piece);
+            if (state_ == TState::MaybeUtf8 && !CheckUtf8(last)) {
+                SwitchToCp932(last);
+            }
+            return Keep(buffer, {});
+        }
+        const size_t left = cp932_->Feed(piece, last, text_);
+        return Keep(buffer, piece.substr(piece.size() - left));
+    }
+
+    std::string Take() {
+        return state_ == TState::Utf8WithMark ? SanitizeUtf8(std::move(text_)) : std::move(text_);
+    }
+
+private:
+    static constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+    enum class TState { Mark, Utf8WithMark, MaybeUtf8, Cp932 };
+
+    // Checks the bytes appended since the last call; a sequence that the next piece may complete
+    // is left for then. False at the first byte that breaks UTF-8.
+    bool CheckUtf8(bool last) {
+        const std::string_view s(text_);
+        while (checked_ < s.size()) {
+            uint64_t word = 0;
+            if (s.size() - checked_ >= sizeof word) {
+                std::memcpy(&word, s.data() + checked_, sizeof word);
+                if ((word & 0x8080808080808080U) == 0) {
+                    checked_ += sizeof word; // eight ASCII bytes
+                    continue;
+                }
+            }
+            const auto byte = static_cast<unsigned char>(s[checked_]);
+            if (byte < 0x80) {
+                ++checked_;
+                continue;
+            }
+            if (!last && s.size() - checked_ < 4) {
+                break; // Utf8SequenceLength needs the whole sequence
+            }
+            const size_t len = Utf8SequenceLength(s, checked_);
+            if (len == 0) {
+                return false;
+            }
+            firstNonAscii_ = std::min(firstNonAscii_, checked_);
+            checked_ += len;
+        }
+        return true;
+    }
+
+    void SwitchToCp932(bool last) {
+        const size_t from = std::min(firstNonAscii_, checked_);
+        const std::string rest = text_.substr(from);
+        text_.resize(from);
+        state_ = TState::Cp932;
+        cp932_.emplace("UTF-8", "CP932", ReplaceCp932Byte);
+        pending_ = rest.substr(rest.size() - cp932_->Feed(rest, last, text_));
+    }
+
+    // Moves what was left unread to the start of the buffer.
+    size_t Keep(std::vector<char>& buffer, std::string_view left) {
+        std::string carried = std::move(pending_);
+        pending_.clear();
+        carried.append(left);
+        std::copy(carried.begin(), carried.end(), buffer.begin());
+        return carried.size();
+    }
+
+    size_t sizeHint_;
+    TState state_ = TState::Mark;
+    std::string text_;
+    size_t checked_ = 0;
+    size_t firstNonAscii_ = std::string::npos;
+    std::optional<TConverter> cp932_;
+    std::string pending_;
+};
+
+} // namespace
+
 std::optional<std::string> ReadDataFile(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -170,14 +278,11 @@ std::optional<std::string> ReadDataFile(const std::string& path) {
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         sizeHint = static_cast<size_t>(st.st_size);
     }
-    // CP932 is decoded piece by piece so that the raw bytes of a large file are never held whole;
+    // Read piece by piece so that the raw bytes of a large CP932 file are never held whole;
     // reserving touches no memory until the text is written.
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    std::string text;
-    std::optional<TConverter> cp932;
+    TDataFileDecoder decoder(sizeHint);
     std::vector<char> buffer(65536);
     size_t held = 0;
-    bool decided = false;
     for (;;) {
         const ssize_t got = read(fd, buffer.data() + held, buffer.size() - held);
         if (got < 0) {
@@ -186,39 +291,14 @@ std::optional<std::string> ReadDataFile(const std::string& path) {
             }
             return std::nullopt;
         }
-        const bool end = got == 0;
         held += static_cast<size_t>(got);
-        if (!decided) {
-            if (held < kBom.size() && !end) {
-                continue;
-            }
-            decided = true;
-            if (std::string_view(buffer.data(), held).substr(0, kBom.size()) == kBom) {
-                text.reserve(sizeHint);
-                held -= kBom.size();
-                std::copy_n(buffer.begin() + kBom.size(), held, buffer.begin());
-            } else {
-                text.reserve(sizeHint + sizeHint / 2);
-                cp932.emplace("UTF-8", "CP932", ReplaceCp932Byte);
-            }
-        }
-        if (cp932) {
-            const size_t left = cp932->Feed(std::string_view(buffer.data(), held), end, text);
-            std::copy_n(buffer.begin() + static_cast<std::ptrdiff_t>(held - left), left,
-                        buffer.begin());
-            held = left;
-        } else {
-            text.append(buffer.data(), held);
-            held = 0;
-        }
+        const bool end = got == 0;
+        held = decoder.Feed(buffer, held, end);
         if (end) {
             break;
         }
     }
-    if (!cp932) {
-        return SanitizeUtf8(std::move(text));
-    }
-    return text;
+    return decoder.Take();
 }
 
 bool TLineCursor::Next(std::string_view& line) {

@@ -8,9 +8,11 @@
 
 namespace tv {
 
-// Reads a whole data file and returns its text in UTF-8: decoded from CP932, or taken as UTF-8
-// (without the mark) when it begins with the UTF-8 byte-order mark. Invalid bytes never fail the
-// read; they decode to U+FFFD. Returns nullopt when the file cannot be opened or read.
+// Reads a whole data file and returns its text in UTF-8. A file that begins with the UTF-8
+// byte-order mark is UTF-8 (the mark dropped); a file without it that is valid UTF-8 is taken as
+// it is (ASCII reads the same either way); any other file is decoded from CP932. Invalid bytes
+// never fail the read; they decode to U+FFFD. Returns nullopt when the file cannot be opened or
+// read.
 std::optional<std::string> ReadDataFile(const std::string& path);
 
 // Decodes CP932 bytes to UTF-8 with glibc iconv; invalid bytes become U+FFFD.

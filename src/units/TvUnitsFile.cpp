@@ -7,11 +7,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <locale.h>
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace tv {
 
@@ -152,6 +154,24 @@ bool ExactDecimal(std::string_view intDigits, std::string_view fracDigits, int e
     const auto mantissa = static_cast<long double>(digits);
     value = power < 0 ? mantissa / scale : mantissa * scale;
     return true;
+}
+
+constexpr const char* kMsgCannotRead = "ファイルを開けないか読み込めません";
+
+// Runs one step of a load; a failure it throws becomes the load error at line. False then.
+template <class F>
+bool GuardLoad(TLoadError& error, const std::string& fileName, const int32_t& line, F&& step) {
+    try {
+        step();
+        return true;
+    } catch (const std::bad_alloc&) {
+        error = {line, kMsgOutOfMemory, fileName};
+    } catch (const std::exception& e) {
+        error = {line, e.what(), fileName};
+    } catch (...) {
+        error = {line, "読み込めません", fileName};
+    }
+    return false;
 }
 
 std::string NotANumberMessage(std::string_view text) {
@@ -308,64 +328,76 @@ long double StrToFloatValue(std::string_view text) {
 // TUnits
 
 bool TUnits::LoadFromFile(const std::string& fileName) {
-    try {
-        std::optional<std::string> text = ReadDataFile(fileName);
-        if (!text) {
-            *this = TUnits();
-            lastError_ = {-1, "ファイルを開けないか読み込めません"};
-            return false;
-        }
-        return Load(std::move(*text));
-    } catch (const std::bad_alloc&) {
-        lastError_ = {-1, kMsgOutOfMemory};
-    } catch (const std::exception& e) {
-        lastError_ = {-1, e.what()};
-    } catch (...) {
-        lastError_ = {-1, "ファイルを読み込めません"};
-    }
-    return false;
+    *this = TUnits();
+    return Read(fileName, false);
 }
 
-bool TUnits::LoadFromText(std::string_view text) {
-    try {
-        return Load(std::string(text));
-    } catch (const std::bad_alloc&) {
-        lastError_ = {-1, kMsgOutOfMemory};
-    } catch (...) {
-        lastError_ = {-1, "読み込めません"};
-    }
-    return false;
+bool TUnits::LoadFromText(std::string_view text, const std::string& fileName) {
+    *this = TUnits();
+    return Load(std::string(text), fileName, false);
 }
 
-bool TUnits::Load(std::string text) {
+bool TUnits::AddFromFile(const std::string& fileName) {
+    return Read(fileName, true);
+}
+
+bool TUnits::AddFromText(std::string_view text, const std::string& fileName) {
+    return Load(std::string(text), fileName, true);
+}
+
+bool TUnits::Read(const std::string& fileName, bool add) {
+    std::optional<std::string> text;
+    if (!GuardLoad(lastError_, fileName, -1, [&] { text = ReadDataFile(fileName); })) {
+        return false;
+    }
+    if (!text) {
+        lastError_ = {-1, kMsgCannotRead, fileName};
+        return false;
+    }
+    return Load(std::move(*text), fileName, add);
+}
+
+// What one file yields before it joins the catalogue.
+struct TUnits::TParsed {
+    std::vector<TUnitsEntry> Groups; // the closed groups, then the open one if any
+    std::vector<size_t> Offsets;     // byte offset of each group's first unit line
+    std::vector<size_t> Ends;        // byte offset of each closed group's end marker
+    int32_t Closed = 0;
+    int32_t Units = 0;  // units of the closed groups
+    std::string Reason; // why reading stopped early
+};
+
+bool TUnits::Load(std::string text, const std::string& fileName, bool add) {
     int32_t line = -1;
-    try {
-        return Parse(std::move(text), line);
-    } catch (const std::bad_alloc&) {
-        lastError_ = {line, kMsgOutOfMemory};
-    } catch (const std::exception& e) {
-        lastError_ = {line, e.what()};
-    } catch (...) {
-        lastError_ = {line, "読み込めません"};
-    }
-    return false;
+    bool ok = false;
+    const bool done = GuardLoad(lastError_, fileName, line, [&] {
+        TParsed parsed;
+        ok = Parse(text, parsed, line);
+        const auto closed = static_cast<size_t>(parsed.Closed);
+        parsed.Groups.resize(closed);
+        parsed.Offsets.resize(closed);
+        if (add && ok) {
+            ok = Merge(std::move(text), fileName, parsed);
+            return;
+        }
+        if (add) {
+            lastError_ = {line, parsed.Reason, fileName};
+            return;
+        }
+        // A file that fails keeps the groups closed before the failing line.
+        Install(std::move(text), fileName, parsed);
+        lastError_ = ok ? TLoadError{} : TLoadError{line, parsed.Reason, fileName};
+    });
+    return done && ok;
 }
 
-bool TUnits::Parse(std::string text, int32_t& line) {
-    text_ = std::move(text);
-    groups_.clear();
-    groupOffsets_.clear();
-    currentUnits_.clear();
-    groupCount_ = 0;
-    unitCount_ = 0;
-    lastError_ = {};
-
+bool TUnits::Parse(std::string_view text, TParsed& parsed, int32_t& line) {
     const auto fail = [&](std::string reason) {
-        lastError_ = {line, std::move(reason)};
+        parsed.Reason = std::move(reason);
         return false;
     };
-
-    TLineCursor cursor(text_);
+    auto& groups = parsed.Groups;
+    TLineCursor cursor(text);
     std::string_view current;
     bool haveCurrent = cursor.Next(current);
     bool expectName = false;
@@ -386,11 +418,11 @@ bool TUnits::Parse(std::string text, int32_t& line) {
                 return fail("集団の開始 \">>\" の次に名前の行がありません");
             }
             // A start marker inside an open group replaces that group.
-            const auto open = static_cast<size_t>(groupCount_);
-            groups_.resize(open + 1);
-            groupOffsets_.resize(open + 1);
-            groups_[open] = TUnitsEntry{ParseNameLine(next), line + 2, 0};
-            groupOffsets_[open] = afterNext;
+            const auto open = static_cast<size_t>(parsed.Closed);
+            groups.resize(open + 1);
+            parsed.Offsets.resize(open + 1);
+            groups[open] = TUnitsEntry{ParseNameLine(next), line + 2, 0};
+            parsed.Offsets[open] = afterNext;
             expectName = true;
             started = true;
         } else if (expectName) {
@@ -398,12 +430,14 @@ bool TUnits::Parse(std::string text, int32_t& line) {
         } else if (IsMarker(current, kEndOfData)) {
             return true;
         } else {
-            const bool groupOpen = groups_.size() > static_cast<size_t>(groupCount_);
+            const bool groupOpen = groups.size() > static_cast<size_t>(parsed.Closed);
             if (IsMarker(current, kGroupEnd)) {
                 if (!groupOpen) {
                     return fail("集団の終わり \"<<\" がありますが、開いている集団がありません");
                 }
-                ++groupCount_;
+                parsed.Units += groups[static_cast<size_t>(parsed.Closed)].Count;
+                parsed.Ends.push_back(static_cast<size_t>(current.data() - text.data()));
+                ++parsed.Closed;
             } else {
                 if (SplitFieldsInto(current, fields, 4) < 4) {
                     return fail("単位の行に 4 つの項目がありません");
@@ -414,7 +448,7 @@ bool TUnits::Parse(std::string text, int32_t& line) {
                 if (!groupOpen) {
                     return fail("集団の終わり \"<<\" の後、次の \">>\" の前に単位の行があります");
                 }
-                ++groups_[static_cast<size_t>(groupCount_)].Count;
+                ++groups[static_cast<size_t>(parsed.Closed)].Count;
             }
         }
         current = next;
@@ -423,89 +457,252 @@ bool TUnits::Parse(std::string text, int32_t& line) {
     return true;
 }
 
-TUnitsEntry TUnits::GetGroup(int32_t index) const {
-    if (index < 0 || index >= groupCount_) {
-        throw std::out_of_range("group index " + std::to_string(index) + " out of range");
+void TUnits::Install(std::string text, const std::string& fileName, TParsed& parsed) {
+    const auto file = static_cast<int32_t>(texts_.size());
+    texts_.push_back(std::move(text));
+    files_.push_back({fileName, parsed.Closed, parsed.Units});
+    for (size_t g = 0; g < parsed.Groups.size(); ++g) {
+        const auto run = static_cast<int32_t>(runs_.size());
+        TUnitsEntry& group = parsed.Groups[g];
+        runs_.push_back({file, group.StartLine, parsed.Offsets[g],
+                         parsed.Ends[g] - parsed.Offsets[g], group.Count, -1});
+        firstRun_.push_back(run);
+        lastRun_.push_back(run);
+        groups_.push_back(std::move(group));
     }
-    return groups_.at(static_cast<size_t>(index));
 }
 
-void TUnits::SelectGroup(int32_t index) {
-    const TUnitsEntry group = GetGroup(index);
-    const auto count = static_cast<size_t>(group.Count);
-    const size_t offset = groupOffsets_.at(static_cast<size_t>(index));
+bool TUnits::Merge(std::string text, const std::string& fileName, TParsed& parsed) {
+    // Where each group goes: the first group of the same name already held, or a new group.
+    std::vector<int32_t> targets(parsed.Groups.size(), -1);
+    std::vector<int64_t> counts;
+    {
+        std::unordered_map<std::string_view, int32_t> byName;
+        byName.reserve(groups_.size());
+        for (size_t g = 0; g < groups_.size(); ++g) {
+            byName.emplace(groups_[g].Name, static_cast<int32_t>(g));
+        }
+        counts.reserve(groups_.size());
+        for (const TUnitsEntry& group : groups_) {
+            counts.push_back(group.Count);
+        }
+        size_t added = 0;
+        for (size_t g = 0; g < parsed.Groups.size(); ++g) {
+            const auto found = byName.find(parsed.Groups[g].Name);
+            if (found == byName.end()) {
+                ++added;
+                continue;
+            }
+            targets[g] = found->second;
+            counts[static_cast<size_t>(found->second)] += parsed.Groups[g].Count;
+        }
+        const auto tooMany = [](int64_t n) { return n > std::numeric_limits<int32_t>::max(); };
+        if (tooMany(static_cast<int64_t>(groups_.size() + added)) ||
+            tooMany(static_cast<int64_t>(runs_.size() + parsed.Groups.size())) ||
+            std::any_of(counts.begin(), counts.end(), tooMany)) {
+            lastError_ = {-1, "単位が多すぎます", fileName};
+            return false;
+        }
+    }
+    // Everything that can fail happens before the catalogue changes.
+    TDataFileInfo info{fileName, parsed.Closed, parsed.Units};
+    texts_.reserve(texts_.size() + 1);
+    files_.reserve(files_.size() + 1);
+    groups_.reserve(groups_.size() + parsed.Groups.size());
+    firstRun_.reserve(groups_.capacity());
+    lastRun_.reserve(groups_.capacity());
+    runs_.reserve(runs_.size() + parsed.Groups.size());
+
+    const auto file = static_cast<int32_t>(texts_.size());
+    texts_.push_back(std::move(text));
+    files_.push_back(std::move(info));
+    for (size_t g = 0; g < parsed.Groups.size(); ++g) {
+        const auto run = static_cast<int32_t>(runs_.size());
+        TUnitsEntry& group = parsed.Groups[g];
+        runs_.push_back({file, group.StartLine, parsed.Offsets[g],
+                         parsed.Ends[g] - parsed.Offsets[g], group.Count, -1});
+        if (targets[g] < 0) {
+            firstRun_.push_back(run);
+            lastRun_.push_back(run);
+            groups_.push_back(std::move(group));
+        } else {
+            const auto target = static_cast<size_t>(targets[g]);
+            runs_[static_cast<size_t>(lastRun_[target])].Next = run;
+            lastRun_[target] = run;
+            groups_[target].Count += group.Count;
+        }
+    }
+    lastError_ = {};
+    return true;
+}
+
+const TUnitsEntry& TUnits::Group(int32_t index) const {
+    if (index < 0 || index >= GroupCount()) {
+        throw std::out_of_range("group index " + std::to_string(index) + " out of range");
+    }
+    return groups_[static_cast<size_t>(index)];
+}
+
+TUnitsEntry TUnits::GetGroup(int32_t index) const {
+    return Group(index);
+}
+
+template <class F> void TUnits::ForEachUnitLine(int32_t index, F&& visit) const {
+    Group(index);
+    for (int32_t r = firstRun_[static_cast<size_t>(index)]; r >= 0;
+         r = runs_[static_cast<size_t>(r)].Next) {
+        const TRun& run = runs_[static_cast<size_t>(r)];
+        // The run's unit lines follow one another and were checked when the file was read.
+        TLineCursor cursor(
+            std::string_view(texts_[static_cast<size_t>(run.File)]).substr(run.Offset, run.Size));
+        std::string_view line;
+        int32_t read = 0;
+        while (read < run.Count && cursor.Next(line)) {
+            visit(line);
+            ++read;
+        }
+        if (read != run.Count) {
+            throw std::logic_error("group has fewer unit lines than counted");
+        }
+    }
+}
+
+std::vector<TUnitEntry> TUnits::GroupUnits(int32_t index) const {
     std::vector<TUnitEntry> units;
-    units.reserve(count);
-    // The group's unit lines follow one another and were checked when the file was loaded.
-    TLineCursor cursor(std::string_view(text_).substr(std::min(offset, text_.size())));
+    units.reserve(static_cast<size_t>(Group(index).Count));
     std::vector<std::string> fields(4);
-    std::string_view line;
-    while (units.size() < count && cursor.Next(line)) {
+    ForEachUnitLine(index, [&](std::string_view line) {
         if (SplitFieldsInto(line, fields, 4) < 4) {
             throw std::logic_error("unit line changed since loading");
         }
         units.push_back(TUnitEntry{fields[0], fields[1], fields[2], fields[3]});
-    }
-    if (units.size() != count) {
-        throw std::logic_error("group has fewer unit lines than counted");
-    }
+    });
+    return units;
+}
+
+std::vector<std::string> TUnits::GroupUnitNames(int32_t index) const {
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(Group(index).Count));
+    std::vector<std::string> fields(1);
+    ForEachUnitLine(index, [&](std::string_view line) {
+        SplitFieldsInto(line, fields, 1);
+        names.push_back(fields[0]);
+    });
+    return names;
+}
+
+void TUnits::SelectGroup(int32_t index) {
+    std::vector<TUnitEntry> units = GroupUnits(index);
     currentUnits_ = std::move(units);
-    unitCount_ = group.Count;
+    unitCount_ = static_cast<int32_t>(currentUnits_.size());
 }
 
 TUnitEntry TUnits::GetUnit(int32_t position) const {
     if (position < 0 || position >= unitCount_) {
         throw std::out_of_range("unit position " + std::to_string(position) + " out of range");
     }
-    return currentUnits_.at(static_cast<size_t>(position));
+    return currentUnits_[static_cast<size_t>(position)];
+}
+
+TDataOrigin TUnits::GroupOrigin(int32_t index) const {
+    Group(index);
+    const TRun& run = runs_[static_cast<size_t>(firstRun_[static_cast<size_t>(index)])];
+    return {run.File, run.FirstLine - 1};
+}
+
+TDataOrigin TUnits::UnitOrigin(int32_t index, int32_t position) const {
+    if (position < 0 || position >= Group(index).Count) {
+        throw std::out_of_range("unit position " + std::to_string(position) + " out of range");
+    }
+    for (int32_t r = firstRun_[static_cast<size_t>(index)];;
+         r = runs_[static_cast<size_t>(r)].Next) {
+        const TRun& run = runs_[static_cast<size_t>(r)];
+        if (position < run.Count) {
+            return {run.File, run.FirstLine + position};
+        }
+        position -= run.Count;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
 // TPrefixes
 
 bool TPrefixes::LoadFromFile(const std::string& fileName) {
-    try {
+    return Read(fileName, false);
+}
+
+bool TPrefixes::LoadFromText(std::string_view text, const std::string& fileName) {
+    return Take(text, fileName, false);
+}
+
+bool TPrefixes::AddFromFile(const std::string& fileName) {
+    return Read(fileName, true);
+}
+
+bool TPrefixes::AddFromText(std::string_view text, const std::string& fileName) {
+    return Take(text, fileName, true);
+}
+
+bool TPrefixes::Read(const std::string& fileName, bool add) {
+    if (!add) {
         entries_.clear();
+        files_.clear();
         loaded_ = false;
-        const std::optional<std::string> text = ReadDataFile(fileName);
-        if (!text) {
-            lastError_ = {-1, "ファイルを開けないか読み込めません"};
-            return false;
-        }
-        return LoadFromText(*text);
-    } catch (const std::bad_alloc&) {
-        lastError_ = {-1, kMsgOutOfMemory};
-    } catch (const std::exception& e) {
-        lastError_ = {-1, e.what()};
-    } catch (...) {
-        lastError_ = {-1, "ファイルを読み込めません"};
     }
-    loaded_ = false;
-    return false;
+    std::optional<std::string> text;
+    if (!GuardLoad(lastError_, fileName, -1, [&] { text = ReadDataFile(fileName); })) {
+        return false;
+    }
+    if (!text) {
+        lastError_ = {-1, kMsgCannotRead, fileName};
+        return false;
+    }
+    return Take(*text, fileName, add);
 }
 
-bool TPrefixes::LoadFromText(std::string_view text) {
+bool TPrefixes::Take(std::string_view text, const std::string& fileName, bool add) {
     int32_t line = -1;
-    loaded_ = false;
-    try {
-        loaded_ = Parse(text, line);
-        return loaded_;
-    } catch (const std::bad_alloc&) {
-        lastError_ = {line, kMsgOutOfMemory};
-    } catch (const std::exception& e) {
-        lastError_ = {line, e.what()};
-    } catch (...) {
-        lastError_ = {line, "読み込めません"};
+    bool ok = false;
+    if (!add) {
+        loaded_ = false;
     }
-    loaded_ = false;
-    return false;
+    const bool done = GuardLoad(lastError_, fileName, line, [&] {
+        std::vector<TPrefixEntry> read;
+        std::string reason;
+        ok = Parse(text, read, line, reason);
+        if (add && !ok) {
+            lastError_ = {line, reason, fileName};
+            return;
+        }
+        if (add && entries_.size() + read.size() >
+                       static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+            ok = false;
+            lastError_ = {-1, "行が多すぎます", fileName};
+            return;
+        }
+        if (!add) {
+            entries_.clear();
+            files_.clear();
+        }
+        // Nothing below throws once the room is reserved, so an added file goes in whole.
+        TPrefixFileInfo info{fileName, Count(), static_cast<int32_t>(read.size())};
+        entries_.reserve(entries_.size() + read.size());
+        files_.reserve(files_.size() + 1);
+        std::move(read.begin(), read.end(), std::back_inserter(entries_));
+        files_.push_back(std::move(info));
+        // A file that fails keeps the entries before the failing line, never consulted.
+        lastError_ = ok ? TLoadError{} : TLoadError{line, std::move(reason), fileName};
+    });
+    if (!add) {
+        loaded_ = done && ok;
+    }
+    return done && ok;
 }
 
-bool TPrefixes::Parse(std::string_view text, int32_t& line) {
-    entries_.clear();
-    lastError_ = {};
-    const auto fail = [&](std::string reason) {
-        lastError_ = {line, std::move(reason)};
+bool TPrefixes::Parse(std::string_view text, std::vector<TPrefixEntry>& entries, int32_t& line,
+                      std::string& reason) {
+    const auto fail = [&](std::string why) {
+        reason = std::move(why);
         return false;
     };
     TLineCursor cursor(text);
@@ -527,9 +724,19 @@ bool TPrefixes::Parse(std::string_view text, int32_t& line) {
         if (!TryStrToFloatValue(fields[1], factor)) {
             return fail("係数 " + NotANumberMessage(fields[1]));
         }
-        entries_.push_back(TPrefixEntry{fields[0], factor});
+        entries.push_back(TPrefixEntry{fields[0], factor});
     }
     return true;
+}
+
+TDataOrigin TPrefixes::EntryOrigin(int32_t index) const {
+    Entry(index);
+    for (size_t f = files_.size(); f-- > 0;) {
+        if (index >= files_[f].First) {
+            return {static_cast<int32_t>(f), index - files_[f].First};
+        }
+    }
+    throw std::logic_error("prefix entry outside every file");
 }
 
 long double TPrefixes::StrToValue(std::string_view text) const {

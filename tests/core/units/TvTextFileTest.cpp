@@ -82,7 +82,10 @@ TEST(Cp932Test, EncodesAndMarksWhatItCannot) {
 
 class ReadDataFileTest : public test::TTempFolderTest {};
 
-TEST_F(ReadDataFileTest, DecodesCp932OrUtf8WithMark) {
+// With the mark a file is UTF-8; without it, a file that is valid UTF-8 is UTF-8 and any other
+// is CP932. Real CP932 text almost never passes as UTF-8: its common lead bytes 0x81-0x9F can
+// only continue a UTF-8 sequence; only some runs of half-width katakana can.
+TEST_F(ReadDataFileTest, ChoosesTheEncoding) {
     struct TRow {
         const char* name;
         std::string bytes;
@@ -90,7 +93,13 @@ TEST_F(ReadDataFileTest, DecodesCp932OrUtf8WithMark) {
     };
     const std::vector<TRow> rows = {
         {"empty file", "", ""},
+        {"ASCII", "m,$i,$t,\\~\r\n", "m,$i,$t,\\~\r\n"},
         {"CP932", "\x92\xB7\x82\xB3\r\n\x95\x5C", "長さ\r\n表"},
+        {"CP932 second byte 0x5C", "\x83\x5C\x95\x5C\x94\x5C,\\", "ソ表能,\\"},
+        {"UTF-8 without mark", "長さ\n\"°F\",µ\n", "長さ\n\"°F\",µ\n"},
+        {"UTF-8 then a CP932 byte is CP932 throughout", "\xC3\xB1\x82\xA0", "ﾃｱあ"},
+        {"half-width katakana that happen to be UTF-8", "\xC3\xB1,\xC4\xB3", "ñ,ĳ"},
+        {"UTF-8 cut off at the end is CP932", "a\xE9\x95", "a\u9ADF"},
         {"UTF-8 mark dropped", "\xEF\xBB\xBF長さ\n", "長さ\n"},
         {"mark only", "\xEF\xBB\xBF", ""},
         {"lead byte cut off at the end", "ab\x81", "ab\uFFFD"},
@@ -98,6 +107,29 @@ TEST_F(ReadDataFileTest, DecodesCp932OrUtf8WithMark) {
          "\xEF\xBB\xBF"
          "a\xC3(\xED\xA0\x80\xF4\x90\x80\x80z",
          "a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDz"},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::optional<std::string> text = ReadDataFile(WriteBytes("data.dat", row.bytes));
+        ASSERT_TRUE(text.has_value());
+        EXPECT_EQ(*text, row.text);
+    }
+}
+
+TEST_F(ReadDataFileTest, EncodingDecidedOverTheWholeFile) {
+    // Files are read in pieces of 64 KiB: a UTF-8 character may straddle two, and the byte that
+    // rules UTF-8 out may come long after bytes that looked like it.
+    const std::string ascii(65535, 'a');
+    struct TRow {
+        const char* name;
+        std::string bytes;
+        std::string text;
+    };
+    const std::vector<TRow> rows = {
+        {"UTF-8 across pieces", ascii + "長さ", ascii + "長さ"},
+        {"CP932 byte in a later piece", "\xC3\xB1" + ascii + "\x95\x5C", "ﾃｱ" + ascii + "表"},
+        {"CP932 lead byte ends a piece", "\xC3\xB1" + ascii.substr(2) + "\x95\x5C",
+         "ﾃｱ" + ascii.substr(2) + "表"},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.name);

@@ -1,5 +1,6 @@
 #include "units/TvUnitsFile.h"
 #include "TvTestFolder.h"
+#include "units/TvErrors.h"
 #include "units/TvTextFile.h"
 
 #include <gtest/gtest.h>
@@ -305,6 +306,125 @@ TEST_F(UnitsFileTest, LoadsManyUnits) {
     EXPECT_EQ(unit.Name, "u99");
     EXPECT_EQ(unit.ToBase, "$i*100");
     EXPECT_EQ(unit.FromBase, "$t/100");
+}
+
+// A second file (the user's) adds to the groups of the first by name and appends the rest; the
+// positions of the first file's groups never move.
+TEST(UnitsAddTest, MergesByGroupName) {
+    const std::string shipped = ">>\r\nA\r\na1,$i,$t,\r\n<<\r\n"
+                                ">>\r\nB\r\nb1,$i,$t,\r\n<<\r\n"
+                                ">>\r\nA\r\n<<\r\n";
+    const std::string user = ">>\n新\nn1,$i,$t,\n<<\n"              // 0: a new group
+                             ">>\nB\nb2,$i*2,$t/2,x\nb3,1,2,\n<<\n" // 4: joins B
+                             ">>\nA\na2,$i,$t,\n<<\n"               // 9: joins the first A only
+                             ">>\n新\nn2,$i,$t,\n<<\n" // 13: same new name, a group of its own
+                             ">>\nB\n<<\n"             // 17: nothing to add
+                             ">>\nopen\no1,$i,$t,\n";  // 20: never closed, left out
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromText(shipped, "units.dat"));
+    ASSERT_TRUE(units.AddFromText(user, "user/units.dat")) << units.LastError().Reason;
+    ExpectGroups(units, {{"A", 2, {"a1", "a2"}},
+                         {"B", 6, {"b1", "b2", "b3"}},
+                         {"A", 10, {}},
+                         {"新", 2, {"n1"}},
+                         {"新", 15, {"n2"}}});
+
+    units.SelectGroup(1);
+    const TUnitEntry b2 = units.GetUnit(1);
+    EXPECT_EQ(b2.ToBase, "$i*2");
+    EXPECT_EQ(b2.FromBase, "$t/2");
+    EXPECT_EQ(b2.Extra, "x");
+    ASSERT_EQ(units.GroupUnits(1).size(), 3U);
+    EXPECT_EQ(units.GroupUnits(1)[2].Name, "b3");
+    EXPECT_EQ(units.GroupUnitNames(0), (std::vector<std::string>{"a1", "a2"}));
+
+    ASSERT_EQ(units.Files().size(), 2U);
+    EXPECT_EQ(units.Files()[0].Name, "units.dat");
+    EXPECT_EQ(units.Files()[0].Groups, 3);
+    EXPECT_EQ(units.Files()[0].Units, 2);
+    EXPECT_EQ(units.Files()[1].Name, "user/units.dat");
+    EXPECT_EQ(units.Files()[1].Groups, 5);
+    EXPECT_EQ(units.Files()[1].Units, 5);
+
+    struct TOriginRow {
+        int32_t group;
+        int32_t position; // -1: the group's own line
+        int32_t file;
+        int32_t line;
+    };
+    const std::vector<TOriginRow> origins = {
+        {0, -1, 0, 1}, {0, 0, 0, 2}, {0, 1, 1, 11}, {1, 0, 0, 6},
+        {1, 1, 1, 6},  {1, 2, 1, 7}, {3, -1, 1, 1}, {4, 0, 1, 15},
+    };
+    for (const TOriginRow& row : origins) {
+        SCOPED_TRACE(std::to_string(row.group) + "/" + std::to_string(row.position));
+        const TDataOrigin origin = row.position < 0 ? units.GroupOrigin(row.group)
+                                                    : units.UnitOrigin(row.group, row.position);
+        EXPECT_EQ(origin.File, row.file);
+        EXPECT_EQ(origin.Line, row.line);
+    }
+    EXPECT_THROW(units.UnitOrigin(1, 3), std::out_of_range);
+    EXPECT_THROW(units.GroupUnits(5), std::out_of_range);
+}
+
+TEST(UnitsAddTest, FailingFileLeavesTheCatalogueAsItWas) {
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromText(">>\nA\na1,$i,$t,\n<<\n", "units.dat"));
+    units.SelectGroup(0);
+    // The first group of the file is closed, and would join A, before the failing line.
+    EXPECT_FALSE(units.AddFromText(">>\nA\na2,$i,$t,\n<<\n>>\nB\nb1 $i\n<<\n", "mine.dat"));
+    EXPECT_EQ(units.LastError().File, "mine.dat");
+    EXPECT_EQ(units.LastError().Line, 6);
+    EXPECT_EQ(units.LastError().Reason, "単位の行に 4 つの項目がありません");
+    ExpectGroups(units, {{"A", 2, {"a1"}}});
+    EXPECT_EQ(units.Files().size(), 1U);
+
+    // A file that cannot be read names itself without a line.
+    EXPECT_FALSE(units.AddFromFile("/nonexistent/units.dat"));
+    EXPECT_EQ(units.LastError().File, "/nonexistent/units.dat");
+    EXPECT_EQ(units.LastError().Line, -1);
+    ExpectGroups(units, {{"A", 2, {"a1"}}});
+
+    ASSERT_TRUE(units.AddFromText(">>\nA\na2,$i,$t,\n<<\n"));
+    ExpectGroups(units, {{"A", 2, {"a1", "a2"}}});
+    EXPECT_EQ(units.LastError().Reason, "");
+}
+
+// What a Linux editor writes: UTF-8 without a mark, LF line ends, added to a CP932 file.
+TEST_F(UnitsFileTest, AddsUtf8FileWithoutMarkToCp932File) {
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromFile(
+        WriteBytes("units.dat",
+                   ">>\r\n\x92\xB7\x82\xB3\r\n\x83\x81\x81\x5B\x83\x67\x83\x8B,$i,$t,\r\n<<\r\n")));
+    ASSERT_TRUE(units.AddFromFile(WriteBytes(
+        "user.dat",
+        ">>\n長さ\n\"尋 [hiro]\",$i*20/11,$t*11/20,\"6 尺\"\n<<\n>>\n私の単位\nµ,$i,$t,\n<<\n")))
+        << units.LastError().Reason;
+    ExpectGroups(units, {{"長さ", 2, {"メートル", "尋 [hiro]"}}, {"私の単位", 6, {"µ"}}});
+}
+
+TEST(PrefixAddTest, AppendsAfterTheFirstFileAndKeepsItsEntries) {
+    TPrefixes prefixes;
+    ASSERT_TRUE(prefixes.LoadFromText("k,1000\nm,0.001\n", "prefix.dat"));
+    ASSERT_TRUE(prefixes.AddFromText("k,5\nQ,1E30\n", "user/prefix.dat"));
+    ASSERT_EQ(prefixes.Count(), 4);
+    EXPECT_EQ(prefixes.StrToValue("2k"), 2000.0L) << "the first entry of a name wins";
+    EXPECT_EQ(prefixes.StrToValue("2Q"), 2E30L);
+    EXPECT_EQ(prefixes.EntryOrigin(1).File, 0);
+    EXPECT_EQ(prefixes.EntryOrigin(1).Line, 1);
+    EXPECT_EQ(prefixes.EntryOrigin(3).File, 1);
+    EXPECT_EQ(prefixes.EntryOrigin(3).Line, 1);
+    ASSERT_EQ(prefixes.Files().size(), 2U);
+    EXPECT_EQ(prefixes.Files()[1].Name, "user/prefix.dat");
+    EXPECT_EQ(prefixes.Files()[1].First, 2);
+    EXPECT_EQ(prefixes.Files()[1].Count, 2);
+
+    EXPECT_FALSE(prefixes.AddFromText("G,1E9\nbad\n", "other.dat"));
+    EXPECT_TRUE(prefixes.Loaded());
+    EXPECT_EQ(prefixes.Count(), 4);
+    EXPECT_EQ(prefixes.LastError().File, "other.dat");
+    EXPECT_EQ(prefixes.LastError().Line, 1);
+    EXPECT_THROW(prefixes.StrToValue("1G"), EConvertError);
 }
 
 } // namespace
