@@ -86,4 +86,12 @@ std::string SettingsPath(const std::string& exeDir) {
     return folder + "tenvari.ini";
 }
 
+std::string UserDataDir() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    // Relative values are invalid for XDG_DATA_HOME and are ignored.
+    const std::string dataHome =
+        (xdg != nullptr && xdg[0] == '/') ? std::string(xdg) : HomeDir() + "/.local/share";
+    return WithSlash(dataHome) + "tenvari/";
+}
+
 } // namespace tv

@@ -16,4 +16,8 @@ std::string DataDir(const std::string& exeDir);
 // $XDG_CONFIG_HOME/tenvari/tenvari.ini (default ~/.config/tenvari/tenvari.ini).
 std::string SettingsPath(const std::string& exeDir);
 
+// Folder of the user's own units.dat and prefix.dat: $XDG_DATA_HOME/tenvari/ (default
+// ~/.local/share/tenvari/), ending in "/". It is not created here.
+std::string UserDataDir();
+
 } // namespace tv

@@ -59,34 +59,6 @@ TEST(ErrorsTest, ErrorBoxText) {
 
 namespace fs = std::filesystem;
 
-// Sets an environment variable for one test and restores it afterwards.
-class TEnvOverride {
-public:
-    TEnvOverride(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~TEnvOverride() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    TEnvOverride(const TEnvOverride&) = delete;
-    TEnvOverride& operator=(const TEnvOverride&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 class PathsTest : public test::TTempFolderTest {};
 
 TEST(ExecutableDirTest, IsFolderOfRunningProgram) {
@@ -123,14 +95,14 @@ TEST_F(PathsTest, SettingsInConfigFolderOtherwise) {
     // A folder that does not exist cannot be written, also for root.
     const std::string exeDir = Folder() + "missing/";
     {
-        const TEnvOverride xdg("XDG_CONFIG_HOME", (Folder() + "config").c_str());
+        const test::TEnvOverride xdg("XDG_CONFIG_HOME", (Folder() + "config").c_str());
         EXPECT_EQ(SettingsPath(exeDir), Folder() + "config/tenvari/tenvari.ini");
         EXPECT_TRUE(fs::is_directory(Folder() + "config/tenvari"));
     }
-    const TEnvOverride home("HOME", (Folder() + "home").c_str());
+    const test::TEnvOverride home("HOME", (Folder() + "home").c_str());
     for (const char* xdgValue : {static_cast<const char*>(nullptr), "", "relative/config"}) {
         SCOPED_TRACE(xdgValue == nullptr ? "unset" : xdgValue);
-        const TEnvOverride xdg("XDG_CONFIG_HOME", xdgValue);
+        const test::TEnvOverride xdg("XDG_CONFIG_HOME", xdgValue);
         EXPECT_EQ(SettingsPath(exeDir), Folder() + "home/.config/tenvari/tenvari.ini");
         EXPECT_TRUE(fs::is_directory(Folder() + "home/.config/tenvari"));
     }
