@@ -52,7 +52,7 @@ done
 
 echo
 echo "== tenvari-cli against GNU units: $values conversions km -> m, one process each"
-cli="$build_dir/bin/tenvari-cli --data data"
+cli="$build_dir/bin/tenvari-cli --data data --no-user-data"
 # The length group and its km and m units, found by their names in the shipped data.
 group=$($cli groups | awk -F'\t' '$2 == "長さ" { print "#" $1; exit }')
 km=$($cli units "$group" | awk -F'\t' '$2 ~ /\[km\]$/ { print "#" $1; exit }')

@@ -183,7 +183,9 @@ else
     fail "installed files missing: ${missing[*]}"
 fi
 
-# The tool finds the data in ../share/tenvari, since nothing lies beside it.
+# The tool finds the data in ../share/tenvari, since nothing lies beside it. The tester's own
+# units ($XDG_DATA_HOME/tenvari) are kept out.
+export XDG_DATA_HOME="$tmp/user-data"
 if groups=$("$prefix/bin/tenvari-cli" groups 2>"$tmp/cli.err") && [ -n "$groups" ] &&
     [ ! -s "$tmp/cli.err" ]; then
     pass "installed tenvari-cli groups lists $(printf '%s\n' "$groups" | wc -l) groups"

@@ -3,6 +3,7 @@
 #include "calc/TvCalculate.h"
 #include "units/TvErrors.h"
 #include "units/TvUnitsFile.h"
+#include "units/TvUserData.h"
 
 #include <algorithm>
 #include <array>
@@ -15,9 +16,6 @@
 namespace tv {
 
 namespace {
-
-constexpr const char* kUnitsFile = "units.dat";
-constexpr const char* kPrefixFile = "prefix.dat";
 
 // The values every formula must take; 1 is the one whose failure is an error.
 constexpr std::array<long double, 4> kProbeValues = {1.0L, -2.5L, 1E-30L, 1E30L};
@@ -66,44 +64,56 @@ TOutcome Evaluate(const std::string& formula, std::string_view placeholder, long
     }
 }
 
+// Where a name was first seen: the file's label and the 1-based line.
+struct TFirstSeen {
+    std::string File;
+    int Line = 0;
+};
+
 class TChecker {
 public:
-    explicit TChecker(TCheckResult& result) : result_(result) {}
+    // labels maps the path of each file read to the name the issues give it.
+    TChecker(TCheckResult& result, std::map<std::string, std::string> labels)
+        : result_(result), labels_(std::move(labels)) {}
 
-    void CheckUnits(TUnits& units, const TPrefixes& prefixes) {
-        std::map<std::string, int> groupLines;
+    void CheckUnits(const TUnits& units, const TPrefixes& prefixes) {
+        const auto fileOf = [&](const TDataOrigin& origin) {
+            return Label(units.Files()[static_cast<size_t>(origin.File)].Name);
+        };
+        std::map<std::string, TFirstSeen> groupLines;
         for (int32_t g = 0; g < units.GroupCount(); ++g) {
             const TUnitsEntry group = units.GetGroup(g);
-            const int nameLine = group.StartLine; // 1-based number of the line before the units
-            if (const auto [it, added] = groupLines.emplace(group.Name, nameLine); !added) {
-                Add(kUnitsFile, nameLine, false,
-                    "duplicate group name " + Quoted(group.Name) + " (first on line " +
-                        std::to_string(it->second) + "); lookup by name finds only the first");
+            const TDataOrigin groupOrigin = units.GroupOrigin(g);
+            const TFirstSeen here{fileOf(groupOrigin), groupOrigin.Line + 1};
+            if (const auto [it, added] = groupLines.emplace(group.Name, here); !added) {
+                Add(here, false,
+                    "duplicate group name " + Quoted(group.Name) + " (first on " +
+                        Where(it->second, here) + "); lookup by name finds only the first");
             }
-            units.SelectGroup(g);
-            std::map<std::string, int> unitLines;
-            for (int32_t p = 0; p < units.UnitCount(); ++p) {
-                const TUnitEntry unit = units.GetUnit(p);
-                const int line = group.StartLine + p + 1;
-                if (const auto [it, added] = unitLines.emplace(unit.Name, line); !added) {
-                    Add(kUnitsFile, line, false,
+            const std::vector<TUnitEntry> groupUnits = units.GroupUnits(g);
+            std::map<std::string, TFirstSeen> unitLines;
+            for (size_t p = 0; p < groupUnits.size(); ++p) {
+                const TUnitEntry& unit = groupUnits[p];
+                const TDataOrigin origin = units.UnitOrigin(g, static_cast<int32_t>(p));
+                const TFirstSeen at{fileOf(origin), origin.Line + 1};
+                if (const auto [it, added] = unitLines.emplace(unit.Name, at); !added) {
+                    Add(at, false,
                         "duplicate unit name " + Quoted(unit.Name) + " in group " +
-                            Quoted(group.Name) + " (first on line " + std::to_string(it->second) +
-                            ")");
+                            Quoted(group.Name) + " (first on " + Where(it->second, at) + ")");
                 }
-                CheckUnit(unit, line, prefixes);
-                ++result_.Units;
+                CheckUnit(unit, at, prefixes);
             }
-            ++result_.Groups;
         }
     }
 
     void CheckPrefixes(const TPrefixes& prefixes) {
-        std::map<std::string, int> lines;
+        std::map<std::string, TFirstSeen> lines;
         for (int32_t i = 0; i < prefixes.Count(); ++i) {
             const std::string& name = prefixes.Entry(i).Name;
-            const int line = i + 1;
-            const auto [it, added] = lines.emplace(name, line);
+            const TDataOrigin origin = prefixes.EntryOrigin(i);
+            const TFirstSeen at{Label(prefixes.Files()[static_cast<size_t>(origin.File)].Name),
+                                origin.Line + 1};
+            const auto [it, added] = lines.emplace(name, at);
             std::string why;
             if (name.empty()) {
                 why = "its name is empty";
@@ -113,22 +123,35 @@ public:
                        (name[1] == '+' || name[1] == '-' || (name[1] >= '0' && name[1] <= '9'))) {
                 why = "the number takes its beginning as an exponent";
             } else if (!added) {
-                why = "line " + std::to_string(it->second) + " has the same name";
+                why = Where(it->second, at) + " has the same name";
             }
             if (!why.empty()) {
-                Add(kPrefixFile, line, false,
-                    "prefix " + Quoted(name) + " can never match: " + why);
+                Add(at, false, "prefix " + Quoted(name) + " can never match: " + why);
             }
         }
-        result_.Prefixes = prefixes.Count();
     }
 
-    void Add(const char* file, int line, bool error, std::string reason) {
-        result_.Issues.push_back({file, line, error, std::move(reason)});
+    void AddLoadError(const TLoadError& error) {
+        Add({Label(error.File), error.Line < 0 ? 0 : error.Line + 1}, true, error.Reason);
+    }
+
+    std::string Label(const std::string& path) const {
+        const auto it = labels_.find(path);
+        return it == labels_.end() ? path : it->second;
     }
 
 private:
-    void CheckUnit(const TUnitEntry& unit, int line, const TPrefixes& prefixes) {
+    void Add(const TFirstSeen& at, bool error, std::string reason) {
+        result_.Issues.push_back({at.File, at.Line, error, std::move(reason)});
+    }
+
+    // "line N", with the file's name when it differs from where the name is seen again.
+    static std::string Where(const TFirstSeen& first, const TFirstSeen& again) {
+        return (first.File == again.File ? "" : first.File + " ") + "line " +
+               std::to_string(first.Line);
+    }
+
+    void CheckUnit(const TUnitEntry& unit, const TFirstSeen& at, const TPrefixes& prefixes) {
         const std::string subject = "unit " + Quoted(unit.Name) + ": ";
         std::array<TOutcome, kProbeValues.size()> toBase;
         bool fromBaseFailsForOne = false;
@@ -157,10 +180,9 @@ private:
             }
             const std::string what = subject + (isTo ? "ToBase " : "FromBase ") + Quoted(formula);
             if (failsForOne) {
-                Add(kUnitsFile, line, true, what + " fails for 1: " + firstFailure);
+                Add(at, true, what + " fails for 1: " + firstFailure);
             } else {
-                Add(kUnitsFile, line, false,
-                    what + " fails for " + failedValues + ": " + firstFailure);
+                Add(at, false, what + " fails for " + failedValues + ": " + firstFailure);
             }
             fromBaseFailsForOne = fromBaseFailsForOne || (!isTo && failsForOne);
         }
@@ -176,7 +198,7 @@ private:
             const TOutcome back = Evaluate(unit.FromBase, "$t", base, prefixes);
             const std::string trip = FormatGeneral(x) + " -> " + FormatGeneral(base);
             if (!back.Value) {
-                Add(kUnitsFile, line, k == 0,
+                Add(at, k == 0,
                     subject + "the round trip " + trip + " fails in FromBase " +
                         Quoted(unit.FromBase) + ": " + back.Failure);
                 if (k == 0) {
@@ -187,7 +209,7 @@ private:
             const long double tolerance = 1E-12L * std::max(1.0L, std::fabs(x));
             // Written so that a NaN counts as a difference.
             if (!(std::fabs(*back.Value - x) <= tolerance)) {
-                Add(kUnitsFile, line, true,
+                Add(at, true,
                     subject + "ToBase " + Quoted(unit.ToBase) + " and FromBase " +
                         Quoted(unit.FromBase) + " are not inverse: " + trip + " -> " +
                         FormatGeneral(*back.Value));
@@ -197,38 +219,87 @@ private:
     }
 
     TCheckResult& result_;
+    std::map<std::string, std::string> labels_;
 };
-
-void AddLoadError(TChecker& checker, const char* file, const TLoadError& error) {
-    checker.Add(file, error.Line < 0 ? 0 : error.Line + 1, true, error.Reason);
-}
 
 } // namespace
 
-TCheckResult CheckData(const std::string& dataDir) {
+TCheckResult CheckData(const std::string& dataDir, const std::string& userDir) {
+    const std::string unitsPath = dataDir + kUnitsFileName;
+    const std::string prefixPath = dataDir + kPrefixFileName;
+    const std::string userUnitsPath = userDir + kUnitsFileName;
+    const std::string userPrefixPath = userDir + kPrefixFileName;
     TCheckResult result;
-    TChecker checker(result);
+    TChecker checker(result, {{unitsPath, kUnitsFileName}, {prefixPath, kPrefixFileName}});
+    const auto exists = [&](const std::string& path) {
+        return !userDir.empty() && !IsMissingFile(path);
+    };
+    const auto unitsFile = [&](const std::string& path, const TUnits& units) {
+        TCheckedFile file{checker.Label(path), false, 0, 0, 0};
+        for (const TDataFileInfo& info : units.Files()) {
+            if (info.Name == path) {
+                file.Groups = info.Groups;
+                file.Units = info.Units;
+            }
+        }
+        result.Files.push_back(std::move(file));
+    };
+    const auto prefixFile = [&](const std::string& path, const TPrefixes& prefixes) {
+        TCheckedFile file{checker.Label(path), true, 0, 0, 0};
+        for (const TPrefixFileInfo& info : prefixes.Files()) {
+            if (info.Name == path) {
+                file.Entries = info.Count;
+            }
+        }
+        result.Files.push_back(std::move(file));
+    };
 
+    // The user's prefixes are read even when the shipped file fails, so that one run shows the
+    // problems of both; the program would not use them then.
     TPrefixes prefixes;
-    const bool prefixesLoaded = prefixes.LoadFromFile(dataDir + kPrefixFile);
-
-    TUnits units;
-    if (!units.LoadFromFile(dataDir + kUnitsFile)) {
-        AddLoadError(checker, kUnitsFile, units.LastError());
+    if (!prefixes.LoadFromFile(prefixPath)) {
+        checker.AddLoadError(prefixes.LastError());
     }
+    TPrefixes userPrefixes; // the user's file alone, when it does not load
+    const bool userPrefixFile = exists(userPrefixPath);
+    if (userPrefixFile && !prefixes.AddFromFile(userPrefixPath)) {
+        checker.AddLoadError(prefixes.LastError());
+        userPrefixes.LoadFromFile(userPrefixPath);
+    }
+
     // The groups closed before a failing line are checked too, so that one run shows them all.
-    checker.CheckUnits(units, prefixes);
-
-    if (!prefixesLoaded) {
-        AddLoadError(checker, kPrefixFile, prefixes.LastError());
+    TUnits units;
+    if (!units.LoadFromFile(unitsPath)) {
+        checker.AddLoadError(units.LastError());
     }
+    TUnits userUnits;
+    const bool userUnitsFile = exists(userUnitsPath);
+    if (userUnitsFile && !units.AddFromFile(userUnitsPath)) {
+        checker.AddLoadError(units.LastError());
+        userUnits.LoadFromFile(userUnitsPath);
+        checker.CheckUnits(userUnits, prefixes);
+    }
+    checker.CheckUnits(units, prefixes);
     checker.CheckPrefixes(prefixes);
 
+    unitsFile(unitsPath, units);
+    prefixFile(prefixPath, prefixes);
+    if (userUnitsFile) {
+        unitsFile(userUnitsPath, units.Files().size() > 1 ? units : userUnits);
+    }
+    if (userPrefixFile) {
+        prefixFile(userPrefixPath, prefixes.Files().size() > 1 ? prefixes : userPrefixes);
+    }
+
+    std::map<std::string, size_t> order;
+    for (size_t f = 0; f < result.Files.size(); ++f) {
+        order.emplace(result.Files[f].File, f);
+    }
     std::stable_sort(result.Issues.begin(), result.Issues.end(),
-                     [](const TCheckIssue& a, const TCheckIssue& b) {
-                         const bool aUnits = a.File == kUnitsFile;
-                         const bool bUnits = b.File == kUnitsFile;
-                         return aUnits != bUnits ? aUnits : a.Line < b.Line;
+                     [&](const TCheckIssue& a, const TCheckIssue& b) {
+                         const size_t fa = order[a.File];
+                         const size_t fb = order[b.File];
+                         return fa != fb ? fa < fb : a.Line < b.Line;
                      });
     return result;
 }
@@ -248,9 +319,18 @@ int ReportCheck(const TCheckResult& result, std::ostream& out) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
     out << count(errors, "error", "errors") << ", " << count(warnings, "warning", "warnings")
-        << " (" << kUnitsFile << ": " << count(result.Groups, "group", "groups") << ", "
-        << count(result.Units, "unit", "units") << "; " << kPrefixFile << ": "
-        << count(result.Prefixes, "prefix", "prefixes") << ")\n";
+        << " (";
+    for (size_t f = 0; f < result.Files.size(); ++f) {
+        const TCheckedFile& file = result.Files[f];
+        out << (f == 0 ? "" : "; ") << file.File << ": ";
+        if (file.Prefixes) {
+            out << count(file.Entries, "prefix", "prefixes");
+        } else {
+            out << count(file.Groups, "group", "groups") << ", "
+                << count(file.Units, "unit", "units");
+        }
+    }
+    out << ")\n";
     return errors > 0 ? 1 : 0;
 }
 

@@ -8,23 +8,33 @@ namespace tv {
 
 // One problem found in a data file.
 struct TCheckIssue {
-    std::string File; // "units.dat" or "prefix.dat"
+    std::string File; // "units.dat" or "prefix.dat" for the shipped files, else the user's path
     int Line = 0;     // 1-based; 0 when the problem concerns the whole file
     bool Error = false;
     std::string Reason;
 };
 
-struct TCheckResult {
-    std::vector<TCheckIssue> Issues; // units.dat first, each file in line order
-    int Groups = 0;                  // groups that loaded
-    int Units = 0;                   // units of those groups
-    int Prefixes = 0;                // prefix lines that loaded
+// What one file brought: groups and units of a units file, or the prefixes of a prefix file.
+struct TCheckedFile {
+    std::string File; // named as in TCheckIssue
+    bool Prefixes = false;
+    int Groups = 0;
+    int Units = 0;
+    int Entries = 0; // prefixes
 };
 
-// Reads units.dat and prefix.dat from dataDir (ending in "/") and returns every problem found:
-// load failures, formulas that fail, units whose formulas are not inverse of each other,
-// duplicate names and prefixes that can never match.
-TCheckResult CheckData(const std::string& dataDir);
+struct TCheckResult {
+    // The shipped units.dat and prefix.dat, then the user's units.dat and prefix.dat where they
+    // exist; counts of a file that failed are those read before the failing line.
+    std::vector<TCheckedFile> Files;
+    std::vector<TCheckIssue> Issues; // in the order of Files, each file in line order
+};
+
+// Reads units.dat and prefix.dat from dataDir (ending in "/"), and the user's from userDir
+// unless it is empty, as the program combines them, and returns every problem found: load
+// failures, formulas that fail, units whose formulas are not inverse of each other, duplicate
+// names and prefixes that can never match.
+TCheckResult CheckData(const std::string& dataDir, const std::string& userDir = {});
 
 // Writes one line per issue ("units.dat:12: error: reason") and a summary line; returns the exit
 // status: 1 when there is an error, 0 otherwise.

@@ -2,11 +2,14 @@
 
 #include "calc/TvBaseConvert.h"
 #include "calc/TvCalculate.h"
+#include "calc/TvUnitSearch.h"
 #include "cli/TvCheck.h"
 #include "units/TvErrors.h"
 #include "units/TvPaths.h"
 #include "units/TvUnitsFile.h"
+#include "units/TvUserData.h"
 
+#include <algorithm>
 #include <charconv>
 #include <istream>
 #include <new>
@@ -22,26 +25,34 @@ namespace tv {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: tenvari-cli [--data DIR] [--show-ans N] [--show-exp] COMMAND ARGS...\n"
+    "usage: tenvari-cli [--data DIR] [--no-user-data] [--show-ans N] [--show-exp] COMMAND "
+    "ARGS...\n"
     "commands:\n"
-    "  groups                       list the groups: index, a tab, name\n"
-    "  units GROUP                  list the units of GROUP: position, a tab, name\n"
-    "  eval TEXT                    print the value of TEXT\n"
-    "  convert GROUP FROM TO VALUE  convert VALUE; with VALUE \"-\", convert each line of\n"
-    "                               standard input\n"
-    "  all GROUP FROM VALUE         convert VALUE into every unit of GROUP\n"
-    "  base FROM TO DIGITS          convert DIGITS from base FROM to base TO\n"
-    "  base-all FROM DIGITS         convert DIGITS into every base from 2 to 36\n"
-    "  check                        check units.dat and prefix.dat\n"
-    "GROUP, FROM and TO are a name (the first match in file order) or #N for index N.\n"
+    "  groups                         list the groups: index, a tab, name\n"
+    "  units GROUP                    list the units of GROUP: position, a tab, name\n"
+    "  find TEXT                      list the units whose name holds TEXT: group, a tab,\n"
+    "                                 unit; names that start with TEXT first\n"
+    "  eval TEXT                      print the value of TEXT\n"
+    "  convert [GROUP] FROM TO VALUE  convert VALUE; with VALUE \"-\", convert each line of\n"
+    "                                 standard input\n"
+    "  all [GROUP] FROM VALUE         convert VALUE into every unit of the group\n"
+    "  base FROM TO DIGITS            convert DIGITS from base FROM to base TO\n"
+    "  base-all FROM DIGITS           convert DIGITS into every base from 2 to 36\n"
+    "  check                          check units.dat and prefix.dat, the shipped and the\n"
+    "                                 user's\n"
+    "GROUP is a name (the first match in file order) or #N for index N. FROM and TO are a\n"
+    "unit's name, the symbol in its brackets, or its name without them; or #N with GROUP.\n"
+    "Without GROUP, the one group that holds the units is used.\n"
     "options:\n"
-    "  --data DIR      folder of units.dat and prefix.dat (default: where the program looks)\n"
-    "  --show-ans N    display mode: 0 general, 1 exponent, 2 digit grouping (default 0)\n"
-    "  --show-exp      add the formula line to each conversion report\n"
-    "  --help          show this text\n";
+    "  --data DIR       folder of the shipped units.dat and prefix.dat (default: where the\n"
+    "                   program looks)\n"
+    "  --no-user-data   do not read the user's units.dat and prefix.dat\n"
+    "                   ($XDG_DATA_HOME/tenvari, default ~/.local/share/tenvari)\n"
+    "  --show-ans N     display mode: 0 general, 1 exponent, 2 digit grouping (default 0)\n"
+    "  --show-exp       add the formula line to each conversion report\n"
+    "  --help           show this text\n";
 
-constexpr const char* kUnitsFile = "units.dat";
-constexpr const char* kPrefixFile = "prefix.dat";
+constexpr const char* kUnitsFile = kUnitsFileName;
 
 // A command line the tool cannot carry out; exits with kExitUsage.
 class TUsageError : public std::runtime_error {
@@ -58,6 +69,7 @@ struct TOptions {
     std::string DataDir; // empty: where the program looks
     int ShowAns = 0;
     int ShowExp = 0;
+    bool NoUserData = false;
     bool Help = false;
     std::string Command;
     std::vector<std::string> Args;
@@ -98,6 +110,10 @@ bool TakeOption(const std::vector<std::string_view>& args, size_t& i, TOptions& 
     }
     if (arg == "--show-exp") {
         options.ShowExp = 1;
+        return true;
+    }
+    if (arg == "--no-user-data") {
+        options.NoUserData = true;
         return true;
     }
     return false;
@@ -160,6 +176,9 @@ public:
     TCli(const TOptions& options, std::ostream& out, std::ostream& err, std::istream& in)
         : options_(options), out_(out), err_(err), in_(in) {
         dataDir_ = options.DataDir.empty() ? DataDir(ExecutableDir()) : options.DataDir;
+        if (!options.NoUserData) {
+            userDir_ = UserDataDir();
+        }
     }
 
     int Run() {
@@ -169,6 +188,9 @@ public:
         }
         if (command == "units") {
             return Units();
+        }
+        if (command == "find") {
+            return Find();
         }
         if (command == "eval") {
             return Eval();
@@ -194,7 +216,11 @@ public:
 private:
     // The command's arguments, when there are as many as its synopsis names.
     const std::vector<std::string>& Args(size_t count, const char* synopsis) const {
-        if (options_.Args.size() != count) {
+        return Args(count, count, synopsis);
+    }
+
+    const std::vector<std::string>& Args(size_t least, size_t most, const char* synopsis) const {
+        if (options_.Args.size() < least || options_.Args.size() > most) {
             throw TUsageError(options_.Command + " takes " + synopsis, true);
         }
         return options_.Args;
@@ -218,10 +244,27 @@ private:
         if (!LoadUnits()) {
             return kExitUnitsLoad;
         }
-        SelectGroup(args[0]);
+        units_.SelectGroup(ResolveGroup(args[0]));
         std::string text;
         for (int32_t p = 0; p < units_.UnitCount(); ++p) {
             text += std::to_string(p) + '\t' + units_.GetUnit(p).Name + '\n';
+        }
+        out_ << text;
+        return kExitOk;
+    }
+
+    int Find() {
+        const auto& args = Args(1, "TEXT");
+        if (!LoadUnits()) {
+            return kExitUnitsLoad;
+        }
+        const TUnitSearch search(units_);
+        std::string text;
+        for (const TUnitHit& hit : search.Find(args[0])) {
+            text += search.GroupName(hit);
+            text += '\t';
+            text += search.UnitName(hit);
+            text += '\n';
         }
         out_ << text;
         return kExitOk;
@@ -235,18 +278,22 @@ private:
         return Attempt([&] { out_ << FormatGeneral(Calculate(MapText(text), prefixes_)) << '\n'; });
     }
 
+    // The form is chosen by the number of arguments alone, so no name changes its meaning.
     int Convert() {
-        const auto& args = Args(4, "GROUP FROM TO VALUE");
+        const auto& args = Args(3, 4, "[GROUP] FROM TO VALUE");
         if (!LoadUnits()) {
             return kExitUnitsLoad;
         }
         LoadPrefixes();
-        SelectGroup(args[0]);
-        TUnitConvRequest request = UnitRequest(ResolveUnit(args[1]), ResolveUnit(args[2]));
-        if (args[3] == "-") {
+        const bool grouped = args.size() == 4;
+        const std::vector<int32_t> units = SelectUnits(
+            grouped ? &args[0] : nullptr, {args[grouped ? 1 : 0], args[grouped ? 2 : 1]});
+        TUnitConvRequest request = UnitRequest(units[0], units[1]);
+        const std::string& value = args.back();
+        if (value == "-") {
             return ConvertStream(request);
         }
-        request.InputText = args[3].empty() ? "0" : args[3];
+        request.InputText = value.empty() ? "0" : value;
         return Attempt([&] {
             std::string text;
             AppendReport(text, ConvertUnit(request, prefixes_));
@@ -293,15 +340,17 @@ private:
     }
 
     int All() {
-        const auto& args = Args(3, "GROUP FROM VALUE");
+        const auto& args = Args(2, 3, "[GROUP] FROM VALUE");
         if (!LoadUnits()) {
             return kExitUnitsLoad;
         }
         LoadPrefixes();
-        SelectGroup(args[0]);
-        const int32_t source = ResolveUnit(args[1]);
+        const bool grouped = args.size() == 3;
+        const int32_t source =
+            SelectUnits(grouped ? &args[0] : nullptr, {args[grouped ? 1 : 0]})[0];
         TUnitConvRequest request = UnitRequest(source, source);
-        request.InputText = args[2].empty() ? "0" : args[2];
+        const std::string& value = args.back();
+        request.InputText = value.empty() ? "0" : value;
         std::string text;
         bool failed = false;
         for (int32_t p = 0; p < units_.UnitCount(); ++p) {
@@ -337,38 +386,53 @@ private:
 
     int Check() {
         Args(0, "no arguments");
-        return ReportCheck(CheckData(dataDir_), out_);
+        return ReportCheck(CheckData(dataDir_, userDir_), out_);
     }
 
+    // The shipped units, then the user's; a user file that fails is left out with a warning.
     bool LoadUnits() {
-        if (units_.LoadFromFile(dataDir_ + kUnitsFile)) {
+        if (!units_.LoadFromFile(dataDir_ + kUnitsFile)) {
+            err_ << "単位データの読み込みに失敗しました。\nTenvariを終了します。\n\n\""
+                 << kUnitsFile << "\" の有無をご確認ください。\n";
+            WriteLoadError(units_.LastError());
+            return false;
+        }
+        if (userDir_.empty()) {
             return true;
         }
-        err_ << "単位データの読み込みに失敗しました。\nTenvariを終了します。\n\n\"" << kUnitsFile
-             << "\" の有無をご確認ください。\n";
-        WriteLoadError(dataDir_ + kUnitsFile, units_.LastError());
-        return false;
+        if (const auto failure = AddUserUnits(units_, userDir_)) {
+            err_ << kMsgUserUnitsFailed << '\n';
+            WriteLoadError(*failure);
+        }
+        return true;
     }
 
     // A prefix file that fails leaves prefixes off, as in the program.
     void LoadPrefixes() {
-        if (prefixes_.LoadFromFile(dataDir_ + kPrefixFile)) {
+        if (!prefixes_.LoadFromFile(dataDir_ + kPrefixFileName)) {
+            err_ << "接頭辞データの読み込みに失敗しました。\n\n"
+                    "入力における接頭辞の使用が不可となります。\n";
+            WriteLoadError(prefixes_.LastError());
             return;
         }
-        err_ << "接頭辞データの読み込みに失敗しました。\n\n"
-                "入力における接頭辞の使用が不可となります。\n";
-        WriteLoadError(dataDir_ + kPrefixFile, prefixes_.LastError());
+        if (userDir_.empty()) {
+            return;
+        }
+        if (const auto failure = AddUserPrefixes(prefixes_, userDir_)) {
+            err_ << kMsgUserPrefixesFailed << '\n';
+            WriteLoadError(*failure);
+        }
     }
 
-    void WriteLoadError(const std::string& path, const TLoadError& error) {
-        err_ << path;
+    void WriteLoadError(const TLoadError& error) {
+        err_ << error.File;
         if (error.Line >= 0) {
             err_ << ':' << error.Line + 1;
         }
         err_ << ": " << error.Reason << '\n';
     }
 
-    int32_t ResolveGroup(const std::string& text) {
+    int32_t ResolveGroup(const std::string& text) const {
         const int32_t count = units_.GroupCount();
         if (const auto index = IndexOf(text)) {
             if (*index >= count) {
@@ -377,17 +441,40 @@ private:
             }
             return static_cast<int32_t>(*index);
         }
-        for (int32_t g = 0; g < count; ++g) {
-            if (units_.GetGroup(g).Name == text) {
-                return g;
-            }
+        if (const auto g = GroupNamed(text)) {
+            return *g;
         }
         throw TUsageError("no group named \"" + text + "\" (tenvari-cli groups lists them)", false);
     }
 
-    // Position of a unit of the selected group.
-    int32_t ResolveUnit(const std::string& text) {
-        const int32_t count = units_.UnitCount();
+    // The first group with that name.
+    std::optional<int32_t> GroupNamed(const std::string& text) const {
+        for (int32_t g = 0; g < units_.GroupCount(); ++g) {
+            if (units_.GetGroup(g).Name == text) {
+                return g;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Selects the group of the units named by texts and returns their positions in it: in
+    // GROUP when it is given, else in the one group that holds them all.
+    std::vector<int32_t> SelectUnits(const std::string* group,
+                                     const std::vector<std::string>& texts) {
+        const int32_t g = group != nullptr ? ResolveGroup(*group) : GroupHolding(texts);
+        groupName_ = units_.GetGroup(g).Name;
+        const std::vector<std::string> names = units_.GroupUnitNames(g);
+        std::vector<int32_t> positions;
+        for (const std::string& text : texts) {
+            positions.push_back(ResolveUnit(names, text));
+        }
+        units_.SelectGroup(g);
+        return positions;
+    }
+
+    // Position of a unit among the names of the group groupName_.
+    int32_t ResolveUnit(const std::vector<std::string>& names, const std::string& text) const {
+        const auto count = static_cast<int32_t>(names.size());
         if (const auto index = IndexOf(text)) {
             if (*index >= count) {
                 throw TUsageError("no unit " + text + " in group \"" + groupName_ + "\": it has " +
@@ -396,20 +483,62 @@ private:
             }
             return static_cast<int32_t>(*index);
         }
-        for (int32_t p = 0; p < count; ++p) {
-            if (units_.GetUnit(p).Name == text) {
-                return p;
-            }
+        const std::vector<int32_t> matches = MatchUnitName(names, text);
+        if (matches.empty()) {
+            throw TUsageError("no unit named \"" + text + "\" in group \"" + groupName_ +
+                                  "\" (tenvari-cli units lists them)",
+                              false);
         }
-        throw TUsageError("no unit named \"" + text + "\" in group \"" + groupName_ +
-                              "\" (tenvari-cli units lists them)",
-                          false);
+        if (matches.size() > 1) {
+            std::string message = "\"" + text + "\" names more than one unit of group \"" +
+                                  groupName_ + "\"; give its full name or #N:";
+            for (const int32_t p : matches) {
+                message += "\n  #" + std::to_string(p) + '\t' + names[static_cast<size_t>(p)];
+            }
+            throw TUsageError(message, false);
+        }
+        return matches.front();
     }
 
-    void SelectGroup(const std::string& group) {
-        const int32_t g = ResolveGroup(group);
-        groupName_ = units_.GetGroup(g).Name;
-        units_.SelectGroup(g);
+    // The one group in which every text names a unit.
+    int32_t GroupHolding(const std::vector<std::string>& texts) const {
+        for (const std::string& text : texts) {
+            if (IndexOf(text)) {
+                throw TUsageError("a unit given as " + text + " needs its GROUP", false);
+            }
+        }
+        std::vector<int32_t> holding;
+        for (int32_t g = 0; g < units_.GroupCount(); ++g) {
+            const std::vector<std::string> names = units_.GroupUnitNames(g);
+            if (std::all_of(texts.begin(), texts.end(), [&](const std::string& text) {
+                    return !MatchUnitName(names, text).empty();
+                })) {
+                holding.push_back(g);
+            }
+        }
+        std::string quoted;
+        for (const std::string& text : texts) {
+            quoted += (quoted.empty() ? "\"" : " and \"") + text + '"';
+        }
+        if (holding.empty()) {
+            std::string message = texts.size() == 1 ? "no group holds a unit named " + quoted
+                                                    : "no group holds both " + quoted;
+            // A group name first means GROUP was given and VALUE left out.
+            if (texts.size() > 1 && GroupNamed(texts[0])) {
+                message += " (is VALUE missing? convert takes [GROUP] FROM TO VALUE)";
+            } else {
+                message += " (tenvari-cli find TEXT searches the units)";
+            }
+            throw TUsageError(message, false);
+        }
+        if (holding.size() > 1) {
+            std::string message = "more than one group holds " + quoted + "; give the GROUP:";
+            for (const int32_t g : holding) {
+                message += "\n  #" + std::to_string(g) + '\t' + units_.GetGroup(g).Name;
+            }
+            throw TUsageError(message, false);
+        }
+        return holding.front();
     }
 
     TUnitConvRequest UnitRequest(int32_t source, int32_t target) const {
@@ -464,6 +593,7 @@ private:
     std::ostream& err_;
     std::istream& in_;
     std::string dataDir_;
+    std::string userDir_; // empty: the user's files are not read
     std::string groupName_;
     TUnits units_;
     TPrefixes prefixes_;

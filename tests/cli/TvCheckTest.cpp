@@ -123,5 +123,68 @@ TEST_F(TCheckTest, MissingFilesAreErrorsWithoutALine) {
     EXPECT_EQ(run.Status, kExitFailed);
 }
 
+// The user's files are checked as the program combines them with the shipped ones, and named
+// by their paths.
+TEST_F(TCheckTest, UserFilesAreCheckedWithTheShippedOnes) {
+    WriteData("units.dat", kGoodUnits);
+    WriteData("prefix.dat", kGoodPrefixes);
+    WriteUserData("units.dat", ">>\n長さ\n"       // 1: adds to the shipped group
+                               "m,$i,$t,\n"       // 3: the shipped group has an m
+                               "x2,$i*2,$t,\n"    // 4: not inverse
+                               "<<\n>>\n新\n<<\n" // 7: a new group
+                               ">>\n新\n<<\n");   // 10: the same name again
+    WriteUserData("prefix.dat", "k,5\nQ,1E30\n");
+    const std::string units = UserDir() + "units.dat";
+    const std::string prefixes = UserDir() + "prefix.dat";
+    const TCliRun run = Run({"check"});
+    EXPECT_EQ(run.Out,
+              units +
+                  ":3: warning: duplicate unit name \"m\" in group \"長さ\" (first on units.dat "
+                  "line 3)\n" +
+                  units +
+                  ":4: error: unit \"x2\": ToBase \"$i*2\" and FromBase \"$t\" are not inverse: "
+                  "1 -> 2 -> 2\n" +
+                  units +
+                  ":10: warning: duplicate group name \"新\" (first on line 7); lookup by name "
+                  "finds only the first\n" +
+                  prefixes +
+                  ":1: warning: prefix \"k\" can never match: prefix.dat line 1 has the same "
+                  "name\n"
+                  "1 error, 3 warnings (units.dat: 2 groups, 5 units; prefix.dat: 3 prefixes; " +
+                  units + ": 3 groups, 2 units; " + prefixes + ": 2 prefixes)\n");
+    EXPECT_EQ(run.Status, kExitFailed);
+
+    const TCliRun shippedOnly = Run({"--no-user-data", "check"});
+    EXPECT_EQ(shippedOnly.Out,
+              "0 errors, 0 warnings (units.dat: 2 groups, 5 units; prefix.dat: 3 prefixes)\n");
+    EXPECT_EQ(shippedOnly.Status, kExitOk);
+}
+
+TEST_F(TCheckTest, UserFilesThatFailAreErrorsAndTheirClosedGroupsAreStillChecked) {
+    WriteData("units.dat", kGoodUnits);
+    WriteData("prefix.dat", kGoodPrefixes);
+    const std::string userUnits = ">>\nA\nx,$i,$t/2,\n<<\n>>\nB\ny $i $t\n<<\n";
+    WriteUserData("units.dat", userUnits);
+    WriteUserData("prefix.dat", "Q\n");
+    TUnits unitLoader;
+    ASSERT_FALSE(unitLoader.LoadFromText(userUnits));
+    TPrefixes prefixLoader;
+    ASSERT_FALSE(prefixLoader.LoadFromText("Q\n"));
+
+    const std::string units = UserDir() + "units.dat";
+    const std::string prefixes = UserDir() + "prefix.dat";
+    const TCliRun run = Run({"check"});
+    EXPECT_EQ(run.Out, units +
+                           ":3: error: unit \"x\": ToBase \"$i\" and FromBase \"$t/2\" are not "
+                           "inverse: 1 -> 1 -> 0.5\n" +
+                           units + ":7: error: " + unitLoader.LastError().Reason + "\n" + prefixes +
+                           ":1: error: " + prefixLoader.LastError().Reason +
+                           "\n"
+                           "3 errors, 0 warnings (units.dat: 2 groups, 5 units; prefix.dat: 3 "
+                           "prefixes; " +
+                           units + ": 1 group, 1 unit; " + prefixes + ": 0 prefixes)\n");
+    EXPECT_EQ(run.Status, kExitFailed);
+}
+
 } // namespace
 } // namespace tv::test

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -29,8 +30,18 @@ protected:
         std::string pattern = (std::filesystem::temp_directory_path() / "tenvari-cli-XXXXXX");
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder_ = pattern + "/";
+        // The tester's own units never reach a test: the user's folder is the test's.
+        if (const char* old = std::getenv("XDG_DATA_HOME")) {
+            oldDataHome_ = old;
+        }
+        setenv("XDG_DATA_HOME", (folder_ + "xdg").c_str(), 1);
     }
     void TearDown() override {
+        if (oldDataHome_) {
+            setenv("XDG_DATA_HOME", oldDataHome_->c_str(), 1);
+        } else {
+            unsetenv("XDG_DATA_HOME");
+        }
         std::error_code ec;
         std::filesystem::remove_all(folder_, ec);
     }
@@ -42,6 +53,16 @@ protected:
         file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         ASSERT_TRUE(file.good()) << folder_ + name;
     }
+
+    // Writes bytes as they are into the user's data folder.
+    void WriteUserData(const std::string& name, std::string_view bytes) const {
+        std::filesystem::create_directories(UserDir());
+        std::ofstream file(UserDir() + name, std::ios::binary);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(file.good()) << UserDir() + name;
+    }
+
+    std::string UserDir() const { return folder_ + "xdg/tenvari/"; }
 
     // Runs "tenvari-cli --data <folder> args..." with input as standard input.
     TCliRun Run(const std::vector<std::string>& args, const std::string& input = "") const {
@@ -70,6 +91,7 @@ protected:
 
 private:
     std::string folder_;
+    std::optional<std::string> oldDataHome_;
 };
 
 } // namespace tv::test

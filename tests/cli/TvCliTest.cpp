@@ -204,7 +204,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithAClearMessage) {
         {"unknown option", {"--frob", "groups"}, "tenvari-cli: unknown option --frob\n"},
         {"missing arguments",
          {"convert", "長さ", "m"},
-         "tenvari-cli: convert takes GROUP FROM TO VALUE\n"},
+         "tenvari-cli: convert takes [GROUP] FROM TO VALUE\n"},
         {"extra arguments", {"groups", "長さ"}, "tenvari-cli: groups takes no arguments\n"},
         {"display mode out of range",
          {"--show-ans", "3", "eval", "1"},
@@ -297,6 +297,168 @@ TEST_F(CliTest, StreamConvertsEachLineAndGoesOnAfterAFailure) {
     EXPECT_EQ(withFormulas.Out, "273.15 [K] => 0 [℃]\n\tResult = (273.15)-273.15\n"
                                 "300 [K] => 26.85 [℃]\n\tResult = (300)-273.15\n");
     EXPECT_EQ(withFormulas.Err, "");
+}
+
+constexpr std::string_view kNamedUnits = ">>\n"
+                                         "長さ\n"
+                                         "\"メートル [m]\",$i,$t,\n"
+                                         "\"フィート [ft]\",$i*0.3048,$t/0.3048,\n"
+                                         "\"パイカ [pc]\",$i*0.0254/6,$t*6/0.0254,\n"
+                                         "\"パーセク [pc]\",$i*3.0857E16,$t/3.0857E16,\n"
+                                         "<<\n"
+                                         ">>\n"
+                                         "面積\n"
+                                         "\"平方メートル [m2]\",$i,$t,\n"
+                                         "坪,$i*400/121,$t*121/400,\n"
+                                         "<<\n";
+
+class CliNamesTest : public TCliTest {
+protected:
+    void SetUp() override {
+        TCliTest::SetUp();
+        WriteData("units.dat", kNamedUnits);
+        WriteData("prefix.dat", kPrefixes);
+    }
+};
+
+// FROM and TO by exact name, symbol or bare name; GROUP may be left out when one group holds
+// both. The form is chosen by the number of arguments only.
+TEST_F(CliNamesTest, UnitsByNameSymbolOrBareNameWithOrWithoutGroup) {
+    const std::string feet = "10 [フィート [ft]] => 3.048 [メートル [m]]\n";
+    const std::string tsubo = "1 [坪] => 3.30578512396694215 [平方メートル [m2]]\n";
+    const std::vector<TOutputRow> rows = {
+        {"exact names", {"convert", "長さ", "フィート [ft]", "メートル [m]", "10"}, feet},
+        {"symbols", {"convert", "長さ", "ft", "m", "10"}, feet},
+        {"bare names", {"convert", "長さ", "フィート", "メートル", "10"}, feet},
+        {"without GROUP", {"convert", "ft", "m", "10"}, feet},
+        {"name without brackets", {"convert", "坪", "m2", "1"}, tsubo},
+        {"all without GROUP", {"all", "坪", "1"}, tsubo + "1 [坪] => 1 [坪]\n"},
+        {"the bare name of a unit whose symbol is shared",
+         {"convert", "パイカ", "m", "6"},
+         "6 [パイカ [pc]] => 0.0254 [メートル [m]]\n"},
+    };
+    for (const TOutputRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const TCliRun run = Run(row.Args);
+        EXPECT_EQ(run.Err, "");
+        EXPECT_EQ(run.Out, row.Out);
+        EXPECT_EQ(run.Status, kExitOk);
+    }
+    const TCliRun stream = Run({"convert", "ft", "m", "-"}, "1\n2\n");
+    EXPECT_EQ(stream.Out, "1 [フィート [ft]] => 0.3048 [メートル [m]]\n"
+                          "2 [フィート [ft]] => 0.6096 [メートル [m]]\n");
+}
+
+TEST_F(CliNamesTest, NamesThatMeanNoneOrSeveralUnitsAreUsageErrors) {
+    const std::string pc =
+        "tenvari-cli: \"pc\" names more than one unit of group \"長さ\"; give its "
+        "full name or #N:\n  #2\tパイカ [pc]\n  #3\tパーセク [pc]\n";
+    const std::vector<TFailureRow> rows = {
+        {"ambiguous symbol", {"convert", "長さ", "pc", "m", "1"}, pc},
+        {"ambiguous symbol without GROUP", {"convert", "m", "pc", "1"}, pc},
+        {"no group holds both",
+         {"convert", "ft", "m2", "1"},
+         "tenvari-cli: no group holds both \"ft\" and \"m2\" (tenvari-cli find TEXT searches the "
+         "units)\n"},
+        {"VALUE left out",
+         {"convert", "長さ", "ft", "m"},
+         "tenvari-cli: no group holds both \"長さ\" and \"ft\" (is VALUE missing? convert takes "
+         "[GROUP] FROM TO VALUE)\n"},
+        {"unknown unit for all",
+         {"all", "mile", "1"},
+         "tenvari-cli: no group holds a unit named \"mile\" (tenvari-cli find TEXT searches the "
+         "units)\n"},
+        {"index without GROUP",
+         {"convert", "#1", "m", "1"},
+         "tenvari-cli: a unit given as #1 needs its GROUP\n"},
+    };
+    for (const TFailureRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const TCliRun run = Run(row.Args);
+        EXPECT_EQ(run.Status, kExitUsage);
+        EXPECT_EQ(run.Err, row.Err);
+        EXPECT_EQ(run.Out, "");
+    }
+    const TCliRun arity = Run({"all", "m"});
+    EXPECT_EQ(arity.Status, kExitUsage);
+    EXPECT_THAT(arity.Err, StartsWith("tenvari-cli: all takes [GROUP] FROM VALUE\nusage:"));
+}
+
+TEST_F(CliNamesTest, FindListsHitsFromEveryGroup) {
+    const std::vector<TOutputRow> rows = {
+        {"names starting with the filter first",
+         {"find", "ﾒｰﾄﾙ"},
+         "長さ\tメートル [m]\n面積\t平方メートル [m2]\n"},
+        {"full-width, case ignored", {"find", "Ｍ２"}, "面積\t平方メートル [m2]\n"},
+        {"hiragana", {"find", "ぱ"}, "長さ\tパイカ [pc]\n長さ\tパーセク [pc]\n"},
+        {"every unit",
+         {"find", ""},
+         "長さ\tメートル [m]\n長さ\tフィート [ft]\n長さ\tパイカ [pc]\n"
+         "長さ\tパーセク [pc]\n面積\t平方メートル [m2]\n面積\t坪\n"},
+        {"no hit", {"find", "mile"}, ""},
+    };
+    for (const TOutputRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const TCliRun run = Run(row.Args);
+        EXPECT_EQ(run.Out, row.Out);
+        EXPECT_EQ(run.Err, "");
+        EXPECT_EQ(run.Status, kExitOk);
+    }
+}
+
+// The user's files, UTF-8 without a mark as an editor writes them, add to the shipped data.
+TEST_F(CliNamesTest, UserDataAddsUnitsAndPrefixesUnlessSkipped) {
+    WriteUserData("units.dat", ">>\n長さ\n\"尋 [hiro]\",$i*20/11,$t*11/20,\"6 尺\"\n<<\n"
+                               ">>\n私の長さ\n\"メートル [m]\",$i,$t,\n<<\n");
+    WriteUserData("prefix.dat", "Q,1E30\nk,5\n");
+    const std::vector<TOutputRow> rows = {
+        {"groups after the shipped ones", {"groups"}, "0\t長さ\n1\t面積\n2\t私の長さ\n"},
+        {"units after the shipped ones",
+         {"units", "長さ"},
+         "0\tメートル [m]\n1\tフィート [ft]\n2\tパイカ [pc]\n3\tパーセク [pc]\n4\t尋 [hiro]\n"},
+        {"converts without GROUP",
+         {"convert", "hiro", "m", "11"},
+         "11 [尋 [hiro]] => 20 [メートル [m]]\n"},
+        {"user prefix", {"eval", "2Q"}, "2E30\n"},
+        {"shipped prefix wins", {"eval", "2k"}, "2000\n"},
+        {"found", {"find", "hiro"}, "長さ\t尋 [hiro]\n"},
+        {"skipped", {"--no-user-data", "groups"}, "0\t長さ\n1\t面積\n"},
+    };
+    for (const TOutputRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const TCliRun run = Run(row.Args);
+        EXPECT_EQ(run.Out, row.Out);
+        EXPECT_EQ(run.Err, "");
+        EXPECT_EQ(run.Status, kExitOk);
+    }
+    const TCliRun twoGroups = Run({"all", "m", "1"});
+    EXPECT_EQ(twoGroups.Status, kExitUsage);
+    EXPECT_EQ(twoGroups.Err, "tenvari-cli: more than one group holds \"m\"; give the GROUP:\n"
+                             "  #0\t長さ\n  #2\t私の長さ\n");
+    EXPECT_EQ(Run({"--no-user-data", "eval", "2Q"}).Err, "Convert Error.\n");
+}
+
+TEST_F(CliNamesTest, BrokenUserFilesWarnAndLeaveTheShippedDataUsable) {
+    WriteUserData("units.dat",
+                  ">>\n長さ\n\"尋 [hiro]\",$i*20/11,$t*11/20,\n<<\n>>\n新\n空行の後\n\n<<\n");
+    WriteUserData("prefix.dat", "Q,1E30\nR\n");
+    TUnits units;
+    ASSERT_FALSE(units.LoadFromFile(UserDir() + "units.dat"));
+    TPrefixes prefixes;
+    ASSERT_FALSE(prefixes.LoadFromFile(UserDir() + "prefix.dat"));
+
+    const TCliRun run = Run({"convert", "ft", "m", "10"});
+    EXPECT_EQ(run.Status, kExitOk);
+    EXPECT_EQ(run.Out, "10 [フィート [ft]] => 3.048 [メートル [m]]\n");
+    EXPECT_EQ(run.Err, "ユーザー単位データの読み込みに失敗しました。\n"
+                       "ユーザー単位データを除いて続けます。\n" +
+                           UserDir() + "units.dat:7: " + units.LastError().Reason +
+                           "\n"
+                           "ユーザー接頭辞データの読み込みに失敗しました。\n"
+                           "ユーザー接頭辞データを除いて続けます。\n" +
+                           UserDir() + "prefix.dat:2: " + prefixes.LastError().Reason + "\n");
+    const TCliRun none = Run({"units", "長さ"});
+    EXPECT_EQ(none.Out, "0\tメートル [m]\n1\tフィート [ft]\n2\tパイカ [pc]\n3\tパーセク [pc]\n");
 }
 
 } // namespace

@@ -84,6 +84,8 @@ TEST(ShippedDataFiles, AreCp932WithCrLfAndNoByteOrderMark) {
         const std::string text = tv::DecodeCp932(bytes);
         EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos);
         EXPECT_EQ(tv::EncodeCp932(text), bytes);
+        // Files without a mark that are valid UTF-8 are read as UTF-8; these must not be.
+        EXPECT_EQ(tv::ReadDataFile(kDataDir + file), text);
     }
 }
 
