@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
+#include <vector>
 
 namespace tvbench {
 
@@ -20,35 +21,74 @@ const tv::TPrefixes& ShippedPrefixes() {
     return prefixes;
 }
 
-const std::string& LargeUnitsFile() {
-    static const std::string path = [] {
-        std::string name = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-        name += "/tenvari-bench-units-XXXXXX";
-        const int fd = mkstemp(name.data());
-        if (fd < 0) {
-            std::perror("mkstemp");
-            std::abort();
-        }
-        close(fd);
-        std::string text;
-        text.reserve(static_cast<size_t>(kGroups) * kUnitsPerGroup * 40);
-        int unit = 0;
-        for (int g = 0; g < kGroups; ++g) {
-            text += ">>\ngroup" + std::to_string(g) + "\n";
-            for (int u = 0; u < kUnitsPerGroup; ++u, ++unit) {
-                // Factors vary a little so that no two lines are the same.
-                const std::string factor = "1." + std::to_string(2345 + unit % 7000);
-                text += "unit" + std::to_string(unit) + ",$i*" + factor + ",$t/" + factor + ",\n";
+namespace {
+
+// Writes text into a temporary file removed at exit; returns its path.
+std::string WriteTemporaryFile(const std::string& text) {
+    std::string name = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+    name += "/tenvari-bench-units-XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd < 0) {
+        std::perror("mkstemp");
+        std::abort();
+    }
+    close(fd);
+    std::ofstream(name, std::ios::binary) << text;
+    static std::vector<std::string> toRemove;
+    if (toRemove.empty()) {
+        std::atexit([] {
+            for (const std::string& path : toRemove) {
+                std::remove(path.c_str());
             }
-            text += "<<\n";
+        });
+    }
+    toRemove.push_back(name);
+    return name;
+}
+
+// kGroups groups of kUnitsPerGroup units; line(unit) writes the unit's line without its end.
+template <class F> std::string GeneratedUnits(F&& line) {
+    std::string text;
+    text.reserve(static_cast<size_t>(kGroups) * kUnitsPerGroup * 48);
+    int unit = 0;
+    for (int g = 0; g < kGroups; ++g) {
+        text += ">>\ngroup" + std::to_string(g) + "\n";
+        for (int u = 0; u < kUnitsPerGroup; ++u, ++unit) {
+            text += line(unit);
+            text += '\n';
         }
-        text += "<<\\d\n";
-        std::ofstream(name, std::ios::binary) << text;
-        static std::string toRemove = name;
-        std::atexit([] { std::remove(toRemove.c_str()); });
-        return name;
-    }();
+        text += "<<\n";
+    }
+    text += "<<\\d\n";
+    return text;
+}
+
+} // namespace
+
+const std::string& LargeUnitsFile() {
+    static const std::string path = WriteTemporaryFile(GeneratedUnits([](int unit) {
+        // Factors vary a little so that no two lines are the same.
+        const std::string factor = "1." + std::to_string(2345 + unit % 7000);
+        return "unit" + std::to_string(unit) + ",$i*" + factor + ",$t/" + factor + ",";
+    }));
     return path;
+}
+
+const std::string& LargeNamedUnitsFile() {
+    static const std::string path = WriteTemporaryFile(GeneratedUnits([](int unit) {
+        static const char* const kStems[][2] = {
+            {"メートル", "m"},    {"キログラム", "kg"}, {"マイル", "mi"}, {"ポンド", "lb"},
+            {"リットル", "L"},    {"カロリー", "cal"},  {"坪", "tsubo"},  {"尺", "shaku"},
+            {"ヘクタール", "ha"}, {"ジュール", "J"}};
+        const auto& stem = kStems[unit % 10];
+        const std::string n = std::to_string(unit);
+        return std::string("\"") + stem[0] + n + " [" + stem[1] + n + "]\",$i*1.5,$t/1.5,";
+    }));
+    return path;
+}
+
+std::string ShippedUnitsFile() {
+    return std::string(TENVARI_SHIPPED_DATA) + "/units.dat";
 }
 
 } // namespace tvbench

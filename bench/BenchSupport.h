@@ -20,4 +20,12 @@ inline constexpr int kUnitsPerGroup = 10000;
 // "unit12345,$i*1.2345,$t/1.2345,".
 const std::string& LargeUnitsFile();
 
+// Path of a units file of the same size whose names look like real ones, for the unit search:
+// "<stem><n> [<symbol><n>]" with ten stems such as メートル [m] and マイル [mi] in turn and n the
+// unit's number, so a stem matches a tenth of the units and a number one or two.
+const std::string& LargeNamedUnitsFile();
+
+// Path of the shipped units.dat.
+std::string ShippedUnitsFile();
+
 } // namespace tvbench

@@ -132,6 +132,11 @@ for shape in chain nesting mixed_nesting; do
 done
 load=$(figure "LoadUnitsFile" 4)
 [ -z "$load" ] || target "load 100 000 units (CPU)" "$(awk -v v="$load" 'BEGIN { print v / 1e6 }')" 100 ms
+for filter in one_character common common_hiragana rare none empty; do
+    found=$(figure "FindUnits/$filter" 4)
+    [ -z "$found" ] ||
+        target "filter 100 000 units: $filter (CPU)" "$(awk -v v="$found" 'BEGIN { print v / 1e6 }')" 5 ms
+done
 ratio_target() { # label tenvari-ns units-ns
     awk -v label="$1" -v c="$2" -v u="$3" 'BEGIN {
         r = u / c; printf "%-44s %10.2f x   (target >= 5 x) %s\n", label, r, (r >= 5) ? "met" : "MISSED" }'

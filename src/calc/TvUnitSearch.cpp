@@ -21,8 +21,11 @@ bool IsAscii(std::string_view text) {
 }
 
 void AppendLowerAscii(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const size_t from = out.size();
+    out.append(text);
+    for (size_t i = from; i < out.size(); ++i) {
+        const char c = out[i];
+        out[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
 }
 
@@ -52,12 +55,24 @@ std::string HiraganaToKatakana(std::string_view text) {
     return out;
 }
 
+// True when the text may hold hiragana: their UTF-8 forms begin E3 81 or E3 82.
+bool MayHoldHiragana(std::string_view text) {
+    for (size_t at = text.find('\xE3'); at != std::string_view::npos;
+         at = text.find('\xE3', at + 1)) {
+        if (at + 1 < text.size() && (text[at + 1] == '\x81' || text[at + 1] == '\x82')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void AppendFolded(std::string& out, std::string_view text) {
     if (IsAscii(text)) {
         AppendLowerAscii(out, text);
         return;
     }
-    AppendLowerAscii(out, MapText(HiraganaToKatakana(text)));
+    AppendLowerAscii(out,
+                     MayHoldHiragana(text) ? MapText(HiraganaToKatakana(text)) : MapText(text));
 }
 
 bool IsTrimmed(char c) {
@@ -93,6 +108,17 @@ std::string FoldForSearch(std::string_view text) {
 }
 
 TUnitSearch::TUnitSearch(const TUnits& units) {
+    size_t total = 0;
+    for (int32_t g = 0; g < units.GroupCount(); ++g) {
+        total += static_cast<size_t>(units.GetGroup(g).Count);
+    }
+    // Room for names of a usual length, so that the texts are seldom moved as they grow.
+    constexpr size_t kNameBytes = 32;
+    names_.reserve(total * kNameBytes);
+    folded_.reserve(total * kNameBytes);
+    nameStarts_.reserve(total + 1);
+    foldedStarts_.reserve(total + 1);
+    units_.reserve(total);
     groupNames_.reserve(static_cast<size_t>(units.GroupCount()));
     for (int32_t g = 0; g < units.GroupCount(); ++g) {
         groupNames_.push_back(units.GetGroup(g).Name);
