@@ -1,7 +1,8 @@
 // tenvari-cli in-process: arbitrary arguments and standard input for its commands, on a small
-// data folder of its own. It must return one of its exit statuses and never throw.
-// Input: a byte choosing the command and options, then NUL-separated arguments; for the
-// streaming conversion the last part is standard input.
+// data folder of its own and a user's folder that adds to it. It must return one of its exit
+// statuses and never throw.
+// Input: a byte choosing the command, its form and options, then NUL-separated arguments; for
+// the streaming conversion the last part is standard input.
 
 #include "FuzzSupport.h"
 
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -17,7 +19,8 @@
 
 namespace {
 
-// A data folder with two small groups, written once and removed at exit.
+// A data folder with small groups, written once and removed at exit, and the user's folder in
+// it, UTF-8 without a mark: a unit added to Length, a group of its own, a prefix.
 const std::string& DataFolder() {
     static const std::string folder = [] {
         std::string pattern = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
@@ -30,11 +33,17 @@ const std::string& DataFolder() {
                ">>\nTemperature\nK,$i,$t,\nC,$i+273.15,$t-273.15,\nbad,$i/0,$t^0.5,\n<<\n"
                ">>\nEmpty\n<<\n<<\\d\n";
         std::ofstream(pattern + "/prefix.dat", std::ios::binary) << tvfuzz::kPrefixTable;
+        const std::string user = pattern + "/xdg/tenvari";
+        std::filesystem::create_directories(user);
+        std::ofstream(user + "/units.dat", std::ios::binary)
+            << ">>\nLength\n\"尋 [hiro]\",$i*20/11,$t*11/20,\n\"mile [mi]\",$i*1609.344,"
+               "$t/1609.344,\n<<\n>>\n長さ\n\"メートル [m]\",$i,$t,\n<<\n";
+        std::ofstream(user + "/prefix.dat", std::ios::binary) << "µ,1E-6\nk,5\n";
+        setenv("XDG_DATA_HOME", (pattern + "/xdg").c_str(), 1);
         static std::string toRemove = pattern;
         std::atexit([] {
-            std::remove((toRemove + "/units.dat").c_str());
-            std::remove((toRemove + "/prefix.dat").c_str());
-            rmdir(toRemove.c_str());
+            std::error_code ec;
+            std::filesystem::remove_all(toRemove, ec);
         });
         return pattern;
     }();
@@ -52,6 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tvfuzz::SplitAtNul(tvfuzz::AsText(data + 1, size - 1), 5);
 
     std::vector<std::string> args = {"tenvari-cli", "--data", DataFolder()};
+    if ((choice & 0x80u) != 0) {
+        args.emplace_back("--no-user-data");
+    }
+    // The forms without GROUP: the first part is left out.
+    const bool grouped = (choice & 0x40u) == 0;
+    const auto part = [&](size_t i) { return std::string(parts[grouped ? i : i + 1]); };
     if ((choice & 0x10u) != 0) {
         args.emplace_back("--show-exp");
     }
@@ -62,13 +77,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string input;
     switch (choice % 8) {
     case 0: // streaming conversion
-        args.insert(args.end(), {"convert", std::string(parts[0]), std::string(parts[1]),
-                                 std::string(parts[2]), "-"});
+        args.emplace_back("convert");
+        if (grouped) {
+            args.emplace_back(parts[0]);
+        }
+        args.insert(args.end(), {std::string(parts[1]), std::string(parts[2]), "-"});
         input = std::string(parts[3]);
         break;
     case 1:
-        args.insert(args.end(), {"convert", std::string(parts[0]), std::string(parts[1]),
-                                 std::string(parts[2]), std::string(parts[3])});
+        args.emplace_back("convert");
+        for (size_t i = 0; i + (grouped ? 0 : 1) < 4; ++i) {
+            args.push_back(part(i));
+        }
         break;
     case 2:
         args.insert(args.end(), {"eval", std::string(parts[0])});
@@ -78,14 +98,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     {"base", std::string(parts[0]), std::string(parts[1]), std::string(parts[2])});
         break;
     case 4:
-        args.insert(args.end(),
-                    {"all", std::string(parts[0]), std::string(parts[1]), std::string(parts[2])});
+        args.emplace_back("all");
+        for (size_t i = 0; i + (grouped ? 0 : 1) < 3; ++i) {
+            args.push_back(part(i));
+        }
         break;
     case 5:
         args.insert(args.end(), {"base-all", std::string(parts[0]), std::string(parts[1])});
         break;
     case 6:
-        args.insert(args.end(), {"units", std::string(parts[0])});
+        args.insert(args.end(), {grouped ? "units" : "find", std::string(parts[0])});
         break;
     default: // any words at all
         for (const std::string_view part : parts) {

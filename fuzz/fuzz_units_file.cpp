@@ -1,15 +1,20 @@
-// Arbitrary bytes as units.dat: decoding, loading from text and from a file, and walking every
-// group and unit of what loaded.
+// Arbitrary bytes as units.dat: the choice of encoding, loading from text and from a file, and
+// walking every group and unit of what loaded. Input: the shipped file, then after a NUL the
+// user's file added to it, then after another NUL a search filter.
 
 #include "FuzzSupport.h"
 
+#include "calc/TvUnitSearch.h"
 #include "units/TvTextFile.h"
 #include "units/TvUnitsFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -41,6 +46,17 @@ void WriteTempFile(std::string_view bytes) {
     std::fclose(f);
 }
 
+// The text a file of these bytes must read as, worked out without the reader: UTF-8 after the
+// mark (the mark dropped; ill-formed bytes are the reader's to replace), valid UTF-8 as it is,
+// anything else from CP932.
+std::optional<std::string> ExpectedText(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        return tvfuzz::IsValidUtf8(bytes.substr(3)) ? std::optional<std::string>(bytes.substr(3))
+                                                    : std::nullopt;
+    }
+    return tvfuzz::IsValidUtf8(bytes) ? std::string(bytes) : tv::DecodeCp932(bytes);
+}
+
 // Walks everything the catalogue offers; the group ranges must lie inside the units read.
 void WalkCatalogue(tv::TUnits& units) {
     TVFUZZ_CHECK(units.GroupCount() >= 0, "");
@@ -54,38 +70,107 @@ void WalkCatalogue(tv::TUnits& units) {
             TVFUZZ_CHECK(tvfuzz::IsValidUtf8(unit.Name) && tvfuzz::IsValidUtf8(unit.ToBase) &&
                              tvfuzz::IsValidUtf8(unit.FromBase),
                          unit.Name);
+            const tv::TDataOrigin origin = units.UnitOrigin(g, u);
+            TVFUZZ_CHECK(origin.File >= 0 &&
+                             static_cast<size_t>(origin.File) < units.Files().size() &&
+                             origin.Line >= 2,
+                         unit.Name);
         }
+    }
+}
+
+// What a catalogue holds, to tell that a failed addition changed nothing and a successful one
+// moved nothing.
+std::vector<std::vector<std::string>> Contents(const tv::TUnits& units) {
+    std::vector<std::vector<std::string>> contents;
+    for (int32_t g = 0; g < units.GroupCount(); ++g) {
+        std::vector<std::string> group = units.GroupUnitNames(g);
+        group.insert(group.begin(), units.GetGroup(g).Name);
+        contents.push_back(std::move(group));
+    }
+    return contents;
+}
+
+void CheckAddition(const tv::TUnits& shipped, const std::string& userText) {
+    tv::TUnits merged = shipped;
+    const auto before = Contents(shipped);
+    tv::TUnits alone;
+    const bool userLoads = alone.LoadFromText(userText);
+    const bool added = merged.AddFromText(userText, "user");
+    TVFUZZ_CHECK(added == userLoads, userText);
+    const auto after = Contents(merged);
+    if (!added) {
+        TVFUZZ_CHECK(after == before && merged.Files().size() == shipped.Files().size() &&
+                         merged.LastError().File == "user",
+                     userText);
+        return;
+    }
+    // The first file's groups keep their places and units; the user's units come after them.
+    TVFUZZ_CHECK(after.size() >= before.size(), userText);
+    size_t addedUnits = 0;
+    for (size_t g = 0; g < after.size(); ++g) {
+        if (g < before.size()) {
+            TVFUZZ_CHECK(after[g].size() >= before[g].size(), userText);
+            TVFUZZ_CHECK(std::equal(before[g].begin(), before[g].end(), after[g].begin()),
+                         userText);
+            addedUnits += after[g].size() - before[g].size();
+        } else {
+            addedUnits += after[g].size() - 1;
+        }
+    }
+    TVFUZZ_CHECK(addedUnits == static_cast<size_t>(alone.Files()[0].Units), userText);
+    WalkCatalogue(merged);
+}
+
+void CheckSearch(const tv::TUnits& units, std::string_view filter) {
+    const tv::TUnitSearch search(units);
+    TVFUZZ_CHECK(search.Find("").size() == static_cast<size_t>(search.UnitTotal()), "");
+    const std::string key = tv::FoldForSearch(filter);
+    bool starting = true;
+    for (const tv::TUnitHit& hit : search.Find(filter)) {
+        const std::string name = tv::FoldForSearch(search.UnitName(hit));
+        const size_t at = name.find(key);
+        TVFUZZ_CHECK(at != std::string::npos, name);
+        TVFUZZ_CHECK(starting || at != 0, name); // names starting with the filter come first
+        starting = at == 0;
     }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view bytes = tvfuzz::AsText(data, size);
+    const std::vector<std::string_view> parts = tvfuzz::SplitAtNul(tvfuzz::AsText(data, size), 3);
+    const std::string_view bytes = parts[0];
 
     const std::string text = tv::DecodeCp932(bytes);
     TVFUZZ_CHECK(tvfuzz::IsValidUtf8(text), text);
 
+    WriteTempFile(bytes);
+    const std::optional<std::string> read = tv::ReadDataFile(TempFile());
+    TVFUZZ_CHECK(read.has_value() && tvfuzz::IsValidUtf8(*read), text);
+    if (const std::optional<std::string> expected = ExpectedText(bytes)) {
+        TVFUZZ_CHECK(*read == *expected, text);
+    }
+
+    // The file path must come to the same result as the text it reads as.
     tv::TUnits fromText;
-    const bool loaded = fromText.LoadFromText(text);
+    const bool loaded = fromText.LoadFromText(*read);
     if (loaded) {
         WalkCatalogue(fromText);
     } else {
         TVFUZZ_CHECK(!fromText.LastError().Reason.empty(), "");
     }
-
-    // The file path must come to the same result, except for a leading UTF-8 byte-order mark,
-    // which switches the file reader to UTF-8.
-    WriteTempFile(bytes);
     tv::TUnits fromFile;
     const bool fileLoaded = fromFile.LoadFromFile(TempFile());
-    if (bytes.substr(0, 3) != "\xEF\xBB\xBF") {
-        TVFUZZ_CHECK(fileLoaded == loaded, text);
-        TVFUZZ_CHECK(fromFile.GroupCount() == fromText.GroupCount(), text);
-        TVFUZZ_CHECK(fromFile.LastError().Line == fromText.LastError().Line, text);
-    }
+    TVFUZZ_CHECK(fileLoaded == loaded, text);
+    TVFUZZ_CHECK(fromFile.GroupCount() == fromText.GroupCount(), text);
+    TVFUZZ_CHECK(fromFile.LastError().Line == fromText.LastError().Line, text);
     if (fileLoaded) {
         WalkCatalogue(fromFile);
     }
+
+    const std::string userText = ExpectedText(parts[1]).value_or(tv::DecodeCp932(parts[1]));
+    CheckAddition(fromText, userText);
+    CheckSearch(fromText, parts[2]);
     return 0;
 }

@@ -52,8 +52,6 @@ constexpr std::string_view kUsage =
     "  --show-exp       add the formula line to each conversion report\n"
     "  --help           show this text\n";
 
-constexpr const char* kUnitsFile = kUnitsFileName;
-
 // A command line the tool cannot carry out; exits with kExitUsage.
 class TUsageError : public std::runtime_error {
 public:
@@ -391,14 +389,11 @@ private:
 
     // The shipped units, then the user's; a user file that fails is left out with a warning.
     bool LoadUnits() {
-        if (!units_.LoadFromFile(dataDir_ + kUnitsFile)) {
+        if (!units_.LoadFromFile(dataDir_ + kUnitsFileName)) {
             err_ << "単位データの読み込みに失敗しました。\nTenvariを終了します。\n\n\""
-                 << kUnitsFile << "\" の有無をご確認ください。\n";
+                 << kUnitsFileName << "\" の有無をご確認ください。\n";
             WriteLoadError(units_.LastError());
             return false;
-        }
-        if (userDir_.empty()) {
-            return true;
         }
         if (const auto failure = AddUserUnits(units_, userDir_)) {
             err_ << kMsgUserUnitsFailed << '\n';
@@ -413,9 +408,6 @@ private:
             err_ << "接頭辞データの読み込みに失敗しました。\n\n"
                     "入力における接頭辞の使用が不可となります。\n";
             WriteLoadError(prefixes_.LastError());
-            return;
-        }
-        if (userDir_.empty()) {
             return;
         }
         if (const auto failure = AddUserPrefixes(prefixes_, userDir_)) {

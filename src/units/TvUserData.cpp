@@ -84,7 +84,7 @@ bool IsMissingFile(const std::string& path) {
 
 std::optional<TLoadError> AddUserUnits(TUnits& units, const std::string& userDir) {
     const std::string path = userDir + kUnitsFileName;
-    if (IsMissingFile(path) || units.AddFromFile(path)) {
+    if (userDir.empty() || IsMissingFile(path) || units.AddFromFile(path)) {
         return std::nullopt;
     }
     return units.LastError();
@@ -92,7 +92,8 @@ std::optional<TLoadError> AddUserUnits(TUnits& units, const std::string& userDir
 
 std::optional<TLoadError> AddUserPrefixes(TPrefixes& prefixes, const std::string& userDir) {
     const std::string path = userDir + kPrefixFileName;
-    if (!prefixes.Loaded() || IsMissingFile(path) || prefixes.AddFromFile(path)) {
+    if (userDir.empty() || !prefixes.Loaded() || IsMissingFile(path) ||
+        prefixes.AddFromFile(path)) {
         return std::nullopt;
     }
     return prefixes.LastError();
