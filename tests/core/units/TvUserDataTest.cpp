@@ -127,13 +127,13 @@ TEST_F(UserDataTest, GuideExampleWorks) {
     units.SelectGroup(0);
     ASSERT_EQ(units.UnitCount(), 2);
     const TUnitEntry added = units.GetUnit(1);
-    EXPECT_EQ(added.Name, "尋 [hiro]");
-    // One 尋 is six 尺 of 10/33 m, and the two formulas undo each other.
+    EXPECT_EQ(added.Name, "キュビット [cubit]");
+    // One cubit is 18 inches of 0.0254 m, and the two formulas undo each other.
     const TPrefixes prefixes;
     std::string toBase = added.ToBase;
     std::string fromBase = added.FromBase;
     const long double metres = Calculate(toBase.replace(toBase.find("$i"), 2, "1"), prefixes);
-    EXPECT_NEAR(metres, 6.0L * 10 / 33, 1E-15L);
+    EXPECT_NEAR(metres, 18 * 0.0254L, 1E-15L);
     EXPECT_NEAR(
         Calculate(fromBase.replace(fromBase.find("$t"), 2, FormatGeneral(metres)), prefixes), 1.0L,
         1E-15L);
