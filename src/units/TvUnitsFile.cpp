@@ -174,6 +174,15 @@ bool GuardLoad(TLoadError& error, const std::string& fileName, const int32_t& li
     return false;
 }
 
+// The decoded text of a data file, or nullopt with the error set.
+std::optional<std::string> ReadForLoad(const std::string& fileName, TLoadError& error) {
+    std::optional<std::string> text;
+    if (GuardLoad(error, fileName, -1, [&] { text = ReadDataFile(fileName); }) && !text) {
+        error = {-1, kMsgCannotRead, fileName};
+    }
+    return text;
+}
+
 std::string NotANumberMessage(std::string_view text) {
     std::string message;
     message.reserve(text.size() + 40);
@@ -346,15 +355,8 @@ bool TUnits::AddFromText(std::string_view text, const std::string& fileName) {
 }
 
 bool TUnits::Read(const std::string& fileName, bool add) {
-    std::optional<std::string> text;
-    if (!GuardLoad(lastError_, fileName, -1, [&] { text = ReadDataFile(fileName); })) {
-        return false;
-    }
-    if (!text) {
-        lastError_ = {-1, kMsgCannotRead, fileName};
-        return false;
-    }
-    return Load(std::move(*text), fileName, add);
+    std::optional<std::string> text = ReadForLoad(fileName, lastError_);
+    return text && Load(std::move(*text), fileName, add);
 }
 
 // What one file yields before it joins the catalogue.
@@ -649,15 +651,8 @@ bool TPrefixes::Read(const std::string& fileName, bool add) {
         files_.clear();
         loaded_ = false;
     }
-    std::optional<std::string> text;
-    if (!GuardLoad(lastError_, fileName, -1, [&] { text = ReadDataFile(fileName); })) {
-        return false;
-    }
-    if (!text) {
-        lastError_ = {-1, kMsgCannotRead, fileName};
-        return false;
-    }
-    return Take(*text, fileName, add);
+    const std::optional<std::string> text = ReadForLoad(fileName, lastError_);
+    return text && Take(*text, fileName, add);
 }
 
 bool TPrefixes::Take(std::string_view text, const std::string& fileName, bool add) {

@@ -23,6 +23,21 @@ struct TCliRun {
     std::string Err;
 };
 
+// A command line that succeeds, and what it writes to standard output.
+struct TOutputRow {
+    const char* Name;
+    std::vector<std::string> Args;
+    std::string Out;
+};
+
+// A command line that fails, and what it writes to standard error and output.
+struct TFailureRow {
+    const char* Name;
+    std::vector<std::string> Args;
+    std::string Err;
+    std::string Out = "";
+};
+
 // Runs the tool in-process on data files written into a fresh temporary folder.
 class TCliTest : public ::testing::Test {
 protected:
@@ -85,6 +100,28 @@ protected:
         run.Out = out.str();
         run.Err = err.str();
         return run;
+    }
+
+    // Each row must exit 0, writing its output and nothing to standard error.
+    void ExpectRuns(const std::vector<TOutputRow>& rows) const {
+        for (const TOutputRow& row : rows) {
+            SCOPED_TRACE(row.Name);
+            const TCliRun run = Run(row.Args);
+            EXPECT_EQ(run.Out, row.Out);
+            EXPECT_EQ(run.Err, "");
+            EXPECT_EQ(run.Status, 0);
+        }
+    }
+
+    // Each row must exit with status, writing its error text and output.
+    void ExpectFailures(const std::vector<TFailureRow>& rows, int status) const {
+        for (const TFailureRow& row : rows) {
+            SCOPED_TRACE(row.Name);
+            const TCliRun run = Run(row.Args);
+            EXPECT_EQ(run.Err, row.Err);
+            EXPECT_EQ(run.Out, row.Out);
+            EXPECT_EQ(run.Status, status);
+        }
     }
 
     const std::string& Folder() const { return folder_; }

@@ -58,12 +58,6 @@ protected:
     }
 };
 
-struct TOutputRow {
-    const char* Name;
-    std::vector<std::string> Args;
-    std::string Out;
-};
-
 TEST_F(CliTest, CommandsWriteTheirReports) {
     const std::vector<TOutputRow> rows = {
         {"groups", {"groups"}, "0\t長さ\n1\t温度\n2\t特殊\n3\t重複\n"},
@@ -120,13 +114,7 @@ TEST_F(CliTest, CommandsWriteTheirReports) {
          {"base", "10", "16", "9223372036854775807"},
          "9223372036854775807 (10) => 7FFFFFFFFFFFFFFF (16)\n"},
     };
-    for (const TOutputRow& row : rows) {
-        SCOPED_TRACE(row.Name);
-        const TCliRun run = Run(row.Args);
-        EXPECT_EQ(run.Status, kExitOk);
-        EXPECT_EQ(run.Out, row.Out);
-        EXPECT_EQ(run.Err, "");
-    }
+    ExpectRuns(rows);
 }
 
 TEST_F(CliTest, BaseAllWritesEveryBaseFromTwoTo36) {
@@ -146,13 +134,6 @@ TEST_F(CliTest, BaseAllWritesEveryBaseFromTwoTo36) {
     EXPECT_EQ(run.Out, expected);
     EXPECT_EQ(run.Err, "");
 }
-
-struct TFailureRow {
-    const char* Name;
-    std::vector<std::string> Args;
-    std::string Err;
-    std::string Out = "";
-};
 
 // A failing conversion shows what the window would show and exits 1; a batch reports each unit
 // that fails the way a conversion reports it and goes on, but stops at any other failure.
@@ -189,13 +170,7 @@ TEST_F(CliTest, FailuresShowTheWindowsTexts) {
          baseAllErr,
          baseAllOut},
     };
-    for (const TFailureRow& row : rows) {
-        SCOPED_TRACE(row.Name);
-        const TCliRun run = Run(row.Args);
-        EXPECT_EQ(run.Status, kExitFailed);
-        EXPECT_EQ(run.Err, row.Err);
-        EXPECT_EQ(run.Out, row.Out);
-    }
+    ExpectFailures(rows, kExitFailed);
 }
 
 TEST_F(CliTest, UsageErrorsExitTwoWithAClearMessage) {
@@ -337,13 +312,7 @@ TEST_F(CliNamesTest, UnitsByNameSymbolOrBareNameWithOrWithoutGroup) {
          {"convert", "パイカ", "m", "6"},
          "6 [パイカ [pc]] => 0.0254 [メートル [m]]\n"},
     };
-    for (const TOutputRow& row : rows) {
-        SCOPED_TRACE(row.Name);
-        const TCliRun run = Run(row.Args);
-        EXPECT_EQ(run.Err, "");
-        EXPECT_EQ(run.Out, row.Out);
-        EXPECT_EQ(run.Status, kExitOk);
-    }
+    ExpectRuns(rows);
     const TCliRun stream = Run({"convert", "ft", "m", "-"}, "1\n2\n");
     EXPECT_EQ(stream.Out, "1 [フィート [ft]] => 0.3048 [メートル [m]]\n"
                           "2 [フィート [ft]] => 0.6096 [メートル [m]]\n");
@@ -372,13 +341,7 @@ TEST_F(CliNamesTest, NamesThatMeanNoneOrSeveralUnitsAreUsageErrors) {
          {"convert", "#1", "m", "1"},
          "tenvari-cli: a unit given as #1 needs its GROUP\n"},
     };
-    for (const TFailureRow& row : rows) {
-        SCOPED_TRACE(row.Name);
-        const TCliRun run = Run(row.Args);
-        EXPECT_EQ(run.Status, kExitUsage);
-        EXPECT_EQ(run.Err, row.Err);
-        EXPECT_EQ(run.Out, "");
-    }
+    ExpectFailures(rows, kExitUsage);
     const TCliRun arity = Run({"all", "m"});
     EXPECT_EQ(arity.Status, kExitUsage);
     EXPECT_THAT(arity.Err, StartsWith("tenvari-cli: all takes [GROUP] FROM VALUE\nusage:"));
@@ -397,13 +360,7 @@ TEST_F(CliNamesTest, FindListsHitsFromEveryGroup) {
          "長さ\tパーセク [pc]\n面積\t平方メートル [m2]\n面積\t坪\n"},
         {"no hit", {"find", "mile"}, ""},
     };
-    for (const TOutputRow& row : rows) {
-        SCOPED_TRACE(row.Name);
-        const TCliRun run = Run(row.Args);
-        EXPECT_EQ(run.Out, row.Out);
-        EXPECT_EQ(run.Err, "");
-        EXPECT_EQ(run.Status, kExitOk);
-    }
+    ExpectRuns(rows);
 }
 
 // The user's files, UTF-8 without a mark as an editor writes them, add to the shipped data.
@@ -424,13 +381,7 @@ TEST_F(CliNamesTest, UserDataAddsUnitsAndPrefixesUnlessSkipped) {
         {"found", {"find", "hiro"}, "長さ\t尋 [hiro]\n"},
         {"skipped", {"--no-user-data", "groups"}, "0\t長さ\n1\t面積\n"},
     };
-    for (const TOutputRow& row : rows) {
-        SCOPED_TRACE(row.Name);
-        const TCliRun run = Run(row.Args);
-        EXPECT_EQ(run.Out, row.Out);
-        EXPECT_EQ(run.Err, "");
-        EXPECT_EQ(run.Status, kExitOk);
-    }
+    ExpectRuns(rows);
     const TCliRun twoGroups = Run({"all", "m", "1"});
     EXPECT_EQ(twoGroups.Status, kExitUsage);
     EXPECT_EQ(twoGroups.Err, "tenvari-cli: more than one group holds \"m\"; give the GROUP:\n"
