@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <new>
 #include <optional>
@@ -231,24 +232,33 @@ TCheckResult CheckData(const std::string& dataDir, const std::string& userDir) {
     const std::string userPrefixPath = userDir + kPrefixFileName;
     TCheckResult result;
     TChecker checker(result, {{unitsPath, kUnitsFileName}, {prefixPath, kPrefixFileName}});
-    const auto exists = [&](const std::string& path) {
-        return !userDir.empty() && !IsMissingFile(path);
+    // A user's file is one more file unless it is the shipped one (--data at the user's folder).
+    const auto exists = [&](const std::string& path, const std::string& shipped) {
+        std::error_code ec;
+        return !userDir.empty() && !IsMissingFile(path) &&
+               !std::filesystem::equivalent(path, shipped, ec);
     };
-    const auto unitsFile = [&](const std::string& path, const TUnits& units) {
+    // The counts of a file, from whichever table read it.
+    const auto unitsFile = [&](const std::string& path, const TUnits& one, const TUnits& other) {
         TCheckedFile file{checker.Label(path), false, 0, 0, 0};
-        for (const TDataFileInfo& info : units.Files()) {
-            if (info.Name == path) {
-                file.Groups = info.Groups;
-                file.Units = info.Units;
+        for (const TUnits* units : {&one, &other}) {
+            for (const TDataFileInfo& info : units->Files()) {
+                if (info.Name == path) {
+                    file.Groups = info.Groups;
+                    file.Units = info.Units;
+                }
             }
         }
         result.Files.push_back(std::move(file));
     };
-    const auto prefixFile = [&](const std::string& path, const TPrefixes& prefixes) {
+    const auto prefixFile = [&](const std::string& path, const TPrefixes& one,
+                                const TPrefixes& other) {
         TCheckedFile file{checker.Label(path), true, 0, 0, 0};
-        for (const TPrefixFileInfo& info : prefixes.Files()) {
-            if (info.Name == path) {
-                file.Entries = info.Count;
+        for (const TPrefixes* prefixes : {&one, &other}) {
+            for (const TPrefixFileInfo& info : prefixes->Files()) {
+                if (info.Name == path) {
+                    file.Entries = info.Count;
+                }
             }
         }
         result.Files.push_back(std::move(file));
@@ -261,7 +271,7 @@ TCheckResult CheckData(const std::string& dataDir, const std::string& userDir) {
         checker.AddLoadError(prefixes.LastError());
     }
     TPrefixes userPrefixes; // the user's file alone, when it does not load
-    const bool userPrefixFile = exists(userPrefixPath);
+    const bool userPrefixFile = exists(userPrefixPath, prefixPath);
     if (userPrefixFile && !prefixes.AddFromFile(userPrefixPath)) {
         checker.AddLoadError(prefixes.LastError());
         userPrefixes.LoadFromFile(userPrefixPath);
@@ -273,7 +283,7 @@ TCheckResult CheckData(const std::string& dataDir, const std::string& userDir) {
         checker.AddLoadError(units.LastError());
     }
     TUnits userUnits;
-    const bool userUnitsFile = exists(userUnitsPath);
+    const bool userUnitsFile = exists(userUnitsPath, unitsPath);
     if (userUnitsFile && !units.AddFromFile(userUnitsPath)) {
         checker.AddLoadError(units.LastError());
         userUnits.LoadFromFile(userUnitsPath);
@@ -282,13 +292,13 @@ TCheckResult CheckData(const std::string& dataDir, const std::string& userDir) {
     checker.CheckUnits(units, prefixes);
     checker.CheckPrefixes(prefixes);
 
-    unitsFile(unitsPath, units);
-    prefixFile(prefixPath, prefixes);
+    unitsFile(unitsPath, units, userUnits);
+    prefixFile(prefixPath, prefixes, userPrefixes);
     if (userUnitsFile) {
-        unitsFile(userUnitsPath, units.Files().size() > 1 ? units : userUnits);
+        unitsFile(userUnitsPath, units, userUnits);
     }
     if (userPrefixFile) {
-        prefixFile(userPrefixPath, prefixes.Files().size() > 1 ? prefixes : userPrefixes);
+        prefixFile(userPrefixPath, prefixes, userPrefixes);
     }
 
     std::map<std::string, size_t> order;

@@ -2,6 +2,7 @@
 
 #include "units/TvErrors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -82,9 +83,18 @@ bool IsMissingFile(const std::string& path) {
            std::filesystem::file_type::not_found;
 }
 
+// True when path names a file that was read already (--data pointed at the user's folder).
+template <class TFiles> bool AlreadyRead(const TFiles& files, const std::string& path) {
+    return std::any_of(files.begin(), files.end(), [&](const auto& file) {
+        std::error_code ec;
+        return std::filesystem::equivalent(file.Name, path, ec);
+    });
+}
+
 std::optional<TLoadError> AddUserUnits(TUnits& units, const std::string& userDir) {
     const std::string path = userDir + kUnitsFileName;
-    if (userDir.empty() || IsMissingFile(path) || units.AddFromFile(path)) {
+    if (userDir.empty() || IsMissingFile(path) || AlreadyRead(units.Files(), path) ||
+        units.AddFromFile(path)) {
         return std::nullopt;
     }
     return units.LastError();
@@ -93,7 +103,7 @@ std::optional<TLoadError> AddUserUnits(TUnits& units, const std::string& userDir
 std::optional<TLoadError> AddUserPrefixes(TPrefixes& prefixes, const std::string& userDir) {
     const std::string path = userDir + kPrefixFileName;
     if (userDir.empty() || !prefixes.Loaded() || IsMissingFile(path) ||
-        prefixes.AddFromFile(path)) {
+        AlreadyRead(prefixes.Files(), path) || prefixes.AddFromFile(path)) {
         return std::nullopt;
     }
     return prefixes.LastError();

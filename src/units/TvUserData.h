@@ -27,7 +27,8 @@ bool IsMissingFile(const std::string& path);
 
 // Adds the user's units.dat from userDir (ending in "/") to a catalogue that holds the shipped
 // units. Returns the failure when the file exists but does not load, which leaves the
-// catalogue as it was; a missing file is no failure, and an empty userDir reads nothing.
+// catalogue as it was; a missing file is no failure. An empty userDir, or a user's file that is
+// one the catalogue has read already, adds nothing.
 std::optional<TLoadError> AddUserUnits(TUnits& units, const std::string& userDir);
 
 // The same for the user's prefix.dat: its prefixes go after the shipped ones. While the table's

@@ -412,5 +412,16 @@ TEST_F(CliNamesTest, BrokenUserFilesWarnAndLeaveTheShippedDataUsable) {
     EXPECT_EQ(none.Out, "0\tメートル [m]\n1\tフィート [ft]\n2\tパイカ [pc]\n3\tパーセク [pc]\n");
 }
 
+// --data at the user's own folder makes its files the shipped ones; they are not read twice.
+TEST_F(CliNamesTest, UserFolderGivenAsDataIsReadOnce) {
+    WriteUserData("units.dat", EncodeCp932(kNamedUnits));
+    WriteUserData("prefix.dat", kPrefixes);
+    const TCliRun units = RunWords({"tenvari-cli", "--data", UserDir(), "units", "面積"});
+    EXPECT_EQ(units.Out, "0\t平方メートル [m2]\n1\t坪\n");
+    const TCliRun check = RunWords({"tenvari-cli", "--data", UserDir(), "check"});
+    EXPECT_EQ(check.Out,
+              "0 errors, 0 warnings (units.dat: 2 groups, 6 units; prefix.dat: 2 prefixes)\n");
+}
+
 } // namespace
 } // namespace tv::test
