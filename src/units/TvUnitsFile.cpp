@@ -387,7 +387,7 @@ bool TUnits::Load(std::string text, const std::string& fileName, bool add) {
             return;
         }
         // A file that fails keeps the groups closed before the failing line.
-        Install(std::move(text), fileName, parsed);
+        Append(std::move(text), fileName, parsed, std::vector<int32_t>(parsed.Groups.size(), -1));
         lastError_ = ok ? TLoadError{} : TLoadError{line, parsed.Reason, fileName};
     });
     return done && ok;
@@ -459,21 +459,6 @@ bool TUnits::Parse(std::string_view text, TParsed& parsed, int32_t& line) {
     return true;
 }
 
-void TUnits::Install(std::string text, const std::string& fileName, TParsed& parsed) {
-    const auto file = static_cast<int32_t>(texts_.size());
-    texts_.push_back(std::move(text));
-    files_.push_back({fileName, parsed.Closed, parsed.Units});
-    for (size_t g = 0; g < parsed.Groups.size(); ++g) {
-        const auto run = static_cast<int32_t>(runs_.size());
-        TUnitsEntry& group = parsed.Groups[g];
-        runs_.push_back({file, group.StartLine, parsed.Offsets[g],
-                         parsed.Ends[g] - parsed.Offsets[g], group.Count, -1});
-        firstRun_.push_back(run);
-        lastRun_.push_back(run);
-        groups_.push_back(std::move(group));
-    }
-}
-
 bool TUnits::Merge(std::string text, const std::string& fileName, TParsed& parsed) {
     // Where each group goes: the first group of the same name already held, or a new group.
     std::vector<int32_t> targets(parsed.Groups.size(), -1);
@@ -506,6 +491,13 @@ bool TUnits::Merge(std::string text, const std::string& fileName, TParsed& parse
             return false;
         }
     }
+    Append(std::move(text), fileName, parsed, targets);
+    lastError_ = {};
+    return true;
+}
+
+void TUnits::Append(std::string text, const std::string& fileName, TParsed& parsed,
+                    const std::vector<int32_t>& targets) {
     // Everything that can fail happens before the catalogue changes.
     TDataFileInfo info{fileName, parsed.Closed, parsed.Units};
     texts_.reserve(texts_.size() + 1);
@@ -534,8 +526,6 @@ bool TUnits::Merge(std::string text, const std::string& fileName, TParsed& parse
             groups_[target].Count += group.Count;
         }
     }
-    lastError_ = {};
-    return true;
 }
 
 const TUnitsEntry& TUnits::Group(int32_t index) const {
@@ -587,8 +577,7 @@ std::vector<std::string> TUnits::GroupUnitNames(int32_t index) const {
     names.reserve(static_cast<size_t>(Group(index).Count));
     std::vector<std::string> fields(1);
     ForEachUnitLine(index, [&](std::string_view line) {
-        SplitFieldsInto(line, fields, 1);
-        names.push_back(fields[0]);
+        names.push_back(SplitFieldsInto(line, fields, 1) > 0 ? fields[0] : std::string());
     });
     return names;
 }

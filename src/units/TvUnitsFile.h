@@ -118,8 +118,10 @@ private:
     bool Read(const std::string& fileName, bool add);
     bool Load(std::string text, const std::string& fileName, bool add);
     static bool Parse(std::string_view text, TParsed& parsed, int32_t& line);
-    void Install(std::string text, const std::string& fileName, TParsed& parsed);
     bool Merge(std::string text, const std::string& fileName, TParsed& parsed);
+    // Adds the file's groups: group g joins group targets[g], or is appended when that is -1.
+    void Append(std::string text, const std::string& fileName, TParsed& parsed,
+                const std::vector<int32_t>& targets);
     // Calls visit(line) for each unit line of the group, in order.
     template <class F> void ForEachUnitLine(int32_t index, F&& visit) const;
     const TUnitsEntry& Group(int32_t index) const;
