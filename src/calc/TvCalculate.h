@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+// The calculation core: the evaluator (TvCalculate.cpp), number formatting (TvNotation.cpp), the
+// number text helpers (TvTextHelpers.cpp) and the conversion of one value (TvConvertUnit.cpp).
+
 namespace tv {
 
 // Evaluates one line of arithmetic text; every operand goes through prefixes.StrToValue.

@@ -1,6 +1,7 @@
 #include "units/TvUnitsFile.h"
 
 #include "units/TvErrors.h"
+#include "units/TvPowersOfTen.h"
 #include "units/TvTextFile.h"
 
 #include <algorithm>
@@ -128,7 +129,6 @@ locale_t CLocale() {
 // so one multiplication or division rounds correctly, as strtold does. False for anything else.
 bool ExactDecimal(std::string_view intDigits, std::string_view fracDigits, int exponent,
                   long double& value) {
-    constexpr int kMaxPower = 27;
     uint64_t digits = 0;
     int significant = 0;
     for (const std::string_view part : {intDigits, fracDigits}) {
@@ -143,14 +143,10 @@ bool ExactDecimal(std::string_view intDigits, std::string_view fracDigits, int e
         }
     }
     const long power = static_cast<long>(exponent) - static_cast<long>(fracDigits.size());
-    if (power > kMaxPower || power < -kMaxPower) {
+    if (power > kMaxExactPowerOfTen || power < -kMaxExactPowerOfTen) {
         return false;
     }
-    static constexpr long double kPowersOfTen[kMaxPower + 1] = {
-        1E0L,  1E1L,  1E2L,  1E3L,  1E4L,  1E5L,  1E6L,  1E7L,  1E8L,  1E9L,
-        1E10L, 1E11L, 1E12L, 1E13L, 1E14L, 1E15L, 1E16L, 1E17L, 1E18L, 1E19L,
-        1E20L, 1E21L, 1E22L, 1E23L, 1E24L, 1E25L, 1E26L, 1E27L};
-    const long double scale = kPowersOfTen[power < 0 ? -power : power];
+    const long double scale = kExactPowersOfTen[power < 0 ? -power : power];
     const auto mantissa = static_cast<long double>(digits);
     value = power < 0 ? mantissa / scale : mantissa * scale;
     return true;

@@ -1,0 +1,219 @@
+#include "calc/TvCalculate.h"
+
+#include "units/TvPowersOfTen.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace tv {
+
+namespace {
+
+struct Decimal18 {
+    char digits[18];
+    int exponent; // the value is d1.d2...d18 times 10 to this power
+};
+
+// "00" to "99".
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536"
+    "37383940414243444546474849505152535455565758596061626364656667686970717273"
+    "7475767778798081828384858687888990919293949596979899";
+
+// The exponent frexp gives for a normal magnitude; read from the bits in the x87 format, where
+// the library call costs more than the rest of the rounding.
+int BinaryExponent(long double magnitude) {
+    if constexpr (std::numeric_limits<long double>::digits == 64) {
+        uint16_t signAndExponent = 0;
+        std::memcpy(&signAndExponent, reinterpret_cast<const char*>(&magnitude) + 8,
+                    sizeof signAndExponent);
+        return (signAndExponent & 0x7FFF) - 16382;
+    } else {
+        int exponent = 0;
+        std::frexp(magnitude, &exponent);
+        return exponent;
+    }
+}
+
+// Writes the nine digits of value (below 10^9); in two independent halves, as each step of
+// one long division waits for the last.
+void WriteNineDigits(uint32_t value, char* out) {
+    const uint32_t high = value / 10000; // five digits
+    const uint32_t low = value % 10000;
+    out[0] = static_cast<char>('0' + high / 10000);
+    const uint32_t middle = high % 10000;
+    std::memcpy(out + 1, kDigitPairs + 2 * (middle / 100), 2);
+    std::memcpy(out + 3, kDigitPairs + 2 * (middle % 100), 2);
+    std::memcpy(out + 5, kDigitPairs + 2 * (low / 100), 2);
+    std::memcpy(out + 7, kDigitPairs + 2 * (low % 100), 2);
+}
+
+// The 18-digit rounding without the C library, for magnitudes that one exact power of ten
+// scales into [1E17, 1E18). The scaling rounds once, by at most 2^-5 below 2^60, so the nearest
+// integer is certain unless the fraction lies near one half; then, and out of range, it gives
+// up and the caller asks the C library.
+bool FastDecimal18(long double magnitude, Decimal18& decimal) {
+    // floor(log10(magnitude)) or one less: 78913 / 2^18 is log10(2) closely enough for every
+    // exponent this path takes (below 150 in magnitude); beyond, k is out of range at once.
+    int exponent = ((BinaryExponent(magnitude) - 1) * 78913) >> 18;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int k = 17 - exponent;
+        if (k > kMaxExactPowerOfTen || k < -kMaxExactPowerOfTen) {
+            return false;
+        }
+        const long double scaled =
+            k >= 0 ? magnitude * kExactPowersOfTen[k] : magnitude / kExactPowersOfTen[-k];
+        if (scaled >= 1E18L) {
+            ++exponent;
+            continue;
+        }
+        if (scaled < 1E17L) {
+            --exponent;
+            continue;
+        }
+        // Truncation is the floor here, and the integer part (below 2^60) is exact.
+        const auto whole = static_cast<uint64_t>(static_cast<int64_t>(scaled));
+        const long double fraction = scaled - static_cast<long double>(whole);
+        if (std::fabs(fraction - 0.5L) <= 0.0625L) {
+            return false;
+        }
+        auto digits = whole + (fraction > 0.5L ? 1U : 0U);
+        if (digits == 1000000000000000000ULL) {
+            digits /= 10;
+            ++exponent;
+        }
+        constexpr uint64_t kNineDigits = 1000000000;
+        WriteNineDigits(static_cast<uint32_t>(digits / kNineDigits), decimal.digits);
+        WriteNineDigits(static_cast<uint32_t>(digits % kNineDigits), decimal.digits + 9);
+        decimal.exponent = exponent;
+        return true;
+    }
+    return false;
+}
+
+// The magnitude rounded to 18 significant digits; independent of the C locale.
+Decimal18 ToDecimal18(long double value) {
+    Decimal18 fast{};
+    if (FastDecimal18(std::fabs(value), fast)) {
+        return fast;
+    }
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                      std::chars_format::scientific, 17);
+    Decimal18 decimal{};
+    int count = 0;
+    const char* p = buffer;
+    for (; p < result.ptr && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9' && count < 18) {
+            decimal.digits[count++] = *p;
+        }
+    }
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), result.ptr, exponent);
+    decimal.exponent = exponent;
+    return decimal;
+}
+
+std::string NonFinite(long double value) {
+    if (std::isnan(value)) {
+        return "NAN";
+    }
+    return value < 0 ? "-INF" : "INF";
+}
+
+} // namespace
+
+std::string FormatGeneral(long double value) {
+    if (!std::isfinite(value)) {
+        return NonFinite(value);
+    }
+    if (value == 0.0L) {
+        return "0"; // also for negative zero
+    }
+    const Decimal18 decimal = ToDecimal18(value);
+    int count = 18;
+    while (count > 1 && decimal.digits[count - 1] == '0') {
+        --count;
+    }
+    const char* digits = decimal.digits;
+    const int e = decimal.exponent + 1; // value = 0.d1d2... times 10^e
+    // Written into a fixed buffer first, so that the string is allocated once at its size: at
+    // most a sign, "0.", three zeros and 18 digits, or a sign, 18 digits, a point, "E" and an
+    // exponent of up to five digits with its sign.
+    char out[40];
+    char* p = out;
+    if (value < 0) {
+        *p++ = '-';
+    }
+    const auto put = [&p](const char* from, int length) {
+        std::memcpy(p, from, static_cast<size_t>(length));
+        p += length;
+    };
+    const auto zeros = [&p](int length) {
+        std::memset(p, '0', static_cast<size_t>(length));
+        p += length;
+    };
+    if (e >= -3 && e <= 18) {
+        if (e <= 0) {
+            put("0.", 2);
+            zeros(-e);
+            put(digits, count);
+        } else if (count <= e) {
+            put(digits, count);
+            zeros(e - count);
+        } else {
+            put(digits, e);
+            *p++ = '.';
+            put(digits + e, count - e);
+        }
+    } else {
+        *p++ = digits[0];
+        if (count > 1) {
+            *p++ = '.';
+            put(digits + 1, count - 1);
+        }
+        *p++ = 'E';
+        p = std::to_chars(p, out + sizeof out, e - 1).ptr;
+    }
+    return std::string(out, static_cast<size_t>(p - out));
+}
+
+std::string FormatExponent(long double value) {
+    if (!std::isfinite(value)) {
+        return NonFinite(value);
+    }
+    if (value == 0.0L) {
+        return "0.00E+00";
+    }
+    const Decimal18 decimal = ToDecimal18(value);
+    // Cut after the third digit of the 18-digit form, rounding up in magnitude from a 5.
+    int mantissa = (decimal.digits[0] - '0') * 100 + (decimal.digits[1] - '0') * 10 +
+                   (decimal.digits[2] - '0');
+    int exponent = decimal.exponent;
+    if (decimal.digits[3] >= '5') {
+        ++mantissa;
+        if (mantissa == 1000) {
+            mantissa = 100;
+            ++exponent;
+        }
+    }
+    std::string out = value < 0 ? "-" : "";
+    out += static_cast<char>('0' + mantissa / 100);
+    out += '.';
+    out += static_cast<char>('0' + mantissa / 10 % 10);
+    out += static_cast<char>('0' + mantissa % 10);
+    out += 'E';
+    out += exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10) {
+        out += '0';
+    }
+    out += std::to_string(magnitude);
+    return out;
+}
+
+} // namespace tv
