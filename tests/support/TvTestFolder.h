@@ -16,7 +16,7 @@ namespace tv::test {
 class TTempFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tenvari-units-XXXXXX");
+        std::string pattern = (std::filesystem::temp_directory_path() / "tenvari-test-XXXXXX");
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder_ = pattern + "/";
     }
