@@ -47,6 +47,7 @@ private slots:
     void cleanup() {
         dialog_.reset();
         tv::SetUrlOpener({});
+        guard_.Verify();
     }
 
     void showsNameVersionIconAndLinks() {
@@ -162,6 +163,7 @@ private:
     QStringList opened_;
     bool openerResult_ = true;
     std::unique_ptr<TTvFrmAbout> dialog_;
+    tv::test::TModalGuard guard_;
 };
 
 QTEST_MAIN(FrmAboutTest)

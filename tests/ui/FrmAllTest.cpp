@@ -44,6 +44,8 @@ private slots:
         tv::TopMostMode = false;
     }
 
+    void cleanup() { guard_.Verify(); }
+
     void menuCaptions() {
         TTvFrmAll window;
         const QList<QAction*> menus = window.findChild<QMenuBar*>()->actions();
@@ -228,6 +230,9 @@ private slots:
         });
         QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
     }
+
+private:
+    tv::test::TModalGuard guard_;
 };
 
 QTEST_MAIN(FrmAllTest)

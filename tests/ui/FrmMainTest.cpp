@@ -2,6 +2,7 @@
 // checked through the boxes, lists, captions, status panels, recorded sounds, the clipboard and
 // the settings file.
 
+#include "ModalTestSupport.h"
 #include "ui/Tv10FrmAbout.h"
 #include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmMain.h"
@@ -31,10 +32,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -69,13 +68,6 @@ class SoundRecorder : public ISoundPlayer {
 public:
     void Exclamation() override { g_sounds->append(QStringLiteral("Exclamation")); }
     void Asterisk() override { g_sounds->append(QStringLiteral("Asterisk")); }
-};
-
-// What a modal window showed when it was closed.
-struct Seen {
-    QString title;
-    QString text;
-    QString detail;
 };
 
 } // namespace
@@ -174,19 +166,16 @@ private:
     void Choose(QComboBox* list, int index);
     void Type(QLineEdit* box, const QString& text);
     void Press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    QStringList TakeModals();
-
-    void CheckModal();
+    QStringList TakeModals() { return guard_.TakeTitles(); }
 
     std::unique_ptr<QTemporaryDir> dir_;
     QString settingsPath_;
     QStringList sounds_;
     QStringList errors_;
-    QList<Seen> modals_;
     QList<QUrl> opened_;
-    // Runs on the next modal window in place of the default (record and close).
-    std::function<void(QWidget*)> onModal_;
-    QTimer modalTimer_;
+    tv::test::TModalGuard guard_;
+    // The modal windows the guard recorded and closed.
+    QList<tv::test::TSeenModal>& modals_ = guard_.Seen();
 
     std::unique_ptr<TTvFrmMain> main_;
     std::unique_ptr<TTvFrmAbout> about_;
@@ -204,10 +193,6 @@ void FrmMainTest::initTestCase() {
         opened_.append(url);
         return true;
     });
-    // A modal window that a test did not close itself is recorded and closed, so that no test
-    // hangs; cleanup() fails a test that left such a record unexamined.
-    connect(&modalTimer_, &QTimer::timeout, this, &FrmMainTest::CheckModal);
-    modalTimer_.start(10);
 }
 
 void FrmMainTest::init() {
@@ -216,9 +201,7 @@ void FrmMainTest::init() {
     settingsPath_ = dir_->filePath(QStringLiteral("tenvari.ini"));
     sounds_.clear();
     errors_.clear();
-    modals_.clear();
     opened_.clear();
-    onModal_ = nullptr;
     ResultText().clear();
     TopMostMode = false;
     QGuiApplication::clipboard()->clear();
@@ -226,40 +209,8 @@ void FrmMainTest::init() {
 
 void FrmMainTest::cleanup() {
     DestroyWindows();
-    QStringList unexpected;
-    for (const Seen& seen : modals_)
-        unexpected << seen.title + QStringLiteral(": ") + seen.text;
-    QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char('\n'))));
+    guard_.Verify();
     QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join(QLatin1Char('\n'))));
-}
-
-void FrmMainTest::CheckModal() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal)
-        return;
-    if (onModal_) {
-        std::exchange(onModal_, nullptr)(modal);
-        return;
-    }
-    Seen seen{modal->windowTitle(), {}, {}};
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        seen.text = box->text();
-        seen.detail = box->detailedText();
-    } else if (auto* all = qobject_cast<TTvFrmAll*>(modal)) {
-        seen.text = all->memAllConvs()->toPlainText();
-    }
-    modals_.append(seen);
-    if (auto* dialog = qobject_cast<QDialog*>(modal))
-        dialog->reject();
-    else
-        modal->close();
-}
-
-QStringList FrmMainTest::TakeModals() {
-    QStringList titles;
-    for (const Seen& seen : std::exchange(modals_, {}))
-        titles << seen.title;
-    return titles;
 }
 
 void FrmMainTest::WriteFile(const QString& name, const QByteArray& bytes) {
@@ -464,7 +415,7 @@ void FrmMainTest::unitsLoadFailure() {
     QVERIFY(main_->UnitsLoadFailed());
     QVERIFY(!main_->isVisible());
     QCOMPARE(modals_.size(), 1);
-    const Seen box = modals_.takeFirst();
+    const tv::test::TSeenModal box = modals_.takeFirst();
     QCOMPARE(box.title, QStringLiteral("エラー"));
     QCOMPARE(box.text,
              QStringLiteral("単位データの読み込みに失敗しました。\nTenvariを終了します。\n"
@@ -498,7 +449,7 @@ void FrmMainTest::prefixLoadFailureAndKeyFilter() {
     Start();
     if (!prefixesOk) {
         QCOMPARE(modals_.size(), 1);
-        const Seen box = modals_.takeFirst();
+        const tv::test::TSeenModal box = modals_.takeFirst();
         QCOMPARE(box.title, QStringLiteral("警告"));
         QCOMPARE(box.text, QStringLiteral("接頭辞データの読み込みに失敗しました。\n\n"
                                           "入力における接頭辞の使用が不可となります。"));
@@ -1320,7 +1271,7 @@ void FrmMainTest::help() {
     if (opened.isEmpty()) {
         QVERIFY(opened_.isEmpty());
         QCOMPARE(modals_.size(), 1);
-        const Seen box = modals_.takeFirst();
+        const tv::test::TSeenModal box = modals_.takeFirst();
         QCOMPARE(box.title, QStringLiteral("警告"));
         QCOMPARE(box.text, QStringLiteral("ヘルプファイルがありません。"));
     } else {
@@ -1333,12 +1284,12 @@ void FrmMainTest::settingsCommandRereadsConvertKeys() {
     Start();
     Type(Edit("edtInput"), QStringLiteral("1"));
     bool shown = false;
-    onModal_ = [&](QWidget* modal) {
+    guard_.Expect([&](QWidget* modal) {
         shown = qobject_cast<TTvFrmSet*>(modal) != nullptr;
         // Another copy of the program saves its settings while the dialog is open.
         WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\nShowAns=1\n"));
         qobject_cast<QDialog*>(modal)->reject();
-    };
+    });
     Press(Edit("edtInput"), Qt::Key_S, Qt::ControlModifier);
     QVERIFY(shown);
     QTest::keyClicks(Edit("edtInput"), QStringLiteral("2"));
@@ -1349,10 +1300,10 @@ void FrmMainTest::aboutCommand() {
     WriteData();
     Start();
     bool shown = false;
-    onModal_ = [&](QWidget* modal) {
+    guard_.Expect([&](QWidget* modal) {
         shown = qobject_cast<TTvFrmAbout*>(modal) != nullptr;
         modal->close();
-    };
+    });
     Action("mnuAbout")->trigger();
     QVERIFY(shown);
 }
@@ -1386,7 +1337,7 @@ void FrmMainTest::unitBatch() {
 
     Press(Edit("edtInput"), Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
     QCOMPARE(modals_.size(), 1);
-    const Seen window = modals_.takeFirst();
+    const tv::test::TSeenModal window = modals_.takeFirst();
     QCOMPARE(window.title, QStringLiteral("変換結果"));
     QCOMPARE(window.text, report);
     QCOMPARE(ResultText(), QString(report).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));

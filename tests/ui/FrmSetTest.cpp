@@ -68,6 +68,7 @@ private slots:
     void cleanup() {
         dialog_.reset();
         tv::SetErrorBoxHandler({});
+        guard_.Verify();
     }
 
     void captionsAndLayout() {
@@ -342,6 +343,7 @@ private:
     QStringList groups_;
     QStringList errors_;
     std::unique_ptr<TTvFrmSet> dialog_;
+    tv::test::TModalGuard guard_;
 };
 
 QTEST_MAIN(FrmSetTest)

@@ -1,4 +1,5 @@
 #include "ui/TvFormControl.h"
+#include "ModalTestSupport.h"
 #include "ui/TvSound.h"
 #include "ui/UAlEdit.h"
 
@@ -12,6 +13,8 @@ class TvFormControlTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { guard_.Verify(); }
+
     void centerFormUsesTheWorkAreaSize_data() {
         QTest::addColumn<QSize>("size");
         QTest::newRow("smaller than the work area") << QSize(301, 201);
@@ -130,6 +133,9 @@ private slots:
         }
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
+
+private:
+    tv::test::TModalGuard guard_;
 };
 
 QTEST_MAIN(TvFormControlTest)
