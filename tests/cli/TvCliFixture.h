@@ -1,18 +1,17 @@
 #pragma once
 
+#include "TvTestFolder.h"
+
 #include "cli/TvCli.h"
 #include "units/TvTextFile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 namespace tv::test {
@@ -39,49 +38,34 @@ struct TFailureRow {
 };
 
 // Runs the tool in-process on data files written into a fresh temporary folder.
-class TCliTest : public ::testing::Test {
+class TCliTest : public TTempFolderTest {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tenvari-cli-XXXXXX");
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern + "/";
+        TTempFolderTest::SetUp();
         // The tester's own units never reach a test: the user's folder is the test's.
-        if (const char* old = std::getenv("XDG_DATA_HOME")) {
-            oldDataHome_ = old;
-        }
-        setenv("XDG_DATA_HOME", (folder_ + "xdg").c_str(), 1);
+        dataHome_.emplace("XDG_DATA_HOME", (Folder() + "xdg").c_str());
     }
     void TearDown() override {
-        if (oldDataHome_) {
-            setenv("XDG_DATA_HOME", oldDataHome_->c_str(), 1);
-        } else {
-            unsetenv("XDG_DATA_HOME");
-        }
-        std::error_code ec;
-        std::filesystem::remove_all(folder_, ec);
+        dataHome_.reset();
+        TTempFolderTest::TearDown();
     }
 
     // Writes UTF-8 text as the CP932 file the program reads.
     void WriteData(const std::string& name, std::string_view utf8) const {
-        const std::string bytes = EncodeCp932(utf8);
-        std::ofstream file(folder_ + name, std::ios::binary);
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(file.good()) << folder_ + name;
+        WriteBytes(name, EncodeCp932(utf8));
     }
 
     // Writes bytes as they are into the user's data folder.
     void WriteUserData(const std::string& name, std::string_view bytes) const {
         std::filesystem::create_directories(UserDir());
-        std::ofstream file(UserDir() + name, std::ios::binary);
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(file.good()) << UserDir() + name;
+        WriteBytes("xdg/tenvari/" + name, bytes);
     }
 
-    std::string UserDir() const { return folder_ + "xdg/tenvari/"; }
+    std::string UserDir() const { return Folder() + "xdg/tenvari/"; }
 
     // Runs "tenvari-cli --data <folder> args..." with input as standard input.
     TCliRun Run(const std::vector<std::string>& args, const std::string& input = "") const {
-        std::vector<std::string> words = {"tenvari-cli", "--data", folder_};
+        std::vector<std::string> words = {"tenvari-cli", "--data", Folder()};
         words.insert(words.end(), args.begin(), args.end());
         return RunWords(words, input);
     }
@@ -124,11 +108,8 @@ protected:
         }
     }
 
-    const std::string& Folder() const { return folder_; }
-
 private:
-    std::string folder_;
-    std::optional<std::string> oldDataHome_;
+    std::optional<TEnvOverride> dataHome_;
 };
 
 } // namespace tv::test
