@@ -26,9 +26,9 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # Depends: dpkg-shlibdeps names the linked libraries with their minimum versions; this list names
-# what no linked library reveals: the Qt platform plugins, loaded at run time, and the Japanese
-# font that the windows ask for by name.
-set(TENVARI_PACKAGE_DEPENDS qt6-qpa-plugins fonts-ipafont-gothic)
+# what no linked library reveals: the Qt platform plugins, loaded at run time, the Japanese font
+# that the windows ask for by name, and Qt's Japanese texts, loaded from Qt's translations folder.
+set(TENVARI_PACKAGE_DEPENDS qt6-qpa-plugins fonts-ipafont-gothic qt6-translations-l10n)
 list(JOIN TENVARI_PACKAGE_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 

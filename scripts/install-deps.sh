@@ -4,10 +4,11 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config clang-format git
-    qt6-base-dev libgl-dev libcanberra-dev fonts-ipafont-gothic
+    qt6-base-dev libgl-dev libcanberra-dev libasound2-dev libxcb1-dev qt6-translations-l10n
+    fonts-ipafont-gothic
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
-    xvfb xauth units
+    xvfb xauth openbox xdotool xclip x11-utils units
     desktop-file-utils appstream
 )
 # One query for all of them: it runs before every test run, the quick one included.

@@ -43,7 +43,7 @@ check_package() {
         "$build/CPackConfig.cmake" | tr ',' ' ')
     local linked=(libc6 libstdc++6)
     if [ -x "$prefix/bin/tenvari" ]; then
-        linked+=(libqt6core6 libqt6gui6 libqt6widgets6 libcanberra0)
+        linked+=(libqt6core6 libqt6gui6 libqt6widgets6 libcanberra0 libasound2 libxcb1)
     fi
     for package in $declared; do
         printf '%s\n' "$depends" | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' |

@@ -3,16 +3,23 @@
 #include "ui/Tv10FrmMain.h"
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
+#include "ui/TvPlatform.h"
 #include "units/TvPaths.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFont>
 #include <QIcon>
+#include <cstdlib>
 
 int main(int argc, char* argv[]) {
+    if (const auto platform =
+            tv::ChoosePlatform([](const char* name) { return std::getenv(name); })) {
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tenvari"));
+    tv::InstallQtTranslation(&app);
 
     QApplication::setFont(tv::ProgramFont());
 
@@ -22,9 +29,11 @@ int main(int argc, char* argv[]) {
     }
     QApplication::setWindowIcon(icon);
 
-    const std::string exeDir = tv::ExecutableDir();
-    tv::TTvFrmMain frmMain(QString::fromStdString(tv::DataDir(exeDir)),
-                           QString::fromStdString(tv::SettingsPath(exeDir)));
+    const std::string exePath = tv::ExecutablePath();
+    const tv::TSettingsFiles settings = tv::SettingsFiles(exePath);
+    tv::TTvFrmMain frmMain(QString::fromStdString(tv::DataDir(tv::ExecutableDir())),
+                           QString::fromStdString(settings.Path),
+                           QString::fromStdString(settings.Defaults));
     if (frmMain.UnitsLoadFailed()) {
         return 1;
     }

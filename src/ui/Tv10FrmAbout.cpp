@@ -45,6 +45,7 @@ void SetLabelLook(QLabel* label, const QColor& color, bool underline) {
 
 TTvFrmAbout::TTvFrmAbout(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("バージョン情報"));
     setFixedSize(302, 118);
 
@@ -56,12 +57,18 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent)
               QStringLiteral("Tenvari v%1 (%2)").arg(QStringLiteral(TENVARI_VERSION), kReleaseDate),
               64, 4);
     TextLabel(this, "lblCopyRight", QStringLiteral("© 2026 Tenvari developers, GPLv3+"), 64, 24);
-    TextLabel(this, "lblLabel1", QStringLiteral("Mail : "), 68, 44);
-    TextLabel(this, "lblLabel2", QStringLiteral("URL : "), 68, 64);
+    QLabel* lblLabel1 = TextLabel(this, "lblLabel1", QStringLiteral("Mail : "), 68, 44);
+    QLabel* lblLabel2 = TextLabel(this, "lblLabel2", QStringLiteral("URL : "), 68, 64);
     lblMailTo_ = TextLabel(this, "lblMailTo", kMailAddress, 104, 43);
     lblURL_ = TextLabel(this, "lblURL", kWebAddress, 104, 63);
+    lblMailTo_->setAccessibleName(QStringLiteral("Mail ") + kMailAddress);
+    lblURL_->setAccessibleName(QStringLiteral("URL ") + kWebAddress);
+    lblLabel1->setBuddy(lblMailTo_);
+    lblLabel2->setBuddy(lblURL_);
     for (QLabel* link : {lblMailTo_, lblURL_}) {
         link->setCursor(Qt::PointingHandCursor);
+        // Reachable with Tab and opened with Enter or Space, as a link is in a browser.
+        link->setFocusPolicy(Qt::TabFocus);
         SetOffLblColor(link);
         link->installEventFilter(this);
     }
@@ -77,6 +84,9 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent)
     btnOK_->setGeometry(108, 92, 89, 21);
     btnOK_->setDefault(true);
     connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
+    setTabOrder(btnOK_, lblMailTo_);
+    setTabOrder(lblMailTo_, lblURL_);
+    btnOK_->setFocus();
 }
 
 int TTvFrmAbout::ShowModal() {
@@ -126,11 +136,26 @@ bool TTvFrmAbout::eventFilter(QObject* watched, QEvent* event) {
     if (label != nullptr && (label == lblMailTo_ || label == lblURL_)) {
         switch (event->type()) {
         case QEvent::Enter:
+        case QEvent::FocusIn:
             SetOnLblColor(label);
             break;
         case QEvent::Leave:
-            SetOffLblColor(label);
+        case QEvent::FocusOut:
+            // A link keeps its marked look while it has the focus or the mouse is over it.
+            if (!label->hasFocus() && !label->underMouse()) {
+                SetOffLblColor(label);
+            }
             break;
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->modifiers() == Qt::NoModifier &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                 key->key() == Qt::Key_Space)) {
+                lblClick(label);
+                return true;
+            }
+            break;
+        }
         case QEvent::MouseButtonRelease: {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             if (mouse->button() == Qt::LeftButton &&

@@ -32,6 +32,7 @@ TTvFrmAll::TTvFrmAll(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                           Qt::WindowCloseButtonHint) {
+    MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("変換結果"));
     setMinimumSize(400, 300);
 

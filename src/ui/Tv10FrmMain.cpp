@@ -6,12 +6,15 @@
 #include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
+#include "ui/TvIniFile.h"
 #include "ui/TvSettingKeys.h"
 #include "ui/TvSound.h"
 #include "ui/UAlEdit.h"
 #include "units/TvErrors.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -57,6 +60,45 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int left, int top) {
     return label;
 }
 
+// Ties a label to the control it names, and names the control for screen readers as a sighted
+// user reads it: the group box's title, if any, then the label ("変換前 値"). The label carries
+// the name too, because on Linux a list is named through its label.
+void Name(QLabel* label, QWidget* control, const QString& accessibleName) {
+    label->setBuddy(control);
+    label->setAccessibleName(accessibleName);
+    control->setAccessibleName(accessibleName);
+}
+
+// The status bar's accessible value is the text of panel 0, the outcome a screen reader reads.
+class TStatusBarAccessible : public QAccessibleWidget {
+public:
+    explicit TStatusBarAccessible(QWidget* bar) : QAccessibleWidget(bar, QAccessible::StatusBar) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) {
+            if (const auto* panel = widget()->findChild<QLabel*>(QStringLiteral("stbPanel0"))) {
+                return panel->text();
+            }
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+const QString kStatusBarName = QStringLiteral("stbStatus");
+
+QAccessibleInterface* StatusBarAccessible(const QString& className, QObject* object) {
+    auto* bar = qobject_cast<QWidget*>(object);
+    if (bar != nullptr && className == QLatin1String("QStatusBar") &&
+        bar->objectName() == kStatusBarName) {
+        return new TStatusBarAccessible(bar);
+    }
+    return nullptr;
+}
+
+bool IsEnterKey(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
 QComboBox* MakeList(const char* name, QWidget* parent, int left, int top, int width, int rows) {
     auto* list = new QComboBox(parent);
     list->setObjectName(QLatin1String(name));
@@ -79,17 +121,19 @@ bool IsTypedText(const QString& text) {
 }
 
 // Shows that a data file failed to load: an error (Critical, "エラー") or a warning ("警告") box
-// with the given lines, and the file, the 1-based line and the reason as its detailed text.
+// with the given lines, then a line with the file, the 1-based line and the reason
+// ("/path/units.dat の 6 行目: 単位の行に 4 つの項目がありません").
 void ShowLoadFailure(QWidget* window, QMessageBox::Icon icon, const QString& text,
                      const QString& path, const TLoadError& error) {
     const QString caption =
         icon == QMessageBox::Critical ? QStringLiteral("エラー") : QStringLiteral("警告");
-    QMessageBox box(icon, caption, text, QMessageBox::Ok, window->isVisible() ? window : nullptr);
     QString where = path;
     if (error.Line >= 0) {
-        where += QStringLiteral(" (%1 行目)").arg(error.Line + 1);
+        where += QStringLiteral(" の %1 行目").arg(error.Line + 1);
     }
-    box.setDetailedText(where + QStringLiteral(": ") + Q(error.Reason));
+    QMessageBox box(icon, caption,
+                    text + QStringLiteral("\n\n") + where + QStringLiteral(": ") + Q(error.Reason),
+                    QMessageBox::Ok, window->isVisible() ? window : nullptr);
     box.exec();
 }
 
@@ -97,8 +141,10 @@ void ShowLoadFailure(QWidget* window, QMessageBox::Icon icon, const QString& tex
 
 // ---- TTvFrmMain ----
 
-TTvFrmMain::TTvFrmMain(const QString& dataDir, const QString& settingsPath, QWidget* parent)
-    : QMainWindow(parent), dataDir_(dataDir), settingsPath_(settingsPath) {
+TTvFrmMain::TTvFrmMain(const QString& dataDir, const QString& settingsPath,
+                       const QString& settingsDefaults, QWidget* parent)
+    : QMainWindow(parent), dataDir_(dataDir), settingsPath_(settingsPath),
+      settingsDefaults_(settingsDefaults) {
     FrmMainCreate();
 }
 
@@ -111,7 +157,7 @@ void TTvFrmMain::SetWindows(TTvFrmAbout* about, TTvFrmAll* all, TTvFrmSet* set) 
     frmAll_ = all;
     frmSet_ = set;
     if (frmSet_) {
-        frmSet_->SetSettingsPath(settingsPath_);
+        frmSet_->SetSettingsPath(settingsPath_, settingsDefaults_);
         frmSet_->SetGroupNames([this] {
             QStringList names;
             for (int i = 0; i < comUnits->count(); ++i) {
@@ -188,20 +234,21 @@ void TTvFrmMain::CreateControls() {
     gbxInput = new QGroupBox(QStringLiteral("変換前"), page0);
     gbxInput->setObjectName(QStringLiteral("gbxInput"));
     gbxInput->setGeometry(6, 1, 231, 69);
-    MakeLabel(QStringLiteral("値"), gbxInput, 12, 20);
-    MakeLabel(QStringLiteral("単位"), gbxInput, 12, 44);
+    QLabel* label1 = MakeLabel(QStringLiteral("値"), gbxInput, 12, 20);
+    QLabel* label2 = MakeLabel(QStringLiteral("単位"), gbxInput, 12, 44);
     comInput = MakeList("comInput", gbxInput, 44, 41, 177, 12);
 
     gbxOutput = new QGroupBox(QStringLiteral("変換後"), page0);
     gbxOutput->setObjectName(QStringLiteral("gbxOutput"));
     gbxOutput->setGeometry(6, 73, 231, 69);
-    MakeLabel(QStringLiteral("値"), gbxOutput, 12, 21);
-    MakeLabel(QStringLiteral("単位"), gbxOutput, 12, 45);
+    QLabel* label4 = MakeLabel(QStringLiteral("値"), gbxOutput, 12, 21);
+    QLabel* label3 = MakeLabel(QStringLiteral("単位"), gbxOutput, 12, 45);
     comOutput = MakeList("comOutput", gbxOutput, 44, 41, 177, 12);
 
     auto* label5 = MakeLabel(QStringLiteral("集団"), page0, 18, 152);
     label5->setAlignment(Qt::AlignCenter);
     comUnits = MakeList("comUnits", page0, 50, 148, 177, 8);
+    Name(label5, comUnits, QStringLiteral("集団"));
 
     // Base page.
     auto* page1 = new QWidget;
@@ -210,14 +257,18 @@ void TTvFrmMain::CreateControls() {
 
     QPushButton* inputButtons[4] = {};
     QPushButton* outputButtons[4] = {};
+    QLabel* valueLabels[2] = {};
     const auto makeBasePart = [&](bool input, int top) {
         auto* box =
             new QGroupBox(input ? QStringLiteral("変換前") : QStringLiteral("変換後"), page1);
         box->setObjectName(input ? QStringLiteral("gbxInputB") : QStringLiteral("gbxOutputB"));
         box->setGeometry(6, top, 231, 80);
-        MakeLabel(QStringLiteral("値"), box, 12, 20);
-        MakeLabel(QStringLiteral("基数"), box, 12, 52);
+        valueLabels[input ? 0 : 1] = MakeLabel(QStringLiteral("値"), box, 12, 20);
+        QLabel* baseLabel = MakeLabel(QStringLiteral("基数"), box, 12, 52);
         auto* base = new QLineEdit(QStringLiteral("10"), box);
+        const QString baseName =
+            input ? QStringLiteral("入力の基数") : QStringLiteral("出力の基数");
+        Name(baseLabel, base, baseName);
         base->setObjectName(input ? QStringLiteral("edtBaseInput")
                                   : QStringLiteral("edtBaseOutput"));
         base->setGeometry(44, 48, 50, 20);
@@ -225,6 +276,7 @@ void TTvFrmMain::CreateControls() {
         upDown->setObjectName(input ? QStringLiteral("udbBaseInput")
                                     : QStringLiteral("udbBaseOutput"));
         upDown->setGeometry(94, 48, 19, 20);
+        upDown->SetAccessibleNames(baseName);
         const char* captions[4] = {"2", "8", "10", "16"};
         const int lefts[4] = {120, 144, 168, 192};
         for (int i = 0; i < 4; ++i) {
@@ -234,6 +286,7 @@ void TTvFrmMain::CreateControls() {
                     .arg(input ? QStringLiteral("btnBaseInput") : QStringLiteral("btnBaseOutput"))
                     .arg(QLatin1String(captions[i])));
             button->setGeometry(lefts[i], 46, 24, 24);
+            button->setAccessibleName(baseName + QLatin1Char(' ') + QLatin1String(captions[i]));
             (input ? inputButtons : outputButtons)[i] = button;
         }
         if (input) {
@@ -262,6 +315,12 @@ void TTvFrmMain::CreateControls() {
     edtOutput = makeValueBox("edtOutput", gbxOutput, 15, true);
     edtInputB = makeValueBox("edtInputB", gbxInputB, 16, false);
     edtOutputB = makeValueBox("edtOutputB", gbxOutputB, 16, true);
+    Name(label1, edtInput, QStringLiteral("変換前 値"));
+    Name(label2, comInput, QStringLiteral("変換前 単位"));
+    Name(label4, edtOutput, QStringLiteral("変換後 値"));
+    Name(label3, comOutput, QStringLiteral("変換後 単位"));
+    Name(valueLabels[0], edtInputB, QStringLiteral("変換前 値"));
+    Name(valueLabels[1], edtOutputB, QStringLiteral("変換後 値"));
 
     QWidget::setTabOrder(comInput, edtInput);
     QWidget::setTabOrder(edtInput, comOutput);
@@ -299,6 +358,13 @@ void TTvFrmMain::CreateControls() {
 
     // Status bar: panel 0 for outcomes, panel 1 for the top-most indicator.
     QStatusBar* bar = statusBar();
+    bar->setObjectName(kStatusBarName);
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&StatusBarAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+    bar->setAccessibleName(QStringLiteral("状態"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(19);
     panel0_ = new QLabel(bar);
@@ -321,6 +387,10 @@ void TTvFrmMain::CreateControls() {
         if (child->window() == this) {
             child->installEventFilter(this);
         }
+    }
+    // The open list of a drop-down is a window of its own, outside the filter above.
+    for (QComboBox* list : {comInput, comOutput, comUnits}) {
+        list->view()->installEventFilter(this);
     }
 }
 
@@ -482,6 +552,16 @@ std::optional<QString> TTvFrmMain::FilterTyped(const QLineEdit* box, const QStri
 
 bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type type = e->type();
+    for (const QComboBox* list : {comInput, comOutput, comUnits}) {
+        if (watched == list->view()) {
+            // Enter in an open list chooses the entry and nothing else: claimed here, the key
+            // reaches the list and not the menu's shortcut.
+            if (type == QEvent::ShortcutOverride && IsEnterKey(static_cast<QKeyEvent*>(e))) {
+                e->accept();
+            }
+            return false;
+        }
+    }
     if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         // The menu's keys win over the focused control's own, also when the item is disabled:
@@ -564,6 +644,10 @@ void TTvFrmMain::SelectGroupIndex(int index) {
     comUnits->setCurrentIndex(comUnits->count() > 0 ? index : -1);
 }
 
+TIniFile TTvFrmMain::Settings() const {
+    return TIniFile(S(settingsPath_), S(settingsDefaults_));
+}
+
 void TTvFrmMain::ReadConvertSettings(const TIniFile& ini) {
     ConvDispose = ReadSetting(ini, setting::ConvDispose);
     ShowAns = ReadSetting(ini, setting::ShowAns);
@@ -574,7 +658,7 @@ void TTvFrmMain::FrmMainShow() {
     FillGroupList();
 
     const QPoint centred = CentredPosition(this);
-    const TIniFile ini(S(settingsPath_));
+    const TIniFile ini = Settings();
     const int winPos = ReadSetting(ini, setting::WinPos);
     const int left = ReadSetting(ini, setting::Left, centred.x());
     const int top = ReadSetting(ini, setting::Top, centred.y());
@@ -583,8 +667,10 @@ void TTvFrmMain::FrmMainShow() {
     const int setUnits = ReadSetting(ini, setting::SetUnits);
     ReadConvertSettings(ini);
 
+    // Left and Top are the outer frame's corner, as the shutdown writes them. A stored corner
+    // that would leave the title bar out of every work area is brought back into one.
     if (winPos == 1) {
-        move(left, top);
+        PlaceFrame(this, KeepOnScreen(this, QPoint(left, top)));
     } else {
         CenterForm(this);
     }
@@ -605,7 +691,7 @@ void TTvFrmMain::FrmMainDestroy() {
     }
     shutdownDone_ = true;
     try {
-        TIniFile ini(S(settingsPath_));
+        TIniFile ini = Settings();
         WriteSetting(ini, setting::Left, x());
         WriteSetting(ini, setting::Top, y());
         WriteSetting(ini, setting::LastUnits, comUnits->currentIndex());
@@ -629,12 +715,12 @@ void TTvFrmMain::PageControlChange() {
         SetCaption(GroupCaption());
         mnuAConv->setEnabled(true);
         mnuCopy->setEnabled(false);
-        edtInput->setFocus();
+        FocusValueBox(edtInput);
     } else {
         SetCaption(QStringLiteral("Tenvari - 基数変換"));
         mnuAConv->setEnabled(true);
         mnuCopy->setEnabled(false);
-        edtInputB->setFocus();
+        FocusValueBox(edtInputB);
     }
     SetStatus(QString());
 }
@@ -672,6 +758,16 @@ void TTvFrmMain::comUnitsClick() {
     LoadedUnits = index;
 }
 
+void TTvFrmMain::FocusValueBox(QLineEdit* box) {
+    box->setFocus();
+    box->selectAll();
+}
+
+void TTvFrmMain::SetZeroSelected(QLineEdit* box) {
+    SetBoxText(box, QStringLiteral("0"));
+    box->selectAll();
+}
+
 void TTvFrmMain::SetCaption(const QString& caption) {
     setWindowTitle(caption);
 }
@@ -679,6 +775,8 @@ void TTvFrmMain::SetCaption(const QString& caption) {
 void TTvFrmMain::SetStatus(const QString& text) {
     if (panel0_) {
         panel0_->setText(text);
+        QAccessibleValueChangeEvent changed(statusBar(), text);
+        QAccessible::updateAccessibility(&changed);
     }
 }
 
@@ -701,7 +799,7 @@ void TTvFrmMain::UnitConv() {
         return;
     }
     if (edtInput->text().isEmpty()) {
-        SetBoxText(edtInput, QStringLiteral("0"));
+        SetZeroSelected(edtInput);
     }
 
     TUnitConvRequest request;
@@ -779,7 +877,7 @@ void TTvFrmMain::BaseConv() {
         return;
     }
     if (edtInputB->text().isEmpty()) {
-        SetBoxText(edtInputB, QStringLiteral("0"));
+        SetZeroSelected(edtInputB);
     }
     try {
         const TBaseConvResult result =
@@ -808,12 +906,12 @@ void TTvFrmMain::edtBaseInputChange() {
 
 void TTvFrmMain::btnBaseInputClick(const QString& caption) {
     SetBoxText(edtBaseInput, caption);
-    edtInputB->setFocus();
+    FocusValueBox(edtInputB);
 }
 
 void TTvFrmMain::btnBaseOutputClick(const QString& caption) {
     edtBaseOutput->setText(caption);
-    edtInputB->setFocus();
+    FocusValueBox(edtInputB);
     if (ConvDispose == 1) {
         BaseConv();
     }
@@ -903,7 +1001,8 @@ void TTvFrmMain::mnuCopyClick() {
     }
     text.truncate(end);
     if (!text.isEmpty()) {
-        clipboard->setText(text);
+        // The report keeps CR LF; the desktop's text convention is LF.
+        clipboard->setText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
     SetStatus(QStringLiteral("クリップボードへ送信"));
 }
@@ -914,7 +1013,8 @@ void TTvFrmMain::mnuPasteClick() {
         Sound().Exclamation();
         return;
     }
-    QString text = data->text();
+    // Full-width digits and letters from a Japanese document read as typed ones.
+    QString text = Q(MapText(S(data->text())));
     text.remove(QLatin1Char('\r'));
     text.remove(QLatin1Char('\n'));
 
@@ -979,7 +1079,7 @@ void TTvFrmMain::mnuFrontClick() {
 
 void TTvFrmMain::mnuSettingClick() {
     frmSet_->ShowModal();
-    ReadConvertSettings(TIniFile(S(settingsPath_)));
+    ReadConvertSettings(Settings());
 }
 
 void TTvFrmMain::mnuDataReReadClick() {

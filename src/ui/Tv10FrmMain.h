@@ -30,9 +30,11 @@ class TTvFrmMain : public QMainWindow {
     Q_OBJECT
 public:
     // dataDir holds units.dat, prefix.dat and the help files (with a trailing "/");
-    // settingsPath is the settings file. A units file that fails to load shows the error box
+    // settingsPath is the settings file, settingsDefaults the file read in its place while it
+    // does not exist (none when empty). A units file that fails to load shows the error box
     // and leaves UnitsLoadFailed() true; the window must then not be shown.
-    TTvFrmMain(const QString& dataDir, const QString& settingsPath, QWidget* parent = nullptr);
+    TTvFrmMain(const QString& dataDir, const QString& settingsPath,
+               const QString& settingsDefaults = QString(), QWidget* parent = nullptr);
     ~TTvFrmMain() override;
 
     // The three secondary windows, created by the program after the main window.
@@ -89,6 +91,11 @@ private:
     void FillGroupList();
     void SelectGroupIndex(int index);
     void ReadConvertSettings(const TIniFile& ini);
+    TIniFile Settings() const;
+    // Gives a value box the focus with its whole text selected, so typing replaces it.
+    void FocusValueBox(QLineEdit* box);
+    // Leaves the "0" that a conversion wrote into an empty box selected.
+    void SetZeroSelected(QLineEdit* box);
     QString GroupCaption() const;
     void SetCaption(const QString& caption);
     void SetStatus(const QString& text);
@@ -107,6 +114,7 @@ private:
     QString unitsPath_;
     QString prefixPath_;
     QString settingsPath_;
+    QString settingsDefaults_;
     std::unique_ptr<TUnits> units_;
     std::unique_ptr<TPrefixes> prefixes_;
 

@@ -59,6 +59,7 @@ template <std::size_t N> QRadioButton* ButtonOf(QRadioButton* const (&buttons)[N
 
 TTvFrmSet::TTvFrmSet(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("設定"));
     setFixedSize(331, 218);
 
@@ -146,8 +147,9 @@ void TTvFrmSet::SetGroupNames(std::function<QStringList()> groupNames) {
     groupNames_ = std::move(groupNames);
 }
 
-void TTvFrmSet::SetSettingsPath(const QString& path) {
+void TTvFrmSet::SetSettingsPath(const QString& path, const QString& defaults) {
     settingsPath_ = path;
+    settingsDefaults_ = defaults;
 }
 
 QRadioButton* TTvFrmSet::rbtMainWinPos(int value) const {
@@ -175,7 +177,7 @@ void TTvFrmSet::frmSetShow() {
     SetTopMost(this, TopMostMode);
     CenterForm(this);
 
-    const TIniFile ini(settingsPath_.toStdString());
+    const TIniFile ini(settingsPath_.toStdString(), settingsDefaults_.toStdString());
 
     comUnitSeries_->clear();
     if (groupNames_) {
@@ -232,7 +234,7 @@ void TTvFrmSet::cbxExpShowClick() {
 
 void TTvFrmSet::btnOKClick() {
     try {
-        TIniFile ini(settingsPath_.toStdString());
+        TIniFile ini(settingsPath_.toStdString(), settingsDefaults_.toStdString());
         WriteSetting(ini, setting::WinPos, WinPos);
         WriteSetting(ini, setting::UnitSeries, UnitSeries);
         WriteSetting(ini, setting::SetUnits, SetUnits);

@@ -24,7 +24,7 @@ public:
     // The group names of the main window's catalogue as it stands at each showing, and the
     // settings file to read and write.
     void SetGroupNames(std::function<QStringList()> groupNames);
-    void SetSettingsPath(const QString& path);
+    void SetSettingsPath(const QString& path, const QString& defaults = QString());
 
     // frmSetShow, then the modal showing; returns QDialog::Accepted after OK, Rejected after
     // Cancel.
@@ -54,6 +54,7 @@ private:
 
     std::function<QStringList()> groupNames_;
     QString settingsPath_;
+    QString settingsDefaults_;
 
     // The choices between the showing and OK, loaded from the file at every showing.
     int WinPos = 0;

@@ -1,17 +1,27 @@
 #include "ui/TvFormControl.h"
 
+#include "ui/TvX11.h"
 #include "units/TvErrors.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <utility>
 
 namespace tv {
@@ -40,18 +50,122 @@ std::function<bool(const QUrl&)>& UrlOpener() {
 
 } // namespace
 
+namespace {
+
+// The margins last seen on a mapped window: the best guess for a window manager that cannot say
+// beforehand what frame it will give.
+QMargins& LastSeenMargins() {
+    static QMargins margins;
+    return margins;
+}
+
+// Corrects a placement made with guessed margins once the window is mapped and its real frame is
+// known; it lives on the platform window it checks and goes with it.
+class TFrameCheck : public QObject {
+public:
+    TFrameCheck(QWidget* widget, const QPoint& corner, const QMargins& used)
+        : QObject(widget->windowHandle()), widget_(widget), corner_(corner), used_(used) {
+        widget->windowHandle()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        auto* handle = qobject_cast<QWindow*>(watched);
+        if (e->type() == QEvent::Expose && handle != nullptr && handle->isExposed()) {
+            const QMargins real = handle->frameMargins();
+            if (!real.isNull()) {
+                LastSeenMargins() = real;
+            }
+            if (widget_ && real != used_) {
+                widget_->move(corner_);
+            }
+            deleteLater();
+            handle->removeEventFilter(this);
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> widget_;
+    QPoint corner_;
+    QMargins used_;
+};
+
+// True once the window system shows the window; a widget counts as visible already while its
+// show event runs, before that.
+bool Mapped(const QWidget* window) {
+    return window->windowHandle() != nullptr && window->windowHandle()->isVisible();
+}
+
+void Restore(QWidget* window) {
+    if (window != nullptr && window->isMinimized()) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    }
+}
+
+// Keeps a dialog's frame as its flags ask under window managers that read only the Motif hints,
+// and undoes a minimise, which some window managers apply to the dialog's main window as well.
+class TDialogFrame : public QObject {
+public:
+    explicit TDialogFrame(QDialog* dialog) : QObject(dialog), dialog_(dialog) {
+        dialog->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched != dialog_) {
+            return false;
+        }
+        switch (e->type()) {
+        case QEvent::WinIdChange: {
+            const Qt::WindowFlags flags = dialog_->windowFlags();
+            const Qt::WindowFlags buttons =
+                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint;
+            if (flags.testFlag(Qt::CustomizeWindowHint) && !(flags & buttons)) {
+                x11::SetTitleBarOnly(dialog_);
+            }
+            break;
+        }
+        case QEvent::WindowStateChange:
+        case QEvent::Hide:
+            // After the window manager's own handling of the event.
+            QTimer::singleShot(0, this, [this] { Unminimise(); });
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Unminimise() {
+        QWidget* owner = dialog_->parentWidget() ? dialog_->parentWidget()->window() : nullptr;
+        Restore(owner);
+        if (dialog_->isVisible() && dialog_->isMinimized()) {
+            Restore(dialog_);
+            dialog_->raise();
+            dialog_->activateWindow();
+        }
+    }
+
+    QDialog* dialog_;
+};
+
+} // namespace
+
 void SetTopMost(QWidget* window, bool on) {
     if (window == nullptr) {
         return;
     }
     const bool visible = window->isVisible();
     if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) {
-        const QPoint position = window->pos();
+        const QPoint corner = window->pos();
         const QSize size = window->size();
         // Changing the flags re-creates the native window and hides it.
         window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
         window->resize(size);
-        window->move(position);
+        PlaceFrame(window, corner);
         if (visible) {
             window->show();
         }
@@ -62,18 +176,129 @@ void SetTopMost(QWidget* window, bool on) {
     }
 }
 
-QPoint CentredPosition(const QWidget* window) {
+QMargins FrameMargins(QWidget* window) {
+    if (window == nullptr) {
+        return {};
+    }
+    if (Mapped(window)) {
+        const QMargins shown = window->windowHandle()->frameMargins();
+        if (!shown.isNull()) {
+            return shown;
+        }
+    }
+    if (x11::Active()) {
+        if (const std::optional<QMargins> asked = x11::FrameExtents(window)) {
+            return *asked;
+        }
+    } else {
+        // Other platforms know the frame of a window as soon as it exists.
+        window->winId();
+        const QMargins known = window->windowHandle()->frameMargins();
+        if (!known.isNull()) {
+            return known;
+        }
+    }
+    return LastSeenMargins();
+}
+
+namespace {
+
+QPoint CentredIn(const QRect& work, const QSize& frame) {
+    return work.topLeft() +
+           QPoint((work.width() - frame.width()) / 2, (work.height() - frame.height()) / 2);
+}
+
+QSize FrameSize(const QSize& size, const QMargins& margins) {
+    return size.grownBy(margins);
+}
+
+void Place(QWidget* window, const QPoint& corner, const QMargins& margins) {
+    window->setGeometry(QRect(corner + QPoint(margins.left(), margins.top()), window->size()));
+    if (!Mapped(window) && window->windowHandle() != nullptr && x11::Active()) {
+        new TFrameCheck(window, corner, margins);
+    }
+}
+
+} // namespace
+
+QPoint CentredPosition(QWidget* window) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect work = screen != nullptr ? screen->availableGeometry() : QRect();
-    const QRect frame = window->frameGeometry();
-    return {(work.width() - frame.width()) / 2, (work.height() - frame.height()) / 2};
+    return CentredIn(work, FrameSize(window->size(), FrameMargins(window)));
+}
+
+void PlaceFrame(QWidget* window, const QPoint& corner) {
+    if (window == nullptr) {
+        return;
+    }
+    Place(window, corner, FrameMargins(window));
 }
 
 void CenterForm(QWidget* window) {
     if (window == nullptr || QGuiApplication::primaryScreen() == nullptr) {
         return;
     }
-    window->move(CentredPosition(window));
+    const QMargins margins = FrameMargins(window);
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    Place(window, CentredIn(work, FrameSize(window->size(), margins)), margins);
+}
+
+QPoint BringIntoWorkArea(const QRect& frame, int titleHeight, const QList<QRect>& workAreas) {
+    if (workAreas.isEmpty()) {
+        return frame.topLeft();
+    }
+    const QRect title(frame.left(), frame.top(), frame.width(), std::max(titleHeight, 1));
+    const int grip = std::min(kTitleGrip, title.width());
+    long long nearestDistance = std::numeric_limits<long long>::max();
+    QRect nearest = workAreas.first();
+    for (const QRect& area : workAreas) {
+        const QRect part = title & area;
+        if (part.height() == title.height() && part.width() >= grip) {
+            return frame.topLeft();
+        }
+        const long long dx =
+            std::max({area.left() - title.center().x(), 0, title.center().x() - area.right()});
+        const long long dy =
+            std::max({area.top() - title.center().y(), 0, title.center().y() - area.bottom()});
+        if (dx * dx + dy * dy < nearestDistance) {
+            nearestDistance = dx * dx + dy * dy;
+            nearest = area;
+        }
+    }
+    // Just far enough in; a frame larger than the area keeps its top-left corner inside.
+    const int x =
+        std::max(nearest.left(), std::min(frame.left(), nearest.right() + 1 - frame.width()));
+    const int y =
+        std::max(nearest.top(), std::min(frame.top(), nearest.bottom() + 1 - frame.height()));
+    return {x, y};
+}
+
+QPoint KeepOnScreen(QWidget* window, const QPoint& corner) {
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        areas << screen->availableGeometry();
+    }
+    const QMargins margins = FrameMargins(window);
+    // Without a known frame the top of the window stands in for the title bar.
+    const int title = margins.top() > 0 ? margins.top() : 20;
+    return BringIntoWorkArea(QRect(corner, FrameSize(window->size(), margins)), title, areas);
+}
+
+void MakeDialogFrame(QDialog* dialog) {
+    if (dialog != nullptr) {
+        new TDialogFrame(dialog);
+    }
+}
+
+bool InstallQtTranslation(QCoreApplication* app) {
+    auto* translator = new QTranslator(app);
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+        return true;
+    }
+    delete translator;
+    return false;
 }
 
 void ShowErrorBox(QWidget* parent, const QString& message) {
@@ -123,6 +348,27 @@ TUpDown::TUpDown(QLineEdit* buddy, int min, int max, int position, QWidget* pare
     down_->setObjectName(QStringLiteral("down"));
     connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
     connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+    buddy_->installEventFilter(this);
+}
+
+void TUpDown::SetAccessibleNames(const QString& name) {
+    setAccessibleName(name);
+    up_->setAccessibleName(name + QStringLiteral("を増やす"));
+    down_->setAccessibleName(name + QStringLiteral("を減らす"));
+}
+
+bool TUpDown::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == buddy_ && e->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (modifiers == Qt::NoModifier &&
+            (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            Step(key->key() == Qt::Key_Up ? 1 : -1);
+            buddy_->selectAll();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 int TUpDown::Position() const {

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
+#include <QMargins>
+#include <QRect>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
 
+class QCoreApplication;
+class QDialog;
 class QLineEdit;
 class QResizeEvent;
 class QToolButton;
@@ -21,12 +26,37 @@ extern bool TopMostMode;
 // Puts a window into the top-most band (on) or takes it out; position and size stay.
 void SetTopMost(QWidget* window, bool on);
 
-// Returns ((work width - outer width) / 2, (work height - outer height) / 2) of the primary
-// screen's work area, truncated toward zero, without adding the work area's origin.
-QPoint CentredPosition(const QWidget* window);
+// The frame the window manager gives the window (title bar and borders), also before the window
+// is mapped for the first time; empty where there is none or it cannot be known.
+QMargins FrameMargins(QWidget* window);
+
+// The corner of the outer frame (title bar included) that centres the frame on the primary
+// screen's work area: the work area's origin plus half the difference of the sizes, each half
+// truncated toward zero.
+QPoint CentredPosition(QWidget* window);
+
+// Moves a window so that the top-left corner of its outer frame lies at corner, whatever frame
+// the window manager gives it. The corner is what pos() reports once the window is shown.
+void PlaceFrame(QWidget* window, const QPoint& corner);
 
 // Moves a window to its centred position; without a screen it stays where it is.
 void CenterForm(QWidget* window);
+
+// The frame corner to use for a stored one: the stored corner when at least a grip of the title
+// bar (its full height, kTitleGrip pixels of its width) lies in one of the work areas, otherwise
+// the corner moved just far enough into the work area nearest to the title bar.
+inline constexpr int kTitleGrip = 40;
+QPoint BringIntoWorkArea(const QRect& frame, int titleHeight, const QList<QRect>& workAreas);
+
+// The corner to use for a stored main-window position on the screens as they are now.
+QPoint KeepOnScreen(QWidget* window, const QPoint& corner);
+
+// Makes a dialog a dialog under every window manager: a title bar without minimise and maximise
+// buttons, and neither minimising nor closing it ever leaves its main window hidden.
+void MakeDialogFrame(QDialog* dialog);
+
+// Loads Qt's own Japanese texts (qtbase_ja) into the application, whatever the locale says.
+bool InstallQtTranslation(QCoreApplication* app);
 
 // The program-wide error box: error icon, one OK button, the application title as caption,
 // ErrorBoxText(message) as text. Tests replace it with SetErrorBoxHandler, whose handler receives
@@ -49,8 +79,13 @@ public:
     // The box's number when it is an integer within the range, else the last such number.
     int Position() const;
 
+    // Names the pair for screen readers: name, and the two buttons after it.
+    void SetAccessibleNames(const QString& name);
+
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    // Up and Down in the bound box step as the buttons do.
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void Step(int delta);

@@ -134,8 +134,10 @@ bool WriteAll(int fd, const std::string& text) {
 
 } // namespace
 
-TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
-    std::ifstream in(path_, std::ios::binary);
+TIniFile::TIniFile(std::string path, const std::string& defaults) : path_(std::move(path)) {
+    std::error_code ec;
+    const bool useDefaults = !defaults.empty() && !std::filesystem::exists(path_, ec) && !ec;
+    std::ifstream in(useDefaults ? defaults : path_, std::ios::binary);
     std::string line;
     Section* current = nullptr;
     bool firstLine = true;

@@ -11,7 +11,9 @@ namespace tv {
 class TIniFile {
 public:
     // Reads the whole file (UTF-8, CR LF or LF); a missing or unreadable file counts as empty.
-    explicit TIniFile(std::string path);
+    // While path does not exist, defaults (when given) is read in its place; saving always
+    // writes path.
+    explicit TIniFile(std::string path, const std::string& defaults = {});
 
     // The value as a decimal integer ("0x" or "$" for hexadecimal); def when the section or
     // key is missing or the value is not an integer. Names match without regard to case.

@@ -1,12 +1,18 @@
 #include "ui/TvSound.h"
 
 #include <QApplication>
+#include <alsa/asoundlib.h>
 #include <canberra.h>
 #include <utility>
 
 namespace tv {
 
 namespace {
+
+// ALSA's library writes its diagnostics (eight lines for one sound on a machine without a sound
+// card) to standard error unless a handler is set. The program learns of a failed sound from
+// libcanberra's answer and beeps instead, so those lines would only fill the user's session log.
+void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 // Plays the freedesktop sound-theme events; beeps when there is no sound system to play them.
 class TDesktopSound : public ISoundPlayer {
@@ -24,6 +30,7 @@ private:
     void Play(const char* eventId, const char* description) {
         if (!triedCreate_) {
             triedCreate_ = true;
+            snd_lib_error_set_handler(&SilentAlsaError);
             if (ca_context_create(&context_) != CA_SUCCESS) {
                 context_ = nullptr;
             } else if (ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Tenvari",

@@ -39,20 +39,24 @@ std::string HomeDir() {
 
 } // namespace
 
-std::string ExecutableDir() {
+std::string ExecutablePath() {
     std::vector<char> buffer(4096);
     for (;;) {
         const ssize_t len = readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (len < 0) {
-            return "./";
+            return {};
         }
         if (static_cast<size_t>(len) < buffer.size()) {
-            const std::string path(buffer.data(), static_cast<size_t>(len));
-            const size_t slash = path.rfind('/');
-            return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+            return std::string(buffer.data(), static_cast<size_t>(len));
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string ExecutableDir() {
+    const std::string path = ExecutablePath();
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
 std::string DataDir(const std::string& exeDir) {
@@ -71,10 +75,16 @@ std::string DataDir(const std::string& exeDir) {
     return dir;
 }
 
-std::string SettingsPath(const std::string& exeDir) {
-    const std::string dir = WithSlash(exeDir);
+TSettingsFiles SettingsFiles(const std::string& exePath) {
+    const std::filesystem::path exe(exePath);
+    std::string name = exe.filename().replace_extension(".ini").string();
+    if (name == ".ini") {
+        name = "tenvari.ini";
+    }
+    const std::string dir = WithSlash(exe.parent_path().string());
+    const std::string beside = dir + name;
     if (access(dir.c_str(), W_OK) == 0) {
-        return dir + "tenvari.ini";
+        return {beside, {}};
     }
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     // Relative values are invalid for XDG_CONFIG_HOME and are ignored.
@@ -83,7 +93,7 @@ std::string SettingsPath(const std::string& exeDir) {
     const std::string folder = WithSlash(configHome) + "tenvari/";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    return folder + "tenvari.ini";
+    return {folder + name, beside};
 }
 
 std::string UserDataDir() {

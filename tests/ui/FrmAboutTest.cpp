@@ -122,6 +122,36 @@ private slots:
         QCOMPARE(opened_, QStringList{expectedUrl});
     }
 
+    // The two links are in the Tab order after OK and open with Enter or Space, as a click does.
+    void linkOpensFromTheKeyboard_data() {
+        QTest::addColumn<int>("tabs");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("expectedUrl");
+        QTest::newRow("mail, Enter")
+            << 1 << int(Qt::Key_Return) << "mailto:info@tenvari.example.org";
+        QTest::newRow("web, Space") << 2 << int(Qt::Key_Space) << "https://tenvari.example.org/";
+    }
+
+    void linkOpensFromTheKeyboard() {
+        QFETCH(int, tabs);
+        QFETCH(int, key);
+        QFETCH(QString, expectedUrl);
+        TTvFrmAbout& d = *dialog_;
+        const int result = Show([&] {
+            QCOMPARE(QApplication::focusWidget(), d.btnOK());
+            for (int i = 0; i < tabs; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            QLabel* link = tabs == 1 ? d.lblMailTo() : d.lblURL();
+            QCOMPARE(QApplication::focusWidget(), link);
+            // The focused link shows itself as the hovered one does.
+            QCOMPARE(TextColour(link), kPurple);
+            QTest::keyClick(link, Qt::Key(key));
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(opened_, QStringList{expectedUrl});
+    }
+
     void plainTextIsNoLink() {
         TTvFrmAbout& d = *dialog_;
         Show([&] {

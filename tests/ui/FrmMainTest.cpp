@@ -12,6 +12,7 @@
 #include "units/TvTextFile.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -84,6 +85,7 @@ private slots:
     void startupGroup_data();
     void startupGroup();
     void startupGroupAfterAThousandGroups();
+    void startupPositionAsStored_data();
     void startupPositionAsStored();
     void unitsFileWithoutGroups();
     void unitsLoadFailure_data();
@@ -106,7 +108,11 @@ private slots:
     void groupChangeConvertsWithNewUnits();
     void pageChange();
     void typingIntoListOpensIt();
+    void enterInOpenListOnlyChooses();
     void focusOrder();
+    void focusSelectsTheWholeValue();
+    void zeroWrittenIntoEmptyBoxIsSelected();
+    void accessibleNamesAndStatus();
     void hintsStayOutOfStatusBar();
 
     void baseConversion_data();
@@ -114,6 +120,7 @@ private slots:
     void baseKeyFilters_data();
     void baseKeyFilters();
     void baseUpDownAndButtons();
+    void baseArrowKeysStep();
 
     void shortcutsFromInsideControls();
     void disabledCopyShortcutDoesNothing();
@@ -366,11 +373,33 @@ void FrmMainTest::startupGroupAfterAThousandGroups() {
     QCOMPARE(List("comOutput")->currentText(), QStringLiteral("u1024"));
 }
 
+void FrmMainTest::startupPositionAsStored_data() {
+    QTest::addColumn<QPoint>("stored");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("on the screen") << QPoint(30, 40) << true;
+    QTest::newRow("partly off the right, the title bar reachable") << QPoint(700, 40) << true;
+    QTest::newRow("far beyond the bottom right") << QPoint(1500, 3000) << false;
+    QTest::newRow("title bar above the screen") << QPoint(100, -10) << false;
+}
+
+// Positions on a screen are used as stored; one that would leave the title bar out of every work
+// area (an edited file, a monitor since removed) is brought back just inside the work area.
 void FrmMainTest::startupPositionAsStored() {
+    QFETCH(QPoint, stored);
+    QFETCH(bool, kept);
     WriteData();
-    WriteSettings(QStringLiteral("[StartUp]\nWinPos=1\nLeft=1500\nTop=3000\n"));
+    WriteSettings(
+        QStringLiteral("[StartUp]\nWinPos=1\nLeft=%1\nTop=%2\n").arg(stored.x()).arg(stored.y()));
     Start();
-    QCOMPARE(main_->pos(), QPoint(1500, 3000));
+    if (kept) {
+        QCOMPARE(main_->pos(), stored);
+        return;
+    }
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = main_->frameGeometry();
+    QCOMPARE(frame.topLeft(),
+             QPoint(std::clamp(stored.x(), work.left(), work.right() + 1 - frame.width()),
+                    std::clamp(stored.y(), work.top(), work.bottom() + 1 - frame.height())));
 }
 
 void FrmMainTest::unitsFileWithoutGroups() {
@@ -399,15 +428,16 @@ void FrmMainTest::unitsFileWithoutGroups() {
 
 void FrmMainTest::unitsLoadFailure_data() {
     QTest::addColumn<QByteArray>("units");
-    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("where");
     QTest::newRow("missing file") << QByteArray() << "units.dat: ";
     QTest::newRow("unit line without fields")
-        << QByteArray(">>\r\nA\r\n\r\n<<\r\n") << "units.dat (3 行目): ";
+        << QByteArray(">>\r\nA\r\nm,$i\r\n<<\r\n")
+        << "units.dat の 3 行目: 単位の行に 4 つの項目がありません";
 }
 
 void FrmMainTest::unitsLoadFailure() {
     QFETCH(QByteArray, units);
-    QFETCH(QString, detail);
+    QFETCH(QString, where);
     WriteData(nullptr);
     if (!units.isNull())
         WriteFile(QStringLiteral("units.dat"), units);
@@ -417,10 +447,12 @@ void FrmMainTest::unitsLoadFailure() {
     QCOMPARE(modals_.size(), 1);
     const tv::test::TSeenModal box = modals_.takeFirst();
     QCOMPARE(box.title, QStringLiteral("エラー"));
-    QCOMPARE(box.text,
-             QStringLiteral("単位データの読み込みに失敗しました。\nTenvariを終了します。\n"
-                            "\n\"units.dat\" の有無をご確認ください。"));
-    QVERIFY2(box.detail.contains(detail), qPrintable(box.detail));
+    // The fixed lines, then the file, the line and the reason in the visible text.
+    const QString fixed =
+        QStringLiteral("単位データの読み込みに失敗しました。\nTenvariを終了します。\n"
+                       "\n\"units.dat\" の有無をご確認ください。\n\n");
+    QVERIFY2(box.text.startsWith(fixed + dir_->filePath(where)), qPrintable(box.text));
+    QCOMPARE(box.detail, QString());
 
     // The window never ran, so nothing is written at the end.
     DestroyWindows();
@@ -451,8 +483,11 @@ void FrmMainTest::prefixLoadFailureAndKeyFilter() {
         QCOMPARE(modals_.size(), 1);
         const tv::test::TSeenModal box = modals_.takeFirst();
         QCOMPARE(box.title, QStringLiteral("警告"));
-        QCOMPARE(box.text, QStringLiteral("接頭辞データの読み込みに失敗しました。\n\n"
-                                          "入力における接頭辞の使用が不可となります。"));
+        QVERIFY2(
+            box.text.startsWith(QStringLiteral("接頭辞データの読み込みに失敗しました。\n\n"
+                                               "入力における接頭辞の使用が不可となります。\n\n") +
+                                dir_->filePath(QStringLiteral("prefix.dat の 1 行目: "))),
+            qPrintable(box.text));
     }
     QVERIFY(main_->isVisible());
     Type(Edit("edtInput"), typed);
@@ -759,6 +794,31 @@ void FrmMainTest::typingIntoListOpensIt() {
     QCOMPARE(list->currentText(), QStringLiteral("cm"));
 }
 
+// Choosing a group with the keyboard in the open list runs the group change only: the menu's
+// Enter (normal conversion, which would empty the report) must not run as well.
+void FrmMainTest::enterInOpenListOnlyChooses() {
+    WriteData();
+    Start();
+    Type(Edit("edtInput"), QStringLiteral("4"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    const QString report = ResultText();
+    QCOMPARE(report, QStringLiteral("4 [m] => 4 [m]\r\n"));
+
+    QComboBox* groups = List("comUnits");
+    groups->setFocus();
+    QTest::keyClick(groups, Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(groups->view()->isVisible());
+    QTest::keyClick(groups->view(), Qt::Key_Down);
+    QTest::keyClick(groups->view(), Qt::Key_Return);
+    QTRY_VERIFY(!groups->view()->isVisible());
+    QCOMPARE(groups->currentText(), QStringLiteral("重さ"));
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - 重さ"));
+    QCOMPARE(ResultText(), report);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("0"));
+    QCOMPARE(Edit("edtInput")->text(), QString());
+    QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
+}
+
 void FrmMainTest::focusOrder() {
     WriteData();
     Start();
@@ -782,6 +842,113 @@ void FrmMainTest::focusOrder() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
+}
+
+// Focus entering a value box by the program, by Tab or by a page change selects its whole text,
+// so typing replaces it; a click places the caret.
+void FrmMainTest::focusSelectsTheWholeValue() {
+    WriteData();
+    Start();
+    ShowPage(1);
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInputB"));
+    QCOMPARE(Edit("edtInputB")->selectedText(), QStringLiteral("0"));
+    QTest::keyClicks(Edit("edtInputB"), QStringLiteral("255"));
+    QCOMPARE(Edit("edtInputB")->text(), QStringLiteral("255"));
+
+    // After a base button the value box has the focus again, its text selected.
+    QTest::mouseClick(Find<QPushButton>("btnBaseOutput16"), Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInputB"));
+    QCOMPARE(Edit("edtInputB")->selectedText(), QStringLiteral("255"));
+
+    ShowPage(0);
+    Type(Edit("edtInput"), QStringLiteral("12"));
+    List("comInput")->setFocus();
+    QTest::keyClick(List("comInput"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInput"));
+    QCOMPARE(Edit("edtInput")->selectedText(), QStringLiteral("12"));
+    QTest::keyClicks(Edit("edtInput"), QStringLiteral("7"));
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("7"));
+
+    List("comInput")->setFocus();
+    QTest::mouseClick(Edit("edtInput"), Qt::LeftButton, {}, QPoint(2, 10));
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInput"));
+    QCOMPARE(Edit("edtInput")->selectedText(), QString());
+}
+
+// With conversion on every change, emptying the box writes "0" into it; that "0" is left selected
+// so that the next digits replace it.
+void FrmMainTest::zeroWrittenIntoEmptyBoxIsSelected() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=1\n"));
+    Start();
+    QLineEdit* input = Edit("edtInput");
+    Type(input, QStringLiteral("5"));
+    QTest::keyClick(input, Qt::Key_Backspace);
+    QCOMPARE(input->text(), QStringLiteral("0"));
+    QCOMPARE(input->selectedText(), QStringLiteral("0"));
+    QTest::keyClicks(input, QStringLiteral("12"));
+    QCOMPARE(input->text(), QStringLiteral("12"));
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("12"));
+
+    ShowPage(1);
+    QLineEdit* inputB = Edit("edtInputB");
+    QTest::keyClicks(inputB, QStringLiteral("7"));
+    QTest::keyClick(inputB, Qt::Key_Backspace);
+    QCOMPARE(inputB->selectedText(), QStringLiteral("0"));
+    QTest::keyClicks(inputB, QStringLiteral("9"));
+    QCOMPARE(inputB->text(), QStringLiteral("9"));
+}
+
+// Every control carries the name a sighted user reads beside it, its label is its buddy, and the
+// status bar's value is the outcome in panel 0.
+void FrmMainTest::accessibleNamesAndStatus() {
+    WriteData();
+    Start();
+    const struct {
+        const char* control;
+        const char* name;
+    } rows[] = {
+        {"edtInput", "変換前 値"},
+        {"comInput", "変換前 単位"},
+        {"edtOutput", "変換後 値"},
+        {"comOutput", "変換後 単位"},
+        {"comUnits", "集団"},
+        {"edtInputB", "変換前 値"},
+        {"edtOutputB", "変換後 値"},
+        {"edtBaseInput", "入力の基数"},
+        {"edtBaseOutput", "出力の基数"},
+        {"btnBaseInput16", "入力の基数 16"},
+        {"btnBaseOutput2", "出力の基数 2"},
+        {"udbBaseInput", "入力の基数"},
+    };
+    for (const auto& row : rows) {
+        auto* control = Find<QWidget>(row.control);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        QVERIFY2(accessible, row.control);
+        const QString name = QString::fromUtf8(row.name);
+        // On Linux Qt names a list by its selected entry and lets its label name it.
+        if (!qobject_cast<QComboBox*>(control)) {
+            QVERIFY2(accessible->text(QAccessible::Name) == name, row.control);
+        }
+        if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
+            const auto labels = accessible->relations(QAccessible::Label);
+            QVERIFY2(std::any_of(labels.begin(), labels.end(),
+                                 [&name](const auto& label) {
+                                     return label.first->text(QAccessible::Name) == name;
+                                 }),
+                     row.control);
+        }
+    }
+    auto* up = Find<QWidget>("udbBaseInput")->findChild<QToolButton*>(QStringLiteral("up"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(up)->text(QAccessible::Name),
+             QStringLiteral("入力の基数を増やす"));
+
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(main_->statusBar());
+    QCOMPARE(bar->role(), QAccessible::StatusBar);
+    QCOMPARE(bar->text(QAccessible::Value), QStringLiteral("単位変換：変換完了"));
+    ShowPage(1);
+    QCOMPARE(bar->text(QAccessible::Value), QString());
 }
 
 void FrmMainTest::hintsStayOutOfStatusBar() {
@@ -968,6 +1135,28 @@ void FrmMainTest::baseUpDownAndButtons() {
     QCOMPARE(Edit("edtBaseInput")->text(), QStringLiteral("35"));
 }
 
+// Up and Down in a base field step its base as the up-down buttons do, within 2 to 36.
+void FrmMainTest::baseArrowKeysStep() {
+    WriteData();
+    Start();
+    ShowPage(1);
+    Type(Edit("edtInputB"), QStringLiteral("7"));
+    QLineEdit* base = Edit("edtBaseInput");
+    Press(base, Qt::Key_Up);
+    QCOMPARE(base->text(), QStringLiteral("11"));
+    // The input base changed, so the value was emptied, as with the buttons.
+    QCOMPARE(Edit("edtInputB")->text(), QString());
+    QTest::keyClick(base, Qt::Key_Down);
+    QTest::keyClick(base, Qt::Key_Down);
+    QCOMPARE(base->text(), QStringLiteral("9"));
+    Type(Edit("edtBaseOutput"), QStringLiteral("36"));
+    QTest::keyClick(Edit("edtBaseOutput"), Qt::Key_Up);
+    QCOMPARE(Edit("edtBaseOutput")->text(), QStringLiteral("36"));
+    Type(Edit("edtBaseOutput"), QStringLiteral("2"));
+    QTest::keyClick(Edit("edtBaseOutput"), Qt::Key_Down);
+    QCOMPARE(Edit("edtBaseOutput")->text(), QStringLiteral("2"));
+}
+
 // ---- shortcuts and commands ----
 
 void FrmMainTest::shortcutsFromInsideControls() {
@@ -1053,6 +1242,12 @@ void FrmMainTest::paste_data() {
     QTest::newRow("prefixed number") << 0 << ""
                                      << "2k"
                                      << "2000" << unitDone;
+    QTest::newRow("full-width digits") << 0 << ""
+                                       << "１２３"
+                                       << "123" << unitDone;
+    QTest::newRow("full-width expression") << 0 << ""
+                                           << "２＊３"
+                                           << "6" << unitDone;
     QTest::newRow("not a value") << 0 << ""
                                  << "abc"
                                  << "keep" << unitFailed;
@@ -1068,6 +1263,9 @@ void FrmMainTest::paste_data() {
     QTest::newRow("not hex") << 1 << "16"
                              << "fg"
                              << "keep" << baseFailed;
+    QTest::newRow("full-width hex digits") << 1 << "16"
+                                           << "ｆｆ"
+                                           << "ff" << baseDone;
     QTest::newRow("not binary") << 1 << "2"
                                 << "102"
                                 << "keep" << baseFailed;
@@ -1142,8 +1340,9 @@ void FrmMainTest::copy() {
 
     ResultText() = QStringLiteral("a [m] => b [m]\r\n\tResult = x \t\r\n\r\n");
     Action("mnuCopy")->trigger();
-    QCOMPARE(QGuiApplication::clipboard()->text(),
-             QStringLiteral("a [m] => b [m]\r\n\tResult = x"));
+    // The clipboard gets the desktop's LF; the report itself keeps CR LF.
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("a [m] => b [m]\n\tResult = x"));
+    QVERIFY(ResultText().startsWith(QStringLiteral("a [m] => b [m]\r\n")));
 }
 
 void FrmMainTest::clear() {

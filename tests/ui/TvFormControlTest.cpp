@@ -1,13 +1,21 @@
 #include "ui/TvFormControl.h"
 #include "ModalTestSupport.h"
+#include "ui/TvPlatform.h"
 #include "ui/TvSound.h"
 #include "ui/UAlEdit.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMap>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
+#include <memory>
 
 class TvFormControlTest : public QObject {
     Q_OBJECT
@@ -31,13 +39,92 @@ private slots:
         tv::CenterForm(&window);
         const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
         const QSize outer = window.frameGeometry().size();
-        // Integer division truncates toward zero, so an odd negative difference rounds up.
-        const QPoint expected((work.width() - outer.width()) / 2,
-                              (work.height() - outer.height()) / 2);
+        // The outer frame is centred; integer division truncates toward zero, so an odd negative
+        // difference rounds up.
+        const QPoint expected = work.topLeft() + QPoint((work.width() - outer.width()) / 2,
+                                                        (work.height() - outer.height()) / 2);
         QTRY_COMPARE(window.pos(), expected);
         if (outer.width() > work.width()) {
             QVERIFY(window.pos().x() < 0 && window.pos().y() < 0);
         }
+    }
+
+    // A stored corner is kept while a grip of the title bar lies in some work area, and is
+    // otherwise moved just far enough into the nearest one.
+    void bringIntoWorkArea_data() {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QPoint>("corner");
+        const QSize size(252, 259);
+        QTest::newRow("inside") << QRect(QPoint(100, 100), size) << QPoint(100, 100);
+        QTest::newRow("on the second screen")
+            << QRect(QPoint(1500, 200), size) << QPoint(1500, 200);
+        QTest::newRow("grip left at the right edge")
+            << QRect(QPoint(984, 30), size) << QPoint(984, 30);
+        QTest::newRow("less than the grip at the right edge")
+            << QRect(QPoint(2841, 30), size) << QPoint(2880 - 252, 30);
+        QTest::newRow("title bar under the top panel")
+            << QRect(QPoint(100, 10), size) << QPoint(100, 30);
+        QTest::newRow("below the first screen, nearest to it")
+            << QRect(QPoint(300, 900), size) << QPoint(300, 768 - 259);
+        QTest::newRow("left of every screen") << QRect(QPoint(-4000, 300), size) << QPoint(40, 300);
+        QTest::newRow("larger than the nearest work area")
+            << QRect(-50, -50, 4000, 3000) << QPoint(1024, 0);
+    }
+
+    void bringIntoWorkArea() {
+        QFETCH(QRect, frame);
+        QFETCH(QPoint, corner);
+        // A panel at the top and the left of the first screen; the second screen lies to its right.
+        const QList<QRect> areas = {QRect(40, 30, 984, 738), QRect(1024, 0, 1856, 1024)};
+        QCOMPARE(tv::BringIntoWorkArea(frame, 20, areas), corner);
+    }
+
+    void platformChoice_data() {
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("platform");
+        QTest::newRow("Wayland with XWayland")
+            << QStringList{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0"} << "xcb";
+        QTest::newRow("Wayland named by the session type")
+            << QStringList{"XDG_SESSION_TYPE=wayland", "DISPLAY=:1"} << "xcb";
+        QTest::newRow("the user's choice wins")
+            << QStringList{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0", "QT_QPA_PLATFORM=wayland"}
+            << "";
+        QTest::newRow("Wayland without XWayland") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << "";
+        QTest::newRow("an empty choice is none")
+            << QStringList{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0", "QT_QPA_PLATFORM="} << "xcb";
+        QTest::newRow("X11 session") << QStringList{"DISPLAY=:0", "XDG_SESSION_TYPE=x11"} << "";
+        QTest::newRow("no display at all") << QStringList{} << "";
+    }
+
+    void platformChoice() {
+        QFETCH(QStringList, environment);
+        QFETCH(QString, platform);
+        QMap<QByteArray, QByteArray> values;
+        for (const QString& entry : environment) {
+            const auto parts = entry.toUtf8().split('=');
+            values.insert(parts.at(0), parts.at(1));
+        }
+        const auto chosen = tv::ChoosePlatform([&values](const char* name) -> const char* {
+            const auto found = values.constFind(QByteArray(name));
+            return found == values.constEnd() ? nullptr : found->constData();
+        });
+        QCOMPARE(QString::fromStdString(chosen.value_or("")), platform);
+    }
+
+    // Qt's own texts (context menus, message-box buttons) are Japanese whatever the locale says.
+    void qtTextsInJapanese() {
+        QVERIFY(tv::InstallQtTranslation(qApp));
+        QLineEdit edit(QStringLiteral("12"));
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction* action : menu->actions()) {
+            texts << action->text().section(QLatin1Char('\t'), 0, 0);
+        }
+        QVERIFY2(texts.contains(QStringLiteral("コピー(&C)")), qPrintable(texts.join('|')));
+        QVERIFY2(texts.contains(QStringLiteral("貼り付け(&P)")), qPrintable(texts.join('|')));
+        QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
     }
 
     void setTopMostKeepsPlaceAndVisibility() {

@@ -169,6 +169,27 @@ private slots:
         QVERIFY(!QFile::exists(path_));
     }
 
+    // The user's own file, while it does not exist, starts from the file given as defaults; the
+    // defaults file itself is never written, and is ignored once the user's file exists.
+    void defaultsReadWhileTheFileIsMissing() {
+        const QString defaults = folder_->filePath(QStringLiteral("beside.ini"));
+        const QByteArray defaultsText("[Convert]\nShowAns=2\n[Mine]\nKeep=yes\n");
+        WriteAll(defaults, defaultsText);
+        TIniFile ini(Std(path_), Std(defaults));
+        QCOMPARE(ini.ReadInteger("Convert", "ShowAns", 0), 2);
+        ini.WriteInteger("StartUp", "Left", 5);
+        ini.Save();
+        QCOMPARE(ReadAll(path_),
+                 QByteArray("[Convert]\nShowAns=2\n\n[Mine]\nKeep=yes\n\n[StartUp]\nLeft=5\n\n"));
+        QCOMPARE(ReadAll(defaults), defaultsText);
+
+        WriteAll(path_, "[Convert]\nShowAns=1\n");
+        QCOMPARE(TIniFile(Std(path_), Std(defaults)).ReadInteger("Convert", "ShowAns", 0), 1);
+        QCOMPARE(TIniFile(Std(path_), Std(folder_->filePath("none.ini")))
+                     .ReadInteger("Convert", "ShowAns", 0),
+                 1);
+    }
+
     void firstSaveCreatesTheFile() {
         TIniFile ini(Std(path_));
         ini.WriteInteger("StartUp", "Left", 10);

@@ -87,23 +87,39 @@ TEST_F(PathsTest, DataDirIgnoresFolderNamedUnitsDat) {
     EXPECT_EQ(DataDir(Folder() + "bin/"), Folder() + "bin/");
 }
 
-TEST_F(PathsTest, SettingsBesideWritableExecutable) {
-    EXPECT_EQ(SettingsPath(Folder()), Folder() + "tenvari.ini");
+TEST_F(PathsTest, SettingsBesideWritableExecutableNamedAfterIt) {
+    const struct {
+        const char* name;
+        const char* executable;
+        const char* settings;
+    } rows[] = {
+        {"the program", "tenvari", "tenvari.ini"},
+        {"a renamed copy", "tv2", "tv2.ini"},
+        {"an extension is replaced", "tenvari.bin", "tenvari.ini"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TSettingsFiles files = SettingsFiles(Folder() + row.executable);
+        EXPECT_EQ(files.Path, Folder() + row.settings);
+        EXPECT_EQ(files.Defaults, "") << "the file beside the executable is the user's";
+    }
 }
 
-TEST_F(PathsTest, SettingsInConfigFolderOtherwise) {
+TEST_F(PathsTest, SettingsInConfigFolderOtherwiseWithTheFileBesideAsDefaults) {
     // A folder that does not exist cannot be written, also for root.
-    const std::string exeDir = Folder() + "missing/";
+    const std::string exe = Folder() + "missing/tv2";
     {
         const test::TEnvOverride xdg("XDG_CONFIG_HOME", (Folder() + "config").c_str());
-        EXPECT_EQ(SettingsPath(exeDir), Folder() + "config/tenvari/tenvari.ini");
+        const TSettingsFiles files = SettingsFiles(exe);
+        EXPECT_EQ(files.Path, Folder() + "config/tenvari/tv2.ini");
+        EXPECT_EQ(files.Defaults, Folder() + "missing/tv2.ini");
         EXPECT_TRUE(fs::is_directory(Folder() + "config/tenvari"));
     }
     const test::TEnvOverride home("HOME", (Folder() + "home").c_str());
     for (const char* xdgValue : {static_cast<const char*>(nullptr), "", "relative/config"}) {
         SCOPED_TRACE(xdgValue == nullptr ? "unset" : xdgValue);
         const test::TEnvOverride xdg("XDG_CONFIG_HOME", xdgValue);
-        EXPECT_EQ(SettingsPath(exeDir), Folder() + "home/.config/tenvari/tenvari.ini");
+        EXPECT_EQ(SettingsFiles(exe).Path, Folder() + "home/.config/tenvari/tv2.ini");
         EXPECT_TRUE(fs::is_directory(Folder() + "home/.config/tenvari"));
     }
 }

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QMargins>
+#include <optional>
+
+class QWidget;
+
+// What the window helpers need of an X11 window manager. Every function does nothing (or
+// answers nothing) on another platform.
+namespace tv::x11 {
+
+// True when the program runs on Qt's xcb platform.
+bool Active();
+
+// The frame the window manager gives, or will give, the window: asked for before the window is
+// mapped with _NET_REQUEST_FRAME_EXTENTS and read from _NET_FRAME_EXTENTS. Nothing when the
+// window manager does not answer in time or does not support the request.
+std::optional<QMargins> FrameExtents(QWidget* window);
+
+// Asks for a title bar and a border only, with no buttons, through _MOTIF_WM_HINTS.
+void SetTitleBarOnly(QWidget* window);
+
+} // namespace tv::x11
