@@ -1,0 +1,580 @@
+#!/usr/bin/env bash
+# The real program on a real desktop: its own Xvfb and openbox, the program copied with its data
+# into a temporary folder, driven with keys (xdotool), and read back through the window geometry
+# and frame (xwininfo, xprop), the clipboard (xclip), its standard error and its settings file.
+#
+#   desktop-test.sh PROGRAM [CHECK...]     runs every check, or the named ones
+#
+# Every check is a function check_<name>; start_program and stop_program are the one way to run
+# the program (stop_program also fails a run that wrote anything to standard error). Nothing
+# sleeps for a fixed time: every wait polls with a deadline.
+set -uo pipefail
+
+program=$(readlink -f "${1:?usage: $0 PROGRAM [CHECK...]}")
+shift
+here=$(dirname "$(readlink -f "$0")")
+data=$(dirname "$program")
+deadline=${TENVARI_DESKTOP_DEADLINE:-60}
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/tenvari-desktop.XXXXXX")
+chmod 755 "$tmp"
+xvfb_pid=
+wm_pid=
+program_pid=
+main_window=
+run=0
+passed=0
+failed=0
+
+cleanup() {
+    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; fi
+    done
+    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+        if [ -n "$pid" ]; then wait "$pid" 2>/dev/null; fi
+    done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+pass() {
+    passed=$((passed + 1))
+    echo "ok: $1"
+}
+fail() {
+    failed=$((failed + 1))
+    echo "FAILED: $1" >&2
+}
+# expect WHAT EXPECTED ACTUAL
+expect() {
+    if [ "$2" = "$3" ]; then
+        pass "$1"
+    else
+        fail "$1: expected [$2], got [$3]"
+    fi
+}
+
+# wait_for DESCRIPTION COMMAND...: polls COMMAND until it succeeds; false after the deadline.
+wait_for() {
+    local what=$1
+    shift
+    local end=$((SECONDS + deadline))
+    until "$@" >/dev/null 2>&1; do
+        if [ "$SECONDS" -ge "$end" ]; then
+            echo "timed out after ${deadline} s waiting for: $what" >&2
+            return 1
+        fi
+        sleep 0.05
+    done
+}
+
+# ---- the session -------------------------------------------------------------------------------
+
+start_session() {
+    # Xvfb picks a free display and writes its number when it accepts connections.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    wait_for "Xvfb to start" test -s "$tmp/display" || { cat "$tmp/xvfb.log" >&2; exit 1; }
+    export DISPLAY=":$(head -n 1 "$tmp/display")"
+    openbox --sm-disable --config-file "$here/openbox-rc.xml" >"$tmp/openbox.log" 2>&1 &
+    wm_pid=$!
+    wait_for "openbox to manage the screen" xprop -root _NET_SUPPORTING_WM_CHECK ||
+        { cat "$tmp/openbox.log" >&2; exit 1; }
+    wait_for "the work area to leave room for the panels" work_area_is_set || exit 1
+
+    # The program sees a user of its own: nothing of the tester's desktop leaks in.
+    export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data
+    export XDG_CACHE_HOME=$tmp/cache XDG_RUNTIME_DIR=$tmp/runtime LANG=C.UTF-8 LC_ALL=C.UTF-8
+    unset QT_QPA_PLATFORM WAYLAND_DISPLAY XDG_SESSION_TYPE QT_SCALE_FACTOR
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+}
+
+work_area_is_set() {
+    [ "$(work_area)" = "40 30 984 738" ]
+}
+
+# "x y width height" of the first desktop's work area.
+work_area() {
+    xprop -root -notype _NET_WORKAREA | sed 's/.*= *//; s/,//g' | cut -d' ' -f1-4
+}
+
+# ---- the program -------------------------------------------------------------------------------
+
+# install_program FOLDER [NAME]: a copy of the program and its data, as a user would unpack it.
+install_program() {
+    mkdir -p "$1"
+    cp "$program" "$1/${2:-tenvari}"
+    cp "$data/units.dat" "$data/prefix.dat" "$1/"
+}
+
+# start_program EXECUTABLE [COMMAND PREFIX...]: starts it and waits for its main window.
+start_program() {
+    local executable=$1
+    shift
+    run=$((run + 1))
+    stderr=$tmp/stderr.$run
+    "$@" "$executable" 2>"$stderr" &
+    program_pid=$!
+    main_window=
+    if wait_for "the main window" find_main_window &&
+        wait_for "the main window's frame" has_frame "$main_window"; then
+        return 0
+    fi
+    fail "run $run: the main window did not appear"
+    cat "$stderr" >&2
+    return 1
+}
+
+find_main_window() {
+    main_window=$(xdotool search --onlyvisible --name '^Tenvari - ' 2>/dev/null | head -n 1)
+    [ -n "$main_window" ]
+}
+
+# stop_program: Ctrl+Q in the main window; the program must end and have written nothing to
+# standard error.
+stop_program() {
+    [ -n "$program_pid" ] || return 0
+    focus "$main_window" && xdotool key ctrl+q
+    if wait_for "the program to end" program_ended; then
+        wait "$program_pid"
+        local status=$?
+        [ "$status" -eq 0 ] || fail "run $run: exit status $status"
+    else
+        fail "run $run: the program did not end after Ctrl+Q"
+        kill "$program_pid" 2>/dev/null
+        wait "$program_pid" 2>/dev/null
+    fi
+    program_pid=
+    if [ -s "$stderr" ]; then
+        fail "run $run wrote to standard error:"
+        sed 's/^/    /' "$stderr" >&2
+    fi
+}
+
+program_ended() {
+    ! kill -0 "$program_pid" 2>/dev/null
+}
+
+focus() {
+    timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 ||
+        wait_for "window $1 to take the focus" is_active "$1"
+}
+
+is_active() {
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]
+}
+
+# keys KEY...: presses keys one after another in the focused window.
+keys() {
+    xdotool key --delay 30 "$@"
+}
+
+type_text() {
+    xdotool type --delay 30 "$1"
+}
+
+# ---- reading the desktop -----------------------------------------------------------------------
+
+has_frame() {
+    [ -n "$(frame_extents "$1")" ] && is_viewable "$1"
+}
+
+# "left right top bottom" of the frame the window manager gave the window.
+frame_extents() {
+    xprop -id "$1" -notype _NET_FRAME_EXTENTS 2>/dev/null | grep -o '= .*' | sed 's/= //; s/,//g'
+}
+
+# "x y" of the outer frame's top-left corner.
+frame_corner() {
+    local info left top
+    info=$(xwininfo -id "$1")
+    read -r left _ top _ <<<"$(frame_extents "$1")"
+    echo "$(($(field "$info" 'Absolute upper-left X') - left))" \
+        "$(($(field "$info" 'Absolute upper-left Y') - top))"
+}
+
+# "width height" of the outer frame.
+frame_size() {
+    local info left right top bottom
+    info=$(xwininfo -id "$1")
+    read -r left right top bottom <<<"$(frame_extents "$1")"
+    echo "$(($(field "$info" 'Width') + left + right))" "$(($(field "$info" 'Height') + top + bottom))"
+}
+
+field() {
+    printf '%s\n' "$1" | sed -n "s/^ *$2: *//p"
+}
+
+is_viewable() {
+    xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+
+# The corner that centres a frame of the window's size on the work area.
+centred_corner() {
+    local x y w h fw fh
+    read -r x y w h <<<"$(work_area)"
+    read -r fw fh <<<"$(frame_size "$1")"
+    echo "$((x + (w - fw) / 2))" "$((y + (h - fh) / 2))"
+}
+
+# wait_window TITLE: the id of the visible window with exactly that title, once it has its frame.
+wait_window() {
+    local title=$1 id=
+    local end=$((SECONDS + deadline))
+    while [ "$SECONDS" -lt "$end" ]; do
+        id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
+        if [ -n "$id" ] && has_frame "$id"; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.05
+    done
+    echo "timed out waiting for the window \"$title\"" >&2
+    return 1
+}
+
+window_gone() {
+    ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1
+}
+
+clipboard() {
+    xclip -o -selection clipboard 2>/dev/null
+}
+
+clipboard_is() {
+    [ "$(clipboard)" = "$1" ]
+}
+
+# Ctrl+C, then waits until the clipboard holds the expected text; the text it holds otherwise.
+copy_expecting() {
+    keys ctrl+c
+    wait_for "the clipboard to hold \"$1\"" clipboard_is "$1"
+    clipboard
+}
+
+setting() {
+    sed -n "s/^$2=//p" "$1" | head -n 1
+}
+
+title_of() {
+    xdotool getwindowname "$1"
+}
+
+# ---- the checks --------------------------------------------------------------------------------
+
+# With WinPos=1 the window reopens exactly where it was closed, ten times in a row.
+check_restart_loop() {
+    local folder=$tmp/restart corner
+    install_program "$folder"
+    printf '[StartUp]\nWinPos=1\nLeft=200\nTop=150\n' >"$folder/tenvari.ini"
+    for i in 1 2 3 4 5 6 7 8 9 10; do
+        start_program "$folder/tenvari" || return
+        corner=$(frame_corner "$main_window")
+        stop_program
+        if [ "$corner" != "200 150" ]; then
+            fail "restart $i: frame at [$corner], expected [200 150]"
+            return
+        fi
+        if [ "$(setting "$folder/tenvari.ini" Left) $(setting "$folder/tenvari.ini" Top)" != "200 150" ]; then
+            fail "restart $i: stored $(grep -E '^(Left|Top)=' "$folder/tenvari.ini" | tr '\n' ' ')"
+            return
+        fi
+    done
+    pass "ten restarts with WinPos=1 keep the frame at 200,150"
+}
+
+# A stored position that would put the title bar outside the work area is brought back inside.
+check_offscreen_position_brought_back() {
+    local folder=$tmp/offscreen x y w h fw fh
+    install_program "$folder"
+    printf '[StartUp]\nWinPos=1\nLeft=5000\nTop=-400\n' >"$folder/tenvari.ini"
+    start_program "$folder/tenvari" || return
+    read -r x y w h <<<"$(work_area)"
+    read -r fw fh <<<"$(frame_size "$main_window")"
+    expect "a position beyond the screen comes back to the work area's edge" \
+        "$((x + w - fw)) $y" "$(frame_corner "$main_window")"
+    stop_program
+}
+
+# Without settings the outer frame is centred on the work area, whose origin is not the screen's.
+check_main_window_centred() {
+    local folder=$tmp/centred centred
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    centred=$(centred_corner "$main_window")
+    expect "the main window's frame is centred on the work area" "$centred" \
+        "$(frame_corner "$main_window")"
+    stop_program
+    expect "shutdown writes the frame's corner" "$centred" \
+        "$(setting "$folder/tenvari.ini" Left) $(setting "$folder/tenvari.ini" Top)"
+}
+
+# The settings dialog, the about dialog and the results window open centred with their frames,
+# ask for no minimise or maximise button, and never leave the main window hidden.
+check_dialogs() {
+    local folder=$tmp/dialogs dialog
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    focus "$main_window"
+
+    keys ctrl+s
+    dialog=$(wait_window "設定") || { fail "Ctrl+S opened no settings dialog"; stop_program; return; }
+    expect "the settings dialog's frame is centred" "$(centred_corner "$dialog")" \
+        "$(frame_corner "$dialog")"
+    check_title_bar_only "the settings dialog" "$dialog"
+    xdotool windowminimize "$dialog"
+    wait_for "the dialog to come back" is_viewable "$dialog"
+    if wait_for "the main window to stay shown" is_viewable "$main_window"; then
+        pass "minimising the settings dialog leaves the main window shown"
+    else
+        fail "minimising the settings dialog hid the main window"
+        xdotool windowmap "$main_window"
+    fi
+    focus "$dialog" && keys Escape
+    wait_for "the settings dialog to close" window_gone "設定"
+
+    focus "$main_window"
+    keys alt+o a
+    dialog=$(wait_window "バージョン情報") || { fail "the menu opened no about dialog"; stop_program; return; }
+    expect "the about dialog's frame is centred" "$(centred_corner "$dialog")" \
+        "$(frame_corner "$dialog")"
+    check_title_bar_only "the about dialog" "$dialog"
+    focus "$dialog" && keys alt+F4
+    if wait_for "the about dialog to close" window_gone "バージョン情報" &&
+        is_viewable "$main_window"; then
+        pass "closing the about dialog through the window manager leaves the main window shown"
+    else
+        fail "closing the about dialog through the window manager"
+    fi
+
+    focus "$main_window"
+    keys shift+Return
+    dialog=$(wait_window "変換結果") || { fail "Shift+Enter opened no results window"; stop_program; return; }
+    expect "the results window's frame is centred" "$(centred_corner "$dialog")" \
+        "$(frame_corner "$dialog")"
+    xdotool windowminimize "$dialog"
+    wait_for "the results window to come back" is_viewable "$dialog"
+    if wait_for "the main window to stay shown" is_viewable "$main_window"; then
+        pass "minimising the results window leaves the main window shown"
+    else
+        fail "minimising the results window hid the main window"
+        xdotool windowmap "$main_window"
+    fi
+    focus "$dialog" && keys Escape
+    wait_for "the results window to close" window_gone "変換結果"
+    stop_program
+}
+
+# _MOTIF_WM_HINTS asks for decorations without the minimise (0x20) and maximise (0x40) buttons.
+check_title_bar_only() {
+    local hints flags decorations
+    hints=$(xprop -id "$2" -notype _MOTIF_WM_HINTS | sed 's/.*= *//; s/,//g')
+    read -r flags _ decorations _ <<<"$hints"
+    if [ $((flags & 2)) -ne 0 ] && [ $((decorations & 0x60)) -eq 0 ]; then
+        pass "$1 asks for no minimise or maximise button"
+    else
+        fail "$1 window hints: $hints"
+    fi
+}
+
+# Top-most on and off keeps the frame where it was.
+check_top_most_keeps_place() {
+    local folder=$tmp/topmost before
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    before=$(frame_corner "$main_window")
+    focus "$main_window" && keys ctrl+f
+    if wait_for "the window to be above the others" is_above "$main_window"; then
+        pass "Ctrl+F puts the main window above the others"
+    else
+        fail "Ctrl+F: no _NET_WM_STATE_ABOVE"
+    fi
+    wait_for "the main window after top-most" find_main_window
+    wait_for "its frame" has_frame "$main_window"
+    expect "top-most on keeps the frame's place" "$before" "$(frame_corner "$main_window")"
+    focus "$main_window" && keys ctrl+f
+    wait_for "the window to leave the top" not_above "$main_window"
+    wait_for "the main window after top-most" find_main_window
+    wait_for "its frame" has_frame "$main_window"
+    expect "top-most off keeps the frame's place" "$before" "$(frame_corner "$main_window")"
+    stop_program
+}
+is_above() {
+    find_main_window && xprop -id "$main_window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE
+}
+not_above() {
+    find_main_window && ! xprop -id "$main_window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE
+}
+
+# Enter in an open drop-down list only chooses the entry: the report stays as it was.
+check_enter_in_open_list() {
+    local folder=$tmp/list report first
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    focus "$main_window"
+    first=$(title_of "$main_window")
+    type_text 4
+    keys Return
+    report=$(copy_expecting "$(current_report 4)")
+    # From the value box: the target unit list, the output box, the group list.
+    keys Tab Tab Tab alt+Down Down Return
+    wait_for "the group to change" title_differs "$first"
+    keys ctrl+c
+    expect "Enter in the open group list keeps the report" "$report" "$(clipboard)"
+    stop_program
+}
+title_differs() {
+    [ "$(title_of "$main_window")" != "$1" ]
+}
+# The report line of a conversion of VALUE on the unit page with the lists at their first unit.
+current_report() {
+    local unit
+    unit=$(first_unit)
+    echo "$1 [$unit] => $1 [$unit]"
+}
+first_unit() {
+    iconv -f CP932 -t UTF-8 "$data/units.dat" | tr -d '\r' |
+        awk 'prev == ">>" { group = 1; prev = $0; next } group { split($0, f, ","); gsub(/"/, "", f[1]); print f[1]; exit } { prev = $0 }'
+}
+
+# Opening the base page and typing 255 gives 255: the "0" there is selected.
+check_base_page_255() {
+    local folder=$tmp/base
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    focus "$main_window"
+    keys alt+b
+    wait_for "the base page" title_is "Tenvari - 基数変換"
+    type_text 255
+    keys Return
+    copy_expecting "255 (10) => 255 (10)" >/dev/null
+    expect "typing 255 on the base page converts 255" "255 (10) => 255 (10)" "$(clipboard)"
+    stop_program
+}
+title_is() {
+    [ "$(title_of "$main_window")" = "$1" ]
+}
+
+# Full-width digits pasted from a Japanese document read as digits, and a report put on the
+# clipboard has LF line ends.
+check_paste_and_clipboard() {
+    local folder=$tmp/paste text
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    focus "$main_window"
+    printf '１２３' | xclip -selection clipboard
+    keys ctrl+v Return
+    copy_expecting "$(current_report 123)" >/dev/null
+    expect "pasting １２３ converts 123" "$(current_report 123)" "$(clipboard)"
+
+    # A batch: a report of many lines.
+    keys shift+Return
+    wait_window "変換結果" >/dev/null && keys Escape
+    wait_for "the results window to close" window_gone "変換結果"
+    focus "$main_window"
+    keys ctrl+c
+    wait_for "a report of several lines on the clipboard" clipboard_has_lines
+    text=$(clipboard | od -An -c)
+    if [[ "$text" == *'\n'* && "$text" != *'\r'* ]]; then
+        pass "the clipboard's report has LF line ends"
+    else
+        fail "the clipboard's report: $(clipboard | head -c 200 | od -An -c | head -n 3)"
+    fi
+    stop_program
+}
+clipboard_has_lines() {
+    [ "$(clipboard | wc -l)" -ge 2 ]
+}
+
+# A failed conversion beeps; without a sound device nothing reaches standard error (stop_program
+# checks that for every run).
+check_beep_is_quiet() {
+    local folder=$tmp/beep
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    focus "$main_window"
+    type_text '1/0'
+    keys Return Return ctrl+d
+    # Ctrl+C copies only once the failures are done: the queue of keys has been worked through.
+    keys Return
+    copy_expecting "$(current_report 0)" >/dev/null
+    pass "three beeps ran"
+    stop_program
+}
+
+# Where the settings file lives: beside a copy in a writable folder, named after the executable;
+# in the user's folder when the program's folder is read-only, starting from the file beside it.
+check_settings_location() {
+    local folder=$tmp/renamed
+    install_program "$folder" tv2
+    start_program "$folder/tv2" || return
+    stop_program
+    if [ -f "$folder/tv2.ini" ] && [ ! -e "$folder/tenvari.ini" ]; then
+        pass "a copy named tv2 keeps its settings in tv2.ini beside it"
+    else
+        fail "settings of tv2: $(ls "$folder")"
+    fi
+
+    folder=$tmp/installed
+    install_program "$folder"
+    printf '[StartUp]\nWinPos=1\nLeft=300\nTop=200\n' >"$folder/tenvari.ini"
+    local user_config=$tmp/user-config runner=()
+    if [ "$(id -u)" -eq 0 ]; then
+        # Root may write anywhere: the program runs as an ordinary user.
+        mkdir -p "$user_config" "$tmp/user-runtime" "$tmp/user-home"
+        chown 65534:65534 "$user_config" "$tmp/user-runtime" "$tmp/user-home"
+        chmod 700 "$tmp/user-runtime"
+        runner=(setpriv --reuid=65534 --regid=65534 --clear-groups --
+            env HOME="$tmp/user-home" XDG_RUNTIME_DIR="$tmp/user-runtime")
+    else
+        mkdir -p "$user_config"
+    fi
+    chmod 555 "$folder"
+    XDG_CONFIG_HOME=$user_config start_program "$folder/tenvari" "${runner[@]}" || {
+        chmod 755 "$folder"
+        return
+    }
+    expect "with a read-only folder the settings beside the program are the defaults" \
+        "300 200" "$(frame_corner "$main_window")"
+    stop_program
+    chmod 755 "$folder"
+    local user_file=$user_config/tenvari/tenvari.ini
+    if [ -f "$user_file" ] && [ "$(setting "$user_file" WinPos)" = 1 ] &&
+        [ "$(setting "$user_file" Left) $(setting "$user_file" Top)" = "300 200" ] &&
+        [ "$(setting "$user_file" LastUnits)" = 0 ]; then
+        pass "the user's own file is written, starting from the defaults"
+    else
+        fail "the user's file: $(cat "$user_file" 2>&1)"
+    fi
+    expect "the file beside the program is left as it was" \
+        "$(printf '[StartUp]\nWinPos=1\nLeft=300\nTop=200')" "$(cat "$folder/tenvari.ini")"
+}
+
+# ---- main --------------------------------------------------------------------------------------
+
+for tool in Xvfb openbox xdotool xclip xprop xwininfo iconv; do
+    command -v "$tool" >/dev/null || { echo "desktop suite: $tool is missing" >&2; exit 1; }
+done
+start_session
+
+checks=("$@")
+if [ ${#checks[@]} -eq 0 ]; then
+    checks=(restart_loop offscreen_position_brought_back main_window_centred dialogs
+        top_most_keeps_place enter_in_open_list base_page_255 paste_and_clipboard beep_is_quiet
+        settings_location)
+fi
+for check in "${checks[@]}"; do
+    echo "== $check"
+    "check_$check"
+    # A check that gave up leaves no program behind for the next.
+    if [ -n "$program_pid" ]; then
+        kill "$program_pid" 2>/dev/null
+        wait "$program_pid" 2>/dev/null
+        program_pid=
+    fi
+done
+
+echo "desktop: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
