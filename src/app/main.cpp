@@ -22,6 +22,7 @@ int main(int argc, char* argv[]) {
     tv::InstallQtTranslation(&app);
 
     QApplication::setFont(tv::ProgramFont());
+    tv::InstallProgramStyle();
 
     QIcon icon;
     for (const QString& size : QDir(QStringLiteral(":/icons")).entryList()) {

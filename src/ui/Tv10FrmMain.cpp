@@ -369,14 +369,18 @@ void TTvFrmMain::CreateControls() {
     bar->setFixedHeight(19);
     panel0_ = new QLabel(bar);
     panel0_->setObjectName(QStringLiteral("stbPanel0"));
-    panel0_->setFixedWidth(190);
+    // Panel 1 widens to hold "TopMost" in the program's font with a little air at any scale;
+    // panel 0 gives up as much, so that the two still fill the bar as 190 and 50 do.
+    const int panel1Width = std::max(
+        50, panel0_->fontMetrics().horizontalAdvance(QStringLiteral("TopMost")) + 2 * 1 + 6);
+    panel0_->setFixedWidth(190 - (panel1Width - 50));
     // The bar keeps a few pixels above its items; a full-height panel would lose its lower edge.
     panel0_->setFixedHeight(16);
     panel0_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     panel0_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel1_ = new QLabel(QStringLiteral("-"), bar);
     panel1_->setObjectName(QStringLiteral("stbPanel1"));
-    panel1_->setFixedWidth(50);
+    panel1_->setFixedWidth(panel1Width);
     panel1_->setFixedHeight(16);
     panel1_->setAlignment(Qt::AlignCenter);
     panel1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);

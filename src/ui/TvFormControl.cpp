@@ -12,8 +12,11 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QStyleOptionGroupBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
@@ -288,6 +291,61 @@ void MakeDialogFrame(QDialog* dialog) {
     if (dialog != nullptr) {
         new TDialogFrame(dialog);
     }
+}
+
+namespace {
+
+// The platform's style, except that a group box with a title draws its frame line through the
+// middle of the title, the title set in by a few pixels: the layout the controls' positions were
+// made for, where a control near the top stays clear of the line.
+class TProgramStyle : public QProxyStyle {
+public:
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override {
+        const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control != CC_GroupBox || box == nullptr || box->text.isEmpty() ||
+            box->subControls.testFlag(SC_GroupBoxCheckBox)) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        const QRect title = TitleRect(*box);
+        // The platform style's own frame always leaves room for a title above it, so the line is
+        // drawn here, in the same quiet shade.
+        const QRect frame = box->rect.adjusted(0, title.center().y() - box->rect.top(), -1, -1);
+        painter->save();
+        painter->setClipRegion(QRegion(box->rect) - QRegion(title));
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->setPen(box->palette.color(QPalette::Window).darker(125));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(frame);
+        painter->restore();
+        proxy()->drawItemText(painter, title, Qt::AlignCenter | Qt::TextShowMnemonic, box->palette,
+                              box->state.testFlag(State_Enabled), box->text, QPalette::WindowText);
+    }
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                         SubControl subControl, const QWidget* widget) const override {
+        const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control == CC_GroupBox && subControl == SC_GroupBoxLabel && box != nullptr &&
+            !box->text.isEmpty() && !box->subControls.testFlag(SC_GroupBoxCheckBox)) {
+            return TitleRect(*box);
+        }
+        return QProxyStyle::subControlRect(control, option, subControl, widget);
+    }
+
+private:
+    static QRect TitleRect(const QStyleOptionGroupBox& box) {
+        constexpr int kIndent = 6;
+        constexpr int kGap = 2;
+        const QSize text = box.fontMetrics.size(Qt::TextShowMnemonic, box.text);
+        return {box.rect.left() + kIndent, box.rect.top(), text.width() + 2 * kGap, text.height()};
+    }
+};
+
+} // namespace
+
+void InstallProgramStyle() {
+    QApplication::setStyle(new TProgramStyle);
 }
 
 bool InstallQtTranslation(QCoreApplication* app) {

@@ -55,6 +55,10 @@ QPoint KeepOnScreen(QWidget* window, const QPoint& corner);
 // buttons, and neither minimising nor closing it ever leaves its main window hidden.
 void MakeDialogFrame(QDialog* dialog);
 
+// Sets the program's style: the platform's, with a group box's frame line running through the
+// middle of its title, so that controls placed for that layout stay clear of the line.
+void InstallProgramStyle();
+
 // Loads Qt's own Japanese texts (qtbase_ja) into the application, whatever the locale says.
 bool InstallQtTranslation(QCoreApplication* app);
 

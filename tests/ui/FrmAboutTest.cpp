@@ -31,6 +31,7 @@ private slots:
     void initTestCase() {
         // The program's own font, so that the layout check measures the texts a user sees.
         QApplication::setFont(tv::ProgramFont());
+        tv::InstallProgramStyle();
     }
 
     void init() {
@@ -74,9 +75,10 @@ private slots:
             QCOMPARE(TextColour(d.lblMailTo()), kBlue);
             QCOMPARE(TextColour(d.lblURL()), kBlue);
             QCOMPARE(d.lblMailTo()->font().pixelSize(), 13);
-            // Nothing is cut off at the right edge.
+            // No text reaches the right edge: a scaled font is a little wider still.
             for (QLabel* label : d.findChildren<QLabel*>()) {
-                QVERIFY2(label->geometry().right() < d.width(), qPrintable(label->objectName()));
+                QVERIFY2(label->geometry().right() < d.width() - 8,
+                         qPrintable(label->objectName()));
             }
             d.accept();
         });

@@ -20,6 +20,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,6 +116,8 @@ private slots:
     void zeroWrittenIntoEmptyBoxIsSelected();
     void accessibleNamesAndStatus();
     void hintsStayOutOfStatusBar();
+    void controlsClearOfGroupBoxLines();
+    void statusPanelsInsideTheBar();
 
     void baseConversion_data();
     void baseConversion();
@@ -193,6 +197,7 @@ private:
 // ---- fixture ----
 
 void FrmMainTest::initTestCase() {
+    InstallProgramStyle();
     g_sounds = &sounds_;
     SetSoundPlayer(std::make_unique<SoundRecorder>());
     SetErrorBoxHandler([this](const QString& text) { errors_.append(text); });
@@ -959,6 +964,57 @@ void FrmMainTest::hintsStayOutOfStatusBar() {
     QApplication::sendEvent(main_.get(), &tip);
     QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
     QCOMPARE(main_->statusBar()->currentMessage(), QString());
+}
+
+// No control in a group box reaches its frame line: the line is found in the drawn box, as the
+// first row down the right-hand margin that differs from the background.
+void FrmMainTest::controlsClearOfGroupBoxLines() {
+    WriteData();
+    Start();
+    for (const char* name : {"gbxInput", "gbxOutput", "gbxInputB", "gbxOutputB"}) {
+        auto* box = Find<QGroupBox>(name);
+        const QImage image = box->grab().toImage();
+        const int x = image.width() - 4;
+        int line = 0;
+        while (line < image.height() && image.pixel(x, line) == image.pixel(x, 0))
+            ++line;
+        QVERIFY2(line > 0 && line < 20, name);
+        for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!child->isHidden()) {
+                QVERIFY2(child->geometry().top() > line + 1,
+                         qPrintable(QStringLiteral("%1 at %2, line at %3")
+                                        .arg(child->objectName())
+                                        .arg(child->geometry().top())
+                                        .arg(line)));
+            }
+        }
+    }
+}
+
+// Both status panels, frames included, lie inside the status bar.
+void FrmMainTest::statusPanelsInsideTheBar() {
+    WriteData();
+    Start();
+    QStatusBar* bar = main_->statusBar();
+    for (const char* name : {"stbPanel0", "stbPanel1"}) {
+        const QRect panel = Find<QLabel>(name)->geometry();
+        QVERIFY2(QRect(QPoint(0, 0), bar->size()).contains(panel),
+                 qPrintable(QStringLiteral("%1: %2,%3 %4x%5 in %6x%7")
+                                .arg(QLatin1String(name))
+                                .arg(panel.x())
+                                .arg(panel.y())
+                                .arg(panel.width())
+                                .arg(panel.height())
+                                .arg(bar->width())
+                                .arg(bar->height())));
+    }
+    // Room for the top-most text inside the panel's frame, with air for a scaled font.
+    Action("mnuFront")->trigger();
+    auto* panel1 = Find<QLabel>("stbPanel1");
+    QCOMPARE(panel1->text(), QStringLiteral("TopMost"));
+    QVERIFY(panel1->fontMetrics().horizontalAdvance(panel1->text()) <=
+            panel1->contentsRect().width() - 4);
+    QCOMPARE(Find<QLabel>("stbPanel0")->width() + panel1->width(), 240);
 }
 
 // ---- base page ----

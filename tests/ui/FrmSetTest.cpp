@@ -50,6 +50,7 @@ private slots:
     void initTestCase() {
         // The program's own font, so that the layout checks measure the texts a user sees.
         QApplication::setFont(tv::ProgramFont());
+        tv::InstallProgramStyle();
     }
 
     void init() {
