@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Takes the screenshots of docs/screenshots: the main window's two pages, the results window, the
+# settings dialog's two pages and the about dialog, each window's client area, on the desktop of
+# the desktop suite (Xvfb, openbox, the shipped data and font).
+#
+#   scripts/screenshots.sh [SCALE [FOLDER [PROGRAM]]]
+#
+# SCALE is QT_SCALE_FACTOR (default 1), FOLDER where the PNG files go (default docs/screenshots),
+# PROGRAM the executable (default build/bin/tenvari).
+set -uo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.." || exit 1
+
+scale=${1:-1}
+out=$(readlink -f "${2:-docs/screenshots}")
+program=$(readlink -f "${3:-build/bin/tenvari}")
+[ -x "$program" ] || { echo "no program at $program: build it first" >&2; exit 1; }
+mkdir -p "$out"
+source tests/desktop/session.sh
+
+# shot WINDOW NAME: the window's client area once two captures in a row agree (drawing is done).
+shot() {
+    local previous=$tmp/previous.png current=$tmp/current.png
+    import -window "$1" "$previous"
+    for _ in $(seq 100); do
+        import -window "$1" "$current"
+        if cmp -s <(convert "$previous" rgba:-) <(convert "$current" rgba:-); then
+            cp "$current" "$out/$2.png"
+            echo "$out/$2.png"
+            return 0
+        fi
+        mv "$current" "$previous"
+    done
+    echo "the window of $2 did not settle" >&2
+    return 1
+}
+
+start_session
+folder=$tmp/shots
+install_program "$folder"
+printf '[Convert]\nShowExp=1\n' >"$folder/tenvari.ini"
+export QT_SCALE_FACTOR=$scale
+start_program "$folder/tenvari" || exit 1
+focus "$main_window"
+
+# Results window: 1 metre into every unit of the group, with the formula lines.
+type_text 1
+keys shift+Return
+window=$(wait_window "変換結果") && shot "$window" results-window
+keys Escape
+wait_for "the results window to close" window_gone "変換結果"
+
+# Unit page: 12.5 decametres in metres.
+focus "$main_window"
+keys ctrl+d
+type_text 12.5
+keys shift+Tab Home Down Down Down Tab Return End
+shot "$main_window" main-unit
+
+# Base page: 255 from base 10 into base 16.
+keys alt+b
+wait_for "the base page" title_is "Tenvari - 基数変換"
+type_text 255
+keys Tab
+type_text 16
+keys shift+Tab Return End
+shot "$main_window" main-base
+
+keys ctrl+s
+window=$(wait_window "設定") && shot "$window" settings-startup
+keys ctrl+Tab
+shot "$window" settings-convert
+keys Escape
+wait_for "the settings dialog to close" window_gone "設定"
+
+focus "$main_window"
+keys alt+o a
+window=$(wait_window "バージョン情報") && shot "$window" about-dialog
+keys Escape
+wait_for "the about dialog to close" window_gone "バージョン情報"
+stop_program
+[ "$failed" -eq 0 ]

@@ -1,0 +1,259 @@
+# The desktop the suite and the screenshot script run the program on: its own Xvfb and openbox,
+# a user of its own (HOME and the XDG folders in a temporary folder), the program copied with its
+# data, and the helpers that drive it with keys and read the desktop back. Sourced, after setting
+#   program   the executable to copy (its data files lie beside it)
+# It cleans up everything it started when the sourcing script exits.
+here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
+data=$(dirname "$program")
+deadline=${TENVARI_DESKTOP_DEADLINE:-60}
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/tenvari-desktop.XXXXXX")
+chmod 755 "$tmp"
+xvfb_pid=
+wm_pid=
+program_pid=
+main_window=
+run=0
+passed=0
+failed=0
+
+cleanup() {
+    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; fi
+    done
+    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+        if [ -n "$pid" ]; then wait "$pid" 2>/dev/null; fi
+    done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+pass() {
+    passed=$((passed + 1))
+    echo "ok: $1"
+}
+fail() {
+    failed=$((failed + 1))
+    echo "FAILED: $1" >&2
+}
+# expect WHAT EXPECTED ACTUAL
+expect() {
+    if [ "$2" = "$3" ]; then
+        pass "$1"
+    else
+        fail "$1: expected [$2], got [$3]"
+    fi
+}
+
+# wait_for DESCRIPTION COMMAND...: polls COMMAND until it succeeds; false after the deadline.
+wait_for() {
+    local what=$1
+    shift
+    local end=$((SECONDS + deadline))
+    until "$@" >/dev/null 2>&1; do
+        if [ "$SECONDS" -ge "$end" ]; then
+            echo "timed out after ${deadline} s waiting for: $what" >&2
+            return 1
+        fi
+        sleep 0.05
+    done
+}
+
+# ---- the session -------------------------------------------------------------------------------
+
+start_session() {
+    # Xvfb picks a free display and writes its number when it accepts connections.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    wait_for "Xvfb to start" test -s "$tmp/display" || { cat "$tmp/xvfb.log" >&2; exit 1; }
+    export DISPLAY=":$(head -n 1 "$tmp/display")"
+    openbox --sm-disable --config-file "$here/openbox-rc.xml" >"$tmp/openbox.log" 2>&1 &
+    wm_pid=$!
+    wait_for "openbox to manage the screen" xprop -root _NET_SUPPORTING_WM_CHECK ||
+        { cat "$tmp/openbox.log" >&2; exit 1; }
+    wait_for "the work area to leave room for the panels" work_area_is_set || exit 1
+
+    # The program sees a user of its own: nothing of the tester's desktop leaks in.
+    export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data
+    export XDG_CACHE_HOME=$tmp/cache XDG_RUNTIME_DIR=$tmp/runtime LANG=C.UTF-8 LC_ALL=C.UTF-8
+    unset QT_QPA_PLATFORM WAYLAND_DISPLAY XDG_SESSION_TYPE QT_SCALE_FACTOR
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+}
+
+work_area_is_set() {
+    [ "$(work_area)" = "40 30 984 738" ]
+}
+
+# "x y width height" of the first desktop's work area.
+work_area() {
+    xprop -root -notype _NET_WORKAREA | sed 's/.*= *//; s/,//g' | cut -d' ' -f1-4
+}
+
+# ---- the program -------------------------------------------------------------------------------
+
+# install_program FOLDER [NAME]: a copy of the program and its data, as a user would unpack it.
+install_program() {
+    mkdir -p "$1"
+    cp "$program" "$1/${2:-tenvari}"
+    cp "$data/units.dat" "$data/prefix.dat" "$1/"
+}
+
+# start_program EXECUTABLE [COMMAND PREFIX...]: starts it and waits for its main window.
+start_program() {
+    local executable=$1
+    shift
+    run=$((run + 1))
+    stderr=$tmp/stderr.$run
+    "$@" "$executable" 2>"$stderr" &
+    program_pid=$!
+    main_window=
+    if wait_for "the main window" find_main_window &&
+        wait_for "the main window's frame" has_frame "$main_window"; then
+        return 0
+    fi
+    fail "run $run: the main window did not appear"
+    cat "$stderr" >&2
+    return 1
+}
+
+find_main_window() {
+    main_window=$(xdotool search --onlyvisible --name '^Tenvari - ' 2>/dev/null | head -n 1)
+    [ -n "$main_window" ]
+}
+
+# stop_program: Ctrl+Q in the main window; the program must end and have written nothing to
+# standard error.
+stop_program() {
+    [ -n "$program_pid" ] || return 0
+    focus "$main_window" && xdotool key ctrl+q
+    if wait_for "the program to end" program_ended; then
+        wait "$program_pid"
+        local status=$?
+        [ "$status" -eq 0 ] || fail "run $run: exit status $status"
+    else
+        fail "run $run: the program did not end after Ctrl+Q"
+        kill "$program_pid" 2>/dev/null
+        wait "$program_pid" 2>/dev/null
+    fi
+    program_pid=
+    if [ -s "$stderr" ]; then
+        fail "run $run wrote to standard error:"
+        sed 's/^/    /' "$stderr" >&2
+    fi
+}
+
+program_ended() {
+    ! kill -0 "$program_pid" 2>/dev/null
+}
+
+focus() {
+    timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 ||
+        wait_for "window $1 to take the focus" is_active "$1"
+}
+
+is_active() {
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]
+}
+
+# keys KEY...: presses keys one after another in the focused window.
+keys() {
+    xdotool key --delay 30 "$@"
+}
+
+type_text() {
+    xdotool type --delay 30 "$1"
+}
+
+# ---- reading the desktop -----------------------------------------------------------------------
+
+has_frame() {
+    [ -n "$(frame_extents "$1")" ] && is_viewable "$1"
+}
+
+# "left right top bottom" of the frame the window manager gave the window.
+frame_extents() {
+    xprop -id "$1" -notype _NET_FRAME_EXTENTS 2>/dev/null | grep -o '= .*' | sed 's/= //; s/,//g'
+}
+
+# "x y" of the outer frame's top-left corner.
+frame_corner() {
+    local info left top
+    info=$(xwininfo -id "$1")
+    read -r left _ top _ <<<"$(frame_extents "$1")"
+    echo "$(($(field "$info" 'Absolute upper-left X') - left))" \
+        "$(($(field "$info" 'Absolute upper-left Y') - top))"
+}
+
+# "width height" of the outer frame.
+frame_size() {
+    local info left right top bottom
+    info=$(xwininfo -id "$1")
+    read -r left right top bottom <<<"$(frame_extents "$1")"
+    echo "$(($(field "$info" 'Width') + left + right))" "$(($(field "$info" 'Height') + top + bottom))"
+}
+
+field() {
+    printf '%s\n' "$1" | sed -n "s/^ *$2: *//p"
+}
+
+is_viewable() {
+    xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+
+# The corner that centres a frame of the window's size on the work area.
+centred_corner() {
+    local x y w h fw fh
+    read -r x y w h <<<"$(work_area)"
+    read -r fw fh <<<"$(frame_size "$1")"
+    echo "$((x + (w - fw) / 2))" "$((y + (h - fh) / 2))"
+}
+
+# wait_window TITLE: the id of the visible window with exactly that title, once it has its frame.
+wait_window() {
+    local title=$1 id=
+    local end=$((SECONDS + deadline))
+    while [ "$SECONDS" -lt "$end" ]; do
+        id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
+        if [ -n "$id" ] && has_frame "$id"; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.05
+    done
+    echo "timed out waiting for the window \"$title\"" >&2
+    return 1
+}
+
+window_gone() {
+    ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1
+}
+
+clipboard() {
+    xclip -o -selection clipboard 2>/dev/null
+}
+
+clipboard_is() {
+    [ "$(clipboard)" = "$1" ]
+}
+
+# Ctrl+C, then waits until the clipboard holds the expected text; the text it holds otherwise.
+copy_expecting() {
+    keys ctrl+c
+    wait_for "the clipboard to hold \"$1\"" clipboard_is "$1"
+    clipboard
+}
+
+setting() {
+    sed -n "s/^$2=//p" "$1" | head -n 1
+}
+
+title_of() {
+    xdotool getwindowname "$1"
+}
+
+title_is() {
+    [ "$(title_of "$main_window")" = "$1" ]
+}
+
