@@ -8,7 +8,7 @@ packages=(
     fonts-ipafont-gothic
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
-    xvfb xauth openbox xdotool xclip x11-utils units
+    xvfb xauth openbox xdotool xclip x11-utils imagemagick units
     desktop-file-utils appstream
 )
 # One query for all of them: it runs before every test run, the quick one included.

@@ -369,10 +369,10 @@ void TTvFrmMain::CreateControls() {
     bar->setFixedHeight(19);
     panel0_ = new QLabel(bar);
     panel0_->setObjectName(QStringLiteral("stbPanel0"));
-    // Panel 1 widens to hold "TopMost" in the program's font with a little air at any scale;
-    // panel 0 gives up as much, so that the two still fill the bar as 190 and 50 do.
-    const int panel1Width = std::max(
-        50, panel0_->fontMetrics().horizontalAdvance(QStringLiteral("TopMost")) + 2 * 1 + 6);
+    // Panel 1 widens to hold "TopMost" in the program's font, its frame and 6 px of air for a
+    // scaled font; panel 0 gives up as much, so that the two still fill the bar as 190 and 50 do.
+    const int panel1Width =
+        std::max(50, panel0_->fontMetrics().horizontalAdvance(QStringLiteral("TopMost")) + 8);
     panel0_->setFixedWidth(190 - (panel1Width - 50));
     // The bar keeps a few pixels above its items; a full-height panel would lose its lower edge.
     panel0_->setFixedHeight(16);
