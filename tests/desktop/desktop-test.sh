@@ -174,8 +174,7 @@ check_enter_in_open_list() {
     # From the value box: the target unit list, the output box, the group list.
     keys Tab Tab Tab alt+Down Down Return
     wait_for "the group to change" title_differs "$first"
-    keys ctrl+c
-    expect "Enter in the open group list keeps the report" "$report" "$(clipboard)"
+    expect "Enter in the open group list keeps the report" "$report" "$(copy_anew)"
     stop_program
 }
 title_differs() {

@@ -245,6 +245,19 @@ copy_expecting() {
     clipboard
 }
 
+# Ctrl+C over a marker put on the clipboard first; prints what the program copied.
+copy_anew() {
+    printf 'marker' | xclip -selection clipboard
+    wait_for "the marker on the clipboard" clipboard_is marker
+    keys ctrl+c
+    wait_for "the program to copy" clipboard_is_not marker
+    clipboard
+}
+
+clipboard_is_not() {
+    [ "$(clipboard)" != "$1" ]
+}
+
 setting() {
     sed -n "s/^$2=//p" "$1" | head -n 1
 }
