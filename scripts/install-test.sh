@@ -41,11 +41,14 @@ check_package() {
     # dpkg-shlibdeps names with their minimum versions.
     declared=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_DEPENDS "\(.*\)")$/\1/p' \
         "$build/CPackConfig.cmake" | tr ',' ' ')
-    local linked=(libc6 libstdc++6)
+    local linked=(libc6 libstdc++6) named
+    read -ra named <<<"$declared"
     if [ -x "$prefix/bin/tenvari" ]; then
-        linked+=(libqt6core6 libqt6gui6 libqt6widgets6 libcanberra0 libasound2 libxcb1)
+        linked+=(libqt6core6 libqt6gui6 libqt6widgets6 libcanberra0 libasound2)
+        # libxcb1's symbols file names no minimum version.
+        named+=(libxcb1)
     fi
-    for package in $declared; do
+    for package in "${named[@]}"; do
         printf '%s\n' "$depends" | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' |
             grep -qx -- "$package" || absent+=("$package")
     done
