@@ -10,6 +10,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     xvfb xauth openbox xdotool xclip x11-utils imagemagick units
     desktop-file-utils appstream
+    dpkg-dev file lintian man-db groff-base bash-completion
 )
 # One query for all of them: it runs before every test run, the quick one included.
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
