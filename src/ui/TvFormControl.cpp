@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <QTimer>
 #include <QToolButton>
@@ -447,6 +448,40 @@ void TUpDown::resizeEvent(QResizeEvent*) {
     const int half = height() / 2;
     up_->setGeometry(0, 0, width(), half);
     down_->setGeometry(0, half, width(), height() - half);
+}
+
+void TStatusPanel::SetText(const QString& text) {
+    setText(text);
+    UpdateToolTip();
+}
+
+bool TStatusPanel::Elided() const {
+    return ShownText() != text();
+}
+
+QRect TStatusPanel::TextRect() const {
+    // A little air between the sunken frame and the text, as a status panel has.
+    return contentsRect().adjusted(2, 0, -2, 0);
+}
+
+QString TStatusPanel::ShownText() const {
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, std::max(TextRect().width(), 0));
+}
+
+void TStatusPanel::UpdateToolTip() {
+    setToolTip(Elided() ? text() : QString());
+}
+
+void TStatusPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    drawFrame(&painter);
+    style()->drawItemText(&painter, TextRect(), static_cast<int>(alignment()), palette(),
+                          isEnabled(), ShownText(), foregroundRole());
+}
+
+void TStatusPanel::resizeEvent(QResizeEvent* e) {
+    QLabel::resizeEvent(e);
+    UpdateToolTip();
 }
 
 } // namespace tv

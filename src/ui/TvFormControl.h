@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QLabel>
 #include <QList>
 #include <QMargins>
 #include <QRect>
@@ -100,6 +101,28 @@ private:
     mutable int position_;
     QToolButton* up_ = nullptr;
     QToolButton* down_ = nullptr;
+};
+
+// A status-bar panel that shows a text too wide for it with "…" in the middle, so that both
+// ends stay readable (a unit's symbol ends its name), and carries the whole text as its tooltip
+// then. text() is always the whole text.
+class TStatusPanel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+    void SetText(const QString& text);
+    // True while the text is shown shortened.
+    bool Elided() const;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    QRect TextRect() const;
+    QString ShownText() const;
+    void UpdateToolTip();
 };
 
 } // namespace tv

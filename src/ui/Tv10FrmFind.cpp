@@ -1,0 +1,226 @@
+#include "ui/Tv10FrmFind.h"
+
+#include "ui/TvFormControl.h"
+#include "ui/TvSound.h"
+
+#include <QAbstractTableModel>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <utility>
+#include <vector>
+
+namespace tv {
+
+// The hits of the current filter as a table of unit name and group name. Texts are made only
+// for the rows a view asks for, so that a filter with 100 000 hits costs little more than the
+// search itself.
+class THitModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void SetHits(const TUnitSearch* search, std::vector<TUnitHit> hits) {
+        beginResetModel();
+        search_ = search;
+        hits_ = std::move(hits);
+        endResetModel();
+    }
+
+    const TUnitSearch* Search() const { return search_; }
+
+    const TUnitHit* Hit(int row) const {
+        return row >= 0 && static_cast<size_t>(row) < hits_.size()
+                   ? &hits_[static_cast<size_t>(row)]
+                   : nullptr;
+    }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(hits_.size());
+    }
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : 2;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const TUnitHit* hit = Hit(index.row());
+        if (search_ == nullptr || hit == nullptr ||
+            (role != Qt::DisplayRole && role != Qt::ToolTipRole)) {
+            return {};
+        }
+        if (index.column() == 0) {
+            const std::string_view name = search_->UnitName(*hit);
+            return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        }
+        return QString::fromStdString(search_->GroupName(*hit));
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+            return {};
+        }
+        return section == 0 ? QStringLiteral("単位") : QStringLiteral("集団");
+    }
+
+private:
+    const TUnitSearch* search_ = nullptr;
+    std::vector<TUnitHit> hits_;
+};
+
+TTvFrmFind::TTvFrmFind(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setWindowTitle(QStringLiteral("単位の検索"));
+    setMinimumSize(320, 200);
+
+    auto* lblFilter = new QLabel(QStringLiteral("検索(&S):"), this);
+    edtFilter_ = new QLineEdit(this);
+    edtFilter_->setObjectName(QStringLiteral("edtFilter"));
+    edtFilter_->setAccessibleName(QStringLiteral("検索"));
+    lblFilter->setBuddy(edtFilter_);
+    edtFilter_->installEventFilter(this);
+
+    model_ = new THitModel(this);
+    lstHits_ = new QTreeView(this);
+    lstHits_->setObjectName(QStringLiteral("lstHits"));
+    lstHits_->setAccessibleName(QStringLiteral("検索結果"));
+    lstHits_->setModel(model_);
+    lstHits_->setRootIsDecorated(false);
+    lstHits_->setItemsExpandable(false);
+    // Rows of one height let the view lay out 100 000 rows without measuring each.
+    lstHits_->setUniformRowHeights(true);
+    lstHits_->setAllColumnsShowFocus(true);
+    lstHits_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstHits_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstHits_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A long name keeps its symbol, which ends it, in view.
+    lstHits_->setTextElideMode(Qt::ElideMiddle);
+    // The focus stays in the filter field, which moves in the list with Up and Down.
+    lstHits_->setFocusPolicy(Qt::NoFocus);
+    QHeaderView* header = lstHits_->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::Interactive);
+    header->resizeSection(1, 150);
+
+    lblCount_ = new QLabel(this);
+    lblCount_->setObjectName(QStringLiteral("lblCount"));
+    btnSource_ = new QPushButton(QStringLiteral("変換前の単位に(&I)"), this);
+    btnSource_->setObjectName(QStringLiteral("btnSource"));
+    btnSource_->setToolTip(QStringLiteral("Enter"));
+    btnTarget_ = new QPushButton(QStringLiteral("変換後の単位に(&O)"), this);
+    btnTarget_->setObjectName(QStringLiteral("btnTarget"));
+    btnTarget_->setToolTip(QStringLiteral("Shift+Enter"));
+    auto* btnCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setToolTip(QStringLiteral("Esc"));
+    for (QPushButton* button : {btnSource_, btnTarget_, btnCancel}) {
+        // A click leaves the focus in the filter field.
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAutoDefault(false);
+    }
+
+    auto* filterRow = new QHBoxLayout;
+    filterRow->addWidget(lblFilter);
+    filterRow->addWidget(edtFilter_, 1);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(lblCount_, 1);
+    buttonRow->addWidget(btnSource_);
+    buttonRow->addWidget(btnTarget_);
+    buttonRow->addWidget(btnCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(6);
+    layout->addLayout(filterRow);
+    layout->addWidget(lstHits_, 1);
+    layout->addLayout(buttonRow);
+    resize(460, 320);
+
+    connect(edtFilter_, &QLineEdit::textChanged, this, [this] { edtFilterChange(); });
+    connect(lstHits_, &QTreeView::doubleClicked, this,
+            [this] { TakeHit(QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier)); });
+    connect(btnSource_, &QPushButton::clicked, this, [this] { TakeHit(false); });
+    connect(btnTarget_, &QPushButton::clicked, this, [this] { TakeHit(true); });
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+std::optional<TFindChoice> TTvFrmFind::ShowModal(const TUnitSearch& search) {
+    choice_.reset();
+    model_->SetHits(&search, {});
+    FrmFindShow();
+    exec();
+    // The search may not outlive the dialog's next showing (a data re-read replaces it).
+    model_->SetHits(nullptr, {});
+    return std::exchange(choice_, std::nullopt);
+}
+
+void TTvFrmFind::FrmFindShow() {
+    SetTopMost(this, TopMostMode);
+    CenterForm(this);
+    edtFilterChange();
+    edtFilter_->selectAll();
+    edtFilter_->setFocus();
+}
+
+void TTvFrmFind::edtFilterChange() {
+    const TUnitSearch* search = model_->Search();
+    std::vector<TUnitHit> hits;
+    if (search != nullptr) {
+        hits = search->Find(edtFilter_->text().toStdString());
+    }
+    const int count = static_cast<int>(hits.size());
+    model_->SetHits(search, std::move(hits));
+    lblCount_->setText(QStringLiteral("%1 件").arg(count));
+    btnSource_->setEnabled(count > 0);
+    btnTarget_->setEnabled(count > 0);
+    if (count > 0) {
+        lstHits_->setCurrentIndex(model_->index(0, 0));
+    }
+}
+
+void TTvFrmFind::TakeHit(bool target) {
+    const TUnitHit* hit = model_->Hit(lstHits_->currentIndex().row());
+    if (hit == nullptr) {
+        Sound().Exclamation();
+        return;
+    }
+    choice_ = TFindChoice{*hit, target};
+    accept();
+}
+
+bool TTvFrmFind::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edtFilter_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            if (modifiers == Qt::NoModifier) {
+                QCoreApplication::sendEvent(lstHits_, key);
+                return true;
+            }
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier) {
+                TakeHit(modifiers == Qt::ShiftModifier);
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace tv

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "calc/TvUnitSearch.h"
+
+#include <QDialog>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+namespace tv {
+
+class THitModel;
+
+// A unit taken in the unit search, as the source unit or as the target unit.
+struct TFindChoice {
+    TUnitHit Hit;
+    bool Target = false;
+};
+
+// The unit search dialog "単位の検索": a filter field over the units of every group. Enter takes
+// the current hit as the source unit, Shift+Enter as the target unit, Escape closes.
+class TTvFrmFind : public QDialog {
+    Q_OBJECT
+public:
+    explicit TTvFrmFind(QWidget* parent = nullptr);
+
+    // Shows the dialog modally over search's units; returns the unit taken, or nothing when the
+    // dialog was closed without one. The filter text of the last search is kept, selected.
+    std::optional<TFindChoice> ShowModal(const TUnitSearch& search);
+
+    // For tests: the parts a user sees.
+    QLineEdit* edtFilter() const { return edtFilter_; }
+    QTreeView* lstHits() const { return lstHits_; }
+    QLabel* lblCount() const { return lblCount_; }
+    QPushButton* btnSource() const { return btnSource_; }
+    QPushButton* btnTarget() const { return btnTarget_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FrmFindShow();
+    void edtFilterChange();
+    // Takes the current hit; without one, the exclamation beep and the dialog stays open.
+    void TakeHit(bool target);
+
+    THitModel* model_ = nullptr;
+    std::optional<TFindChoice> choice_;
+
+    QLineEdit* edtFilter_ = nullptr;
+    QTreeView* lstHits_ = nullptr;
+    QLabel* lblCount_ = nullptr;
+    QPushButton* btnSource_ = nullptr;
+    QPushButton* btnTarget_ = nullptr;
+};
+
+} // namespace tv
