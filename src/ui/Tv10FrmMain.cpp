@@ -2,8 +2,10 @@
 
 #include "calc/TvBaseConvert.h"
 #include "calc/TvCalculate.h"
+#include "calc/TvUnitSearch.h"
 #include "ui/Tv10FrmAbout.h"
 #include "ui/Tv10FrmAll.h"
+#include "ui/Tv10FrmFind.h"
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
 #include "ui/TvIniFile.h"
@@ -11,6 +13,8 @@
 #include "ui/TvSound.h"
 #include "ui/UAlEdit.h"
 #include "units/TvErrors.h"
+#include "units/TvPaths.h"
+#include "units/TvUserData.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -31,6 +35,9 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -44,6 +51,10 @@ namespace {
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::string S(const QString& text) {
@@ -97,6 +108,29 @@ QAccessibleInterface* StatusBarAccessible(const QString& className, QObject* obj
 
 bool IsEnterKey(const QKeyEvent* key) {
     return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+// Opens a list as wide as its longest entry, within the screen, and never narrower than itself.
+void FitPopupWidth(QComboBox* list) {
+    QAbstractItemView* view = list->view();
+    int width = view->sizeHintForColumn(0) + 2 * view->frameWidth() +
+                view->verticalScrollBar()->sizeHint().width();
+    if (const QScreen* screen = list->screen()) {
+        // The open list is the view inside a frame of its own.
+        const QWidget* popup = view->parentWidget();
+        QMargins around = popup->contentsMargins();
+        if (popup->layout() != nullptr) {
+            around += popup->layout()->contentsMargins();
+        }
+        width =
+            std::min(width, screen->availableGeometry().width() - around.left() - around.right());
+    }
+    view->setMinimumWidth(std::max(width, list->width()));
+}
+
+// Shows the chosen unit's tooltip on the closed list.
+void ShowCurrentTip(QComboBox* list) {
+    list->setToolTip(list->currentData(Qt::ToolTipRole).toString());
 }
 
 QComboBox* MakeList(const char* name, QWidget* parent, int left, int top, int width, int rows) {
@@ -196,6 +230,7 @@ bool TTvFrmMain::LoadData() {
     // Both tables are replaced; the prefix table exists, unloaded, even when the units fail.
     prefixes_ = std::make_unique<TPrefixes>();
     units_ = std::make_unique<TUnits>();
+    search_.reset();
     if (!units_->LoadFromFile(S(unitsPath_))) {
         ShowLoadFailure(this, QMessageBox::Critical,
                         QStringLiteral("単位データの読み込みに失敗しました。\n"
@@ -205,12 +240,24 @@ bool TTvFrmMain::LoadData() {
                         unitsPath_, units_->LastError());
         return false;
     }
+    // The user's own files add to the shipped ones; one that fails adds nothing and is named in
+    // a warning. The user's prefixes are read only while the shipped ones loaded.
+    const std::string userDir = UserDataDir();
+    const auto warnUserFile = [this](std::string_view message, const TLoadError& failed) {
+        ShowLoadFailure(this, QMessageBox::Warning, Q(message), Q(failed.File), failed);
+    };
+    if (const std::optional<TLoadError> failed = AddUserUnits(*units_, userDir)) {
+        warnUserFile(kMsgUserUnitsFailed, *failed);
+    }
     if (!prefixes_->LoadFromFile(S(prefixPath_))) {
         ShowLoadFailure(this, QMessageBox::Warning,
                         QStringLiteral("接頭辞データの読み込みに失敗しました。\n"
                                        "\n"
                                        "入力における接頭辞の使用が不可となります。"),
                         prefixPath_, prefixes_->LastError());
+    }
+    if (const std::optional<TLoadError> failed = AddUserPrefixes(*prefixes_, userDir)) {
+        warnUserFile(kMsgUserPrefixesFailed, *failed);
     }
     return true;
 }
@@ -340,8 +387,10 @@ void TTvFrmMain::CreateControls() {
     connect(edtInput, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtInputChange));
     connect(edtInputB, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtInputBChange));
     connect(edtBaseInput, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtBaseInputChange));
-    connect(comInput, &QComboBox::activated, this, guarded(&TTvFrmMain::comChange));
-    connect(comOutput, &QComboBox::activated, this, guarded(&TTvFrmMain::comChange));
+    for (QComboBox* list : {comInput, comOutput}) {
+        connect(list, &QComboBox::activated, this, [this] { Guard([this] { comChange(); }); });
+        connect(list, &QComboBox::currentIndexChanged, list, [list] { ShowCurrentTip(list); });
+    }
     connect(comUnits, &QComboBox::activated, this, guarded(&TTvFrmMain::comUnitsClick));
     connect(PageControl, &QTabWidget::currentChanged, this,
             guarded(&TTvFrmMain::PageControlChange));
@@ -367,7 +416,7 @@ void TTvFrmMain::CreateControls() {
     bar->setAccessibleName(QStringLiteral("状態"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(19);
-    panel0_ = new QLabel(bar);
+    panel0_ = new TStatusPanel(bar);
     panel0_->setObjectName(QStringLiteral("stbPanel0"));
     // Panel 1 widens to hold "TopMost" in the program's font, its frame and 6 px of air for a
     // scaled font; panel 0 gives up as much, so that the two still fill the bar as 190 and 50 do.
@@ -404,6 +453,7 @@ void TTvFrmMain::CreateMenu() {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
         action->setStatusTip(hint);
+        menuActions_.push_back(action);
         connect(action, &QAction::triggered, this,
                 [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
         return action;
@@ -432,6 +482,15 @@ void TTvFrmMain::CreateMenu() {
                           &TTvFrmMain::mnuOtherWinShowClick);
     mnuOtherWinShow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     mnuOtherWinShow->setEnabled(false);
+    mnuConv->addSeparator();
+    mnuSwap = add(mnuConv, "mnuSwap", QStringLiteral("単位の入れ替え(&X)"),
+                  QStringLiteral("変換前と変換後の単位（基数変換では基数）を入れ替えます。"),
+                  &TTvFrmMain::mnuSwapClick);
+    mnuSwap->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    mnuFind = add(mnuConv, "mnuFind", QStringLiteral("単位の検索(&F)..."),
+                  QStringLiteral("すべての集団から単位を探し、変換前または変換後の単位にします。"),
+                  &TTvFrmMain::mnuFindClick);
+    mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
 
     QMenu* mnuEdit = addMenu("mnuEdit", QStringLiteral("編集(&E)"),
                              QStringLiteral("編集に関係する操作のメニューです。"));
@@ -440,6 +499,10 @@ void TTvFrmMain::CreateMenu() {
                   &TTvFrmMain::mnuCopyClick);
     mnuCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     mnuCopy->setEnabled(false);
+    mnuCopyValue = add(mnuEdit, "mnuCopyValue", QStringLiteral("変換後の値をコピー(&V)"),
+                       QStringLiteral("変換後の値をクリップボードへコピーします。"),
+                       &TTvFrmMain::mnuCopyValueClick);
+    mnuCopyValue->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     mnuPaste = add(mnuEdit, "mnuPaste", QStringLiteral("貼り付け(&P)"),
                    QStringLiteral("クリップボードから値を取得し、貼り付けます。"),
                    &TTvFrmMain::mnuPasteClick);
@@ -465,6 +528,9 @@ void TTvFrmMain::CreateMenu() {
     mnuDataReRead = add(mnuOther, "mnuDataReRead", QStringLiteral("データ再読み込み(&R)"),
                         QString(), &TTvFrmMain::mnuDataReReadClick);
     mnuDataReRead->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuUserEdit = add(mnuOther, "mnuUserEdit", QStringLiteral("ユーザー単位の編集(&E)..."),
+                      QStringLiteral("自分用の単位ファイルを開きます。ない場合は作成します。"),
+                      &TTvFrmMain::mnuUserEditClick);
     mnuOther->addSeparator();
     mnuHelp = add(mnuOther, "mnuHelp", QStringLiteral("ヘルプ(&H)..."), QString(),
                   &TTvFrmMain::mnuHelpClick);
@@ -530,8 +596,7 @@ bool TTvFrmMain::event(QEvent* e) {
 QAction* TTvFrmMain::ShortcutAction(const QKeyEvent* key) const {
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
     const QKeySequence pressed(QKeyCombination(modifiers, Qt::Key(key->key())));
-    for (QAction* action : {mnuNConv, mnuAConv, mnuOtherWinShow, mnuCopy, mnuPaste, mnuClear,
-                            mnuFront, mnuSetting, mnuDataReRead, mnuHelp, mnuEnd}) {
+    for (QAction* action : menuActions_) {
         for (const QKeySequence& shortcut : action->shortcuts()) {
             if (shortcut == pressed) {
                 return action;
@@ -637,6 +702,26 @@ void TTvFrmMain::FillGroupList() {
     for (int32_t i = 0; i < units_->GroupCount(); ++i) {
         comUnits->addItem(Q(units_->GetGroup(i).Name));
     }
+    FitPopupWidth(comUnits);
+}
+
+void TTvFrmMain::FillUnitLists() {
+    comInput->clear();
+    comOutput->clear();
+    for (int32_t i = 0; i < units_->UnitCount(); ++i) {
+        const TUnitEntry unit = units_->GetUnit(i);
+        const QString name = Q(unit.Name);
+        const QString tip = unit.Extra.empty() ? name : name + QLatin1Char('\n') + Q(unit.Extra);
+        for (QComboBox* list : {comInput, comOutput}) {
+            list->addItem(name);
+            list->setItemData(i, tip, Qt::ToolTipRole);
+        }
+    }
+    for (QComboBox* list : {comInput, comOutput}) {
+        list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+        ShowCurrentTip(list);
+        FitPopupWidth(list);
+    }
 }
 
 void TTvFrmMain::SelectGroupIndex(int index) {
@@ -741,15 +826,7 @@ void TTvFrmMain::comUnitsClick() {
 
     comInput->hide();
     comOutput->hide();
-    comInput->clear();
-    comOutput->clear();
-    for (int32_t i = 0; i < units_->UnitCount(); ++i) {
-        const QString name = Q(units_->GetUnit(i).Name);
-        comInput->addItem(name);
-        comOutput->addItem(name);
-    }
-    comInput->setCurrentIndex(comInput->count() > 0 ? 0 : -1);
-    comOutput->setCurrentIndex(comOutput->count() > 0 ? 0 : -1);
+    FillUnitLists();
     comInput->show();
     comOutput->show();
 
@@ -778,7 +855,7 @@ void TTvFrmMain::SetCaption(const QString& caption) {
 
 void TTvFrmMain::SetStatus(const QString& text) {
     if (panel0_) {
-        panel0_->setText(text);
+        panel0_->SetText(text);
         QAccessibleValueChangeEvent changed(statusBar(), text);
         QAccessible::updateAccessibility(&changed);
     }
@@ -794,13 +871,13 @@ bool TTvFrmMain::UnitListsUsable() const {
            source < count && target >= 0 && target < count;
 }
 
-void TTvFrmMain::UnitConv() {
+bool TTvFrmMain::UnitConv() {
     if (!StartUpDone) {
-        return;
+        return true;
     }
     // Without a unit in both lists (a units file without groups) there is nothing to convert.
     if (!UnitListsUsable()) {
-        return;
+        return true;
     }
     if (edtInput->text().isEmpty()) {
         SetZeroSelected(edtInput);
@@ -825,6 +902,7 @@ void TTvFrmMain::UnitConv() {
             report += Q(result.FormulaLine) + QStringLiteral("\r\n");
         }
         SetStatus(QStringLiteral("単位変換：変換完了"));
+        return true;
     } catch (const std::exception& e) {
         const std::string name = ReportedFailureName(e);
         if (name.empty()) {
@@ -832,6 +910,7 @@ void TTvFrmMain::UnitConv() {
         }
         SetStatus(Q(name) + QStringLiteral(" Error."));
         Sound().Exclamation();
+        return false;
     }
 }
 
@@ -854,10 +933,8 @@ void TTvFrmMain::edtInputChange() {
     }
 }
 
-void TTvFrmMain::comChange() {
-    if (ConvDispose == 1) {
-        UnitConv();
-    }
+bool TTvFrmMain::comChange() {
+    return ConvDispose != 1 || UnitConv();
 }
 
 QString TTvFrmMain::edtInputKeyPress(const QString& text) const {
@@ -876,9 +953,9 @@ QString TTvFrmMain::edtInputKeyPress(const QString& text) const {
 
 // ---- base conversion ----
 
-void TTvFrmMain::BaseConv() {
+bool TTvFrmMain::BaseConv() {
     if (!StartUpDone) {
-        return;
+        return true;
     }
     if (edtInputB->text().isEmpty()) {
         SetZeroSelected(edtInputB);
@@ -889,9 +966,11 @@ void TTvFrmMain::BaseConv() {
         edtOutputB->setText(Q(result.Output));
         ResultText() += Q(result.ReportLine) + QStringLiteral("\r\n");
         SetStatus(QStringLiteral("基数変換：変換完了"));
+        return true;
     } catch (const EConvertError&) {
         SetStatus(QStringLiteral("Convert Error."));
         Sound().Exclamation();
+        return false;
     }
 }
 
@@ -1123,6 +1202,92 @@ void TTvFrmMain::mnuAboutClick() {
 
 void TTvFrmMain::mnuEndClick() {
     close();
+}
+
+// ---- unit search, swap, value copy, the user's units ----
+
+void TTvFrmMain::mnuFindClick() {
+    if (!search_) {
+        search_ = std::make_unique<TUnitSearch>(*units_);
+    }
+    if (!frmFind_) {
+        frmFind_ = new TTvFrmFind(this);
+    }
+    if (const std::optional<TFindChoice> choice = frmFind_->ShowModal(*search_)) {
+        TakeFoundUnit(*choice);
+    }
+}
+
+void TTvFrmMain::TakeFoundUnit(const TFindChoice& choice) {
+    const TUnitHit& hit = choice.Hit;
+    if (hit.Group < 0 || hit.Group >= comUnits->count()) {
+        return;
+    }
+    if (PageControl->currentIndex() != 0) {
+        {
+            const QSignalBlocker blocker(PageControl);
+            PageControl->setCurrentIndex(0);
+        }
+        PageControlChange();
+    }
+    comUnits->setCurrentIndex(hit.Group);
+    comUnitsClick();
+
+    QComboBox* list = choice.Target ? comOutput : comInput;
+    if (hit.Position < 0 || hit.Position >= list->count()) {
+        return;
+    }
+    list->setCurrentIndex(hit.Position);
+    // A failed conversion keeps its own status text; otherwise the panel names the choice.
+    if (comChange()) {
+        SetStatus(
+            (choice.Target ? QStringLiteral("変換後の単位：") : QStringLiteral("変換前の単位：")) +
+            list->currentText());
+    }
+}
+
+void TTvFrmMain::mnuSwapClick() {
+    if (PageControl->currentIndex() == 0) {
+        const int source = comInput->currentIndex();
+        comInput->setCurrentIndex(comOutput->currentIndex());
+        comOutput->setCurrentIndex(source);
+        if (ConvDispose != 1 || UnitConv()) {
+            SetStatus(QStringLiteral("単位変換：単位の入れ替え完了"));
+        }
+        return;
+    }
+    const QString inputBase = edtBaseInput->text();
+    {
+        // Not a new input base: the value in the input box is kept, so its change handler, which
+        // empties the box, does not run.
+        const QSignalBlocker blocker(edtBaseInput);
+        edtBaseInput->setText(edtBaseOutput->text());
+    }
+    edtBaseOutput->setText(inputBase);
+    if (ConvDispose != 1 || BaseConv()) {
+        SetStatus(QStringLiteral("基数変換：基数の入れ替え完了"));
+    }
+}
+
+void TTvFrmMain::mnuCopyValueClick() {
+    const QString value = (PageControl->currentIndex() == 0 ? edtOutput : edtOutputB)->text();
+    if (value.isEmpty()) {
+        Sound().Exclamation();
+        return;
+    }
+    QGuiApplication::clipboard()->setText(value);
+    SetStatus(QStringLiteral("クリップボードへ送信"));
+}
+
+void TTvFrmMain::mnuUserEditClick() {
+    // A file that cannot be created throws, naming it, into the error box.
+    const TUserUnitsFile file = CreateUserUnitsFile(UserDataDir());
+    const QString path = Q(file.Path);
+    if (!OpenUrl(QUrl::fromLocalFile(path))) {
+        // Without an editor the user at least learns where the file is.
+        QMessageBox::warning(this, QStringLiteral("警告"),
+                             QStringLiteral("ユーザー単位ファイルを開けませんでした。\n\n") + path);
+    }
 }
 
 } // namespace tv

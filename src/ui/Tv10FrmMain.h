@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -21,9 +22,13 @@ namespace tv {
 class TAlEdit;
 class TIniFile;
 class TTvFrmAbout;
+class TStatusPanel;
 class TTvFrmAll;
+class TTvFrmFind;
 class TTvFrmSet;
+class TUnitSearch;
 class TUpDown;
+struct TFindChoice;
 
 // The main window: the unit page, the base page, the menu and the status bar.
 class TTvFrmMain : public QMainWindow {
@@ -55,11 +60,13 @@ private:
     void PageControlChange();
     void comUnitsClick();
 
-    void UnitConv();
-    void BaseConv();
+    // The two conversions; false when they reported a failure (status text and beep).
+    bool UnitConv();
+    bool BaseConv();
     void mnuNConvClick();
     void edtInputChange();
-    void comChange();
+    // The user's choice of a unit; false when the conversion it ran reported a failure.
+    bool comChange();
     void edtInputBChange();
     void edtBaseInputChange();
     void btnBaseInputClick(const QString& caption);
@@ -83,12 +90,20 @@ private:
     void mnuHelpClick();
     void mnuAboutClick();
     void mnuEndClick();
+    void mnuFindClick();
+    void mnuSwapClick();
+    void mnuCopyValueClick();
+    void mnuUserEditClick();
+    // Selects a unit taken in the unit search as the user would: the unit page, its group, then
+    // the unit in its list.
+    void TakeFoundUnit(const TFindChoice& choice);
 
     void CreateControls();
     void CreateMenu();
     // Loads both tables; false after the unit-data error box.
     bool LoadData();
     void FillGroupList();
+    void FillUnitLists();
     void SelectGroupIndex(int index);
     void ReadConvertSettings(const TIniFile& ini);
     TIniFile Settings() const;
@@ -117,6 +132,8 @@ private:
     QString settingsDefaults_;
     std::unique_ptr<TUnits> units_;
     std::unique_ptr<TPrefixes> prefixes_;
+    // The unit search's index of the catalogue: built at the first search, dropped at a re-read.
+    std::unique_ptr<TUnitSearch> search_;
 
     bool unitsLoadFailed_ = false;
     bool StartUpDone = false;
@@ -137,6 +154,7 @@ private:
     TTvFrmAbout* frmAbout_ = nullptr;
     TTvFrmAll* frmAll_ = nullptr;
     TTvFrmSet* frmSet_ = nullptr;
+    TTvFrmFind* frmFind_ = nullptr;
 
     QTabWidget* PageControl = nullptr;
     QGroupBox* gbxInput = nullptr;
@@ -154,7 +172,7 @@ private:
     QLineEdit* edtBaseOutput = nullptr;
     TUpDown* udbBaseInput = nullptr;
     TUpDown* udbBaseOutput = nullptr;
-    QLabel* panel0_ = nullptr;
+    TStatusPanel* panel0_ = nullptr;
     QLabel* panel1_ = nullptr;
 
     QAction* mnuNConv = nullptr;
@@ -169,6 +187,12 @@ private:
     QAction* mnuHelp = nullptr;
     QAction* mnuAbout = nullptr;
     QAction* mnuEnd = nullptr;
+    QAction* mnuFind = nullptr;
+    QAction* mnuSwap = nullptr;
+    QAction* mnuCopyValue = nullptr;
+    QAction* mnuUserEdit = nullptr;
+    // Every menu item, for the key routing of the menu's shortcuts.
+    std::vector<QAction*> menuActions_;
 };
 
 } // namespace tv

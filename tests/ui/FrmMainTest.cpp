@@ -5,11 +5,13 @@
 #include "ModalTestSupport.h"
 #include "ui/Tv10FrmAbout.h"
 #include "ui/Tv10FrmAll.h"
+#include "ui/Tv10FrmFind.h"
 #include "ui/Tv10FrmMain.h"
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
 #include "ui/TvSound.h"
 #include "units/TvTextFile.h"
+#include "units/TvUserData.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -148,6 +150,24 @@ private slots:
     void baseBatch();
     void batchEndedByFailure();
 
+    void findUnit_data();
+    void findUnit();
+    void newShortcutsFromInsideControls();
+    void swapUnits_data();
+    void swapUnits();
+    void swapBases_data();
+    void swapBases();
+    void copyValue_data();
+    void copyValue();
+    void copyEmptyValueBeeps();
+    void unitListsShowWholeNames();
+
+    void userUnitsInTheirGroups();
+    void brokenUserFileLeavesShippedUnits_data();
+    void brokenUserFileLeavesShippedUnits();
+    void userEditCreatesAndOpens();
+    void userEditFailures();
+
     void shutdownWritesSettings();
     void shutdownReportsUnwritableSettings();
 
@@ -155,6 +175,9 @@ private:
     void WriteFile(const QString& name, const QByteArray& bytes);
     void WriteData(const char* units = kUnits, const char* prefixes = kPrefixes);
     void WriteSettings(const QString& text);
+    // The user's data folder of the test, and a file written into it.
+    QString UserPath(const QString& name) const;
+    void WriteUserFile(const QString& name, const QByteArray& bytes);
     QString SettingsText() const;
     // Creates the four windows as the program does and shows the main one.
     void Start();
@@ -178,6 +201,9 @@ private:
     void Type(QLineEdit* box, const QString& text);
     void Press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     QStringList TakeModals() { return guard_.TakeTitles(); }
+    // Ctrl+K from widget; in the search dialog, filter committed by an input method, then key.
+    void FindUnit(QWidget* widget, const QString& filter, int key,
+                  Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
     std::unique_ptr<QTemporaryDir> dir_;
     QString settingsPath_;
@@ -217,6 +243,8 @@ void FrmMainTest::init() {
     ResultText().clear();
     TopMostMode = false;
     QGuiApplication::clipboard()->clear();
+    // A user's data folder of the test's own, empty until a test writes into it.
+    qputenv("XDG_DATA_HOME", dir_->filePath(QStringLiteral("data-home")).toUtf8());
 }
 
 void FrmMainTest::cleanup() {
@@ -240,6 +268,17 @@ void FrmMainTest::WriteData(const char* units, const char* prefixes) {
 
 void FrmMainTest::WriteSettings(const QString& text) {
     WriteFile(QStringLiteral("tenvari.ini"), text.toUtf8());
+}
+
+QString FrmMainTest::UserPath(const QString& name) const {
+    return dir_->filePath(QStringLiteral("data-home/tenvari/") + name);
+}
+
+void FrmMainTest::WriteUserFile(const QString& name, const QByteArray& bytes) {
+    QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("data-home/tenvari")));
+    QFile file(UserPath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
 }
 
 QString FrmMainTest::SettingsText() const {
@@ -299,6 +338,30 @@ void FrmMainTest::Type(QLineEdit* box, const QString& text) {
 void FrmMainTest::Press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers) {
     widget->setFocus();
     QTest::keyClick(widget, Qt::Key(key), modifiers);
+}
+
+void FrmMainTest::FindUnit(QWidget* widget, const QString& filter, int key,
+                           Qt::KeyboardModifiers modifiers) {
+    bool searched = false;
+    guard_.Expect([&](QWidget* modal) {
+        auto* find = qobject_cast<TTvFrmFind*>(modal);
+        if (!find) {
+            modals_.append({modal->windowTitle(), {}, {}});
+            qobject_cast<QDialog*>(modal)->reject();
+            return;
+        }
+        searched = true;
+        QCOMPARE(find->windowTitle(), QStringLiteral("単位の検索"));
+        QInputMethodEvent commit;
+        commit.setCommitString(filter);
+        QApplication::sendEvent(find->edtFilter(), &commit);
+        QTest::keyClick(find->edtFilter(), Qt::Key(key), modifiers);
+        if (find->isVisible())
+            find->reject();
+    });
+    Press(widget, Qt::Key_K, Qt::ControlModifier);
+    guard_.Expect(nullptr);
+    QVERIFY(searched);
 }
 
 // ---- start-up ----
@@ -1669,6 +1732,439 @@ void FrmMainTest::batchEndedByFailure() {
     Choose(List("comOutput"), 1);
     Press(Edit("edtInput"), Qt::Key_Return);
     QCOMPARE(ResultText(), QStringLiteral("3 [g] => 0.003 [kg]\r\n"));
+}
+
+// ---- unit search, swap, value copy, whole names ----
+
+void FrmMainTest::findUnit_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("convDispose");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("key"); // Qt::Key_Return, with Shift when shift is set
+    QTest::addColumn<bool>("shift");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("units");  // source and target unit, "source>target"
+    QTest::addColumn<QString>("values"); // input and output box, "input>output"
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QStringList>("sounds");
+
+    const int enter = Qt::Key_Return;
+    QTest::newRow("source in another group: the group change runs first")
+        << 0 << 0 << "5"
+        << "kg" << enter << false << "重さ"
+        << "kg>g"
+        << ">0"
+        << "変換前の単位：kg"
+        << "" << QStringList();
+    QTest::newRow("target in the loaded group keeps the input") << 0 << 0 << "5"
+                                                                << "ｃｍ" << enter << true << "長さ"
+                                                                << "m>cm"
+                                                                << "5>0"
+                                                                << "変換後の単位：cm"
+                                                                << "" << QStringList();
+    QTest::newRow("converting on change: the choice converts") << 0 << 1 << "2"
+                                                               << "cm" << enter << true << "長さ"
+                                                               << "m>cm"
+                                                               << "2>200"
+                                                               << "変換後の単位：cm"
+                                                               << "2 [m] => 200 [cm]\r\n"
+                                                               << QStringList();
+    QTest::newRow("converting on change, another group: as choosing the group, then the unit")
+        << 0 << 1 << "2"
+        << "kg" << enter << false << "重さ"
+        << "kg>g"
+        << "0>0"
+        << "変換前の単位：kg"
+        << "0 [g] => 0 [g]\r\n0 [g] => 0 [g]\r\n0 [kg] => 0 [g]\r\n"
+        << QStringList();
+    QTest::newRow("converting on change: a failure keeps its status")
+        << 0 << 1 << "1/0"
+        << "km" << enter << false << "長さ"
+        << "km>m"
+        << "1/0>1"
+        << "ZeroDivide Error."
+        << "" << QStringList{QStringLiteral("Exclamation")};
+    QTest::newRow("from the base page: the unit page is shown")
+        << 1 << 0 << ""
+        << "only" << enter << false << "一つ"
+        << "only>only"
+        << ">0"
+        << "変換前の単位：only"
+        << "" << QStringList();
+    QTest::newRow("Escape changes nothing") << 0 << 0 << "5"
+                                            << "kg" << int(Qt::Key_Escape) << false << "長さ"
+                                            << "m>m"
+                                            << "5>0"
+                                            << ""
+                                            << "" << QStringList();
+}
+
+void FrmMainTest::findUnit() {
+    QFETCH(int, page);
+    QFETCH(int, convDispose);
+    QFETCH(QString, typed);
+    QFETCH(QString, filter);
+    QFETCH(int, key);
+    QFETCH(bool, shift);
+    QFETCH(QString, group);
+    QFETCH(QString, units);
+    QFETCH(QString, values);
+    QFETCH(QString, status);
+    QFETCH(QString, report);
+    QFETCH(QStringList, sounds);
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=%1\n").arg(convDispose));
+    Start();
+    if (!typed.isEmpty())
+        Type(Edit("edtInput"), typed);
+    ShowPage(page);
+    ResultText().clear();
+    sounds_.clear();
+
+    FindUnit(Edit(page == 0 ? "edtInput" : "edtInputB"), filter, key,
+             shift ? Qt::ShiftModifier : Qt::NoModifier);
+    QCOMPARE(Find<QTabWidget>("PageControl")->currentIndex(), 0);
+    QCOMPARE(List("comUnits")->currentText(), group);
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - ") + group);
+    QCOMPARE(List("comInput")->currentText() + QLatin1Char('>') + List("comOutput")->currentText(),
+             units);
+    QCOMPARE(Edit("edtInput")->text() + QLatin1Char('>') + Edit("edtOutput")->text(), values);
+    QCOMPARE(Status(), status);
+    QCOMPARE(ResultText(), report);
+    QCOMPARE(sounds_, sounds);
+    // Neither a conversion command nor a page change of its own: the menu states stay.
+    QVERIFY(!Action("mnuCopy")->isEnabled());
+}
+
+void FrmMainTest::newShortcutsFromInsideControls() {
+    WriteData();
+    Start();
+    // Ctrl+K deletes to the end of the line in an edit box; here the search takes it.
+    QLineEdit* input = Edit("edtInput");
+    Type(input, QStringLiteral("123"));
+    input->setCursorPosition(0);
+    FindUnit(input, QStringLiteral("km"), Qt::Key_Return);
+    QCOMPARE(input->text(), QStringLiteral("123"));
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("km"));
+
+    Press(List("comOutput"), Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("m"));
+    QCOMPARE(List("comOutput")->currentText(), QStringLiteral("km"));
+
+    Press(input, Qt::Key_Return);
+    Press(List("comUnits"), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("0.123"));
+
+    FindUnit(List("comInput"), QStringLiteral("g"), Qt::Key_Return);
+    QCOMPARE(List("comUnits")->currentText(), QStringLiteral("重さ"));
+}
+
+void FrmMainTest::swapUnits_data() {
+    QTest::addColumn<int>("convDispose");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("manual conversion: only the units change") << 0 << "0"
+                                                              << "";
+    QTest::newRow("converting on change: converts once") << 1 << "3E-5"
+                                                         << "3 [cm] => 3E-5 [km]\r\n";
+}
+
+void FrmMainTest::swapUnits() {
+    QFETCH(int, convDispose);
+    QFETCH(QString, output);
+    QFETCH(QString, report);
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=%1\n").arg(convDispose));
+    Start();
+    Choose(List("comInput"), 1);
+    Choose(List("comOutput"), 2);
+    Type(Edit("edtInput"), QStringLiteral("3"));
+    ResultText().clear();
+
+    Press(Edit("edtInput"), Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("cm"));
+    QCOMPARE(List("comOutput")->currentText(), QStringLiteral("km"));
+    QCOMPARE(Edit("edtInput")->text(), QStringLiteral("3"));
+    QCOMPARE(Edit("edtOutput")->text(), output);
+    QCOMPARE(ResultText(), report);
+    QCOMPARE(Status(), QStringLiteral("単位変換：単位の入れ替え完了"));
+    QVERIFY(sounds_.isEmpty());
+    QVERIFY(!Action("mnuCopy")->isEnabled());
+
+    // Twice is where it started.
+    Action("mnuSwap")->trigger();
+    QCOMPARE(List("comInput")->currentText(), QStringLiteral("km"));
+    QCOMPARE(List("comOutput")->currentText(), QStringLiteral("cm"));
+}
+
+void FrmMainTest::swapBases_data() {
+    QTest::addColumn<int>("convDispose");
+    QTest::addColumn<QString>("bases"); // input and output base before the swap, "16>2"
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("status");
+
+    const QString swapped = QStringLiteral("基数変換：基数の入れ替え完了");
+    QTest::newRow("manual conversion: the value stays") << 0 << "16>2"
+                                                        << "F"
+                                                        << "0" << swapped;
+    QTest::newRow("converting on change: the value in the new input base")
+        << 1 << "2>16"
+        << "101"
+        << "100000001" << swapped;
+    // 1 and 13 zeros: 8192 in base 2, beyond 2^63 in base 36.
+    QTest::newRow("converting on change: a value the new base cannot hold") << 1 << "2>36"
+                                                                            << "10000000000000"
+                                                                            << "keep"
+                                                                            << "Convert Error.";
+}
+
+void FrmMainTest::swapBases() {
+    QFETCH(int, convDispose);
+    QFETCH(QString, bases);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QString, status);
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=%1\n").arg(convDispose));
+    Start();
+    ShowPage(1);
+    const QStringList pair = bases.split(QLatin1Char('>'));
+    Type(Edit("edtBaseInput"), pair.at(0));
+    Type(Edit("edtBaseOutput"), pair.at(1));
+    Type(Edit("edtInputB"), input);
+    const QString before = Edit("edtOutputB")->text();
+    sounds_.clear();
+
+    Press(Edit("edtInputB"), Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(Edit("edtBaseInput")->text(), pair.at(1));
+    QCOMPARE(Edit("edtBaseOutput")->text(), pair.at(0));
+    QCOMPARE(Edit("edtInputB")->text(), input);
+    QCOMPARE(Edit("edtOutputB")->text(), output == QLatin1String("keep") ? before : output);
+    QCOMPARE(Status(), status);
+    const bool failed = status.endsWith(QLatin1String("Error."));
+    QCOMPARE(sounds_, failed ? QStringList{QStringLiteral("Exclamation")} : QStringList{});
+}
+
+void FrmMainTest::copyValue_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("unit page, digit grouping as shown") << 0 << "1234.5"
+                                                        << "1,234,500";
+    QTest::newRow("base page") << 1 << "255"
+                               << "FF";
+}
+
+void FrmMainTest::copyValue() {
+    QFETCH(int, page);
+    QFETCH(QString, value);
+    QFETCH(QString, copied);
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nShowAns=2\n"));
+    Start();
+    Choose(List("comInput"), 1);
+    ShowPage(page);
+    Type(Edit("edtBaseOutput"), QStringLiteral("16"));
+    QLineEdit* box = Edit(page == 0 ? "edtInput" : "edtInputB");
+    Type(box, value);
+    Press(box, Qt::Key_Return);
+    const QString report = ResultText();
+
+    Press(box, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    QCOMPARE(Status(), QStringLiteral("クリップボードへ送信"));
+    QVERIFY(sounds_.isEmpty());
+    QCOMPARE(ResultText(), report);
+}
+
+void FrmMainTest::copyEmptyValueBeeps() {
+    WriteData();
+    Start();
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    Edit("edtOutput")->clear();
+    Press(Edit("edtInput"), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("old"));
+    QCOMPARE(sounds_, QStringList{QStringLiteral("Exclamation")});
+    QCOMPARE(Status(), QString());
+}
+
+void FrmMainTest::unitListsShowWholeNames() {
+    const QString longName =
+        QStringLiteral("英熱量単位インチ毎平方フィート毎時毎華氏度 [BTU・in/(ft2・h・°F)]");
+    const QString hugeName = QString(400, QLatin1Char('W'));
+    const std::string units = ">>\r\n熱伝導率\r\n\"short [s]\",$i,$t,\r\n\"" +
+                              longName.toStdString() + "\",$i,$t,\"1 BTU・in = 0.144 W・m\"\r\n" +
+                              hugeName.toStdString() + ",$i,$t,\r\n<<\r\n";
+    WriteData(units.c_str());
+    Start();
+    QComboBox* list = List("comInput");
+    QCOMPARE(list->itemData(0, Qt::ToolTipRole).toString(), QStringLiteral("short [s]"));
+    QCOMPARE(list->itemData(1, Qt::ToolTipRole).toString(),
+             longName + QStringLiteral("\n1 BTU・in = 0.144 W・m"));
+    // The closed list names its chosen unit, also after a choice by the program.
+    QCOMPARE(list->toolTip(), QStringLiteral("short [s]"));
+    Choose(list, 1);
+    QCOMPARE(list->toolTip(), longName + QStringLiteral("\n1 BTU・in = 0.144 W・m"));
+    QCOMPARE(List("comOutput")->toolTip(), QStringLiteral("short [s]"));
+    Press(Edit("edtInput"), Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(list->toolTip(), QStringLiteral("short [s]"));
+
+    // The open list is wider than the closed one: as wide as the long name, but the huge one
+    // is held to the screen.
+    list->showPopup();
+    QAbstractItemView* view = list->view();
+    QTRY_VERIFY(view->isVisible());
+    const int screenWidth = list->screen()->availableGeometry().width();
+    QVERIFY(view->fontMetrics().horizontalAdvance(hugeName) > screenWidth);
+    QVERIFY2(view->viewport()->width() >= view->fontMetrics().horizontalAdvance(longName),
+             qPrintable(QString::number(view->viewport()->width())));
+    QVERIFY(view->window()->width() <= screenWidth);
+    list->hidePopup();
+}
+
+// ---- the user's units ----
+
+void FrmMainTest::userUnitsInTheirGroups() {
+    WriteData(kUnits, "k,1000\r\n");
+    // UTF-8 without a byte-order mark, as a Linux editor writes it.
+    WriteUserFile(QStringLiteral("units.dat"),
+                  ">>\n長さ\n\"キュビット [cubit]\",$i*0.4572,$t/0.4572,\"18 in\"\n<<\n"
+                  ">>\nユーザー単位\n\"ひと抱え [hug]\",$i*1.6,$t/1.6,\n<<\n");
+    WriteUserFile(QStringLiteral("prefix.dat"), "Q,1E30\n");
+    Start();
+    QComboBox* groups = List("comUnits");
+    QCOMPARE(groups->count(), 4);
+    QCOMPARE(groups->itemText(0), QStringLiteral("長さ"));
+    QCOMPARE(groups->itemText(3), QStringLiteral("ユーザー単位"));
+    QComboBox* source = List("comInput");
+    QCOMPARE(source->count(), 4);
+    QCOMPARE(source->itemText(3), QStringLiteral("キュビット [cubit]"));
+    QCOMPARE(source->itemData(3, Qt::ToolTipRole).toString(),
+             QStringLiteral("キュビット [cubit]\n18 in"));
+
+    Choose(source, 3);
+    Type(Edit("edtInput"), QStringLiteral("2Q"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("9.144E29"));
+
+    // The search finds the user's units, in their groups.
+    FindUnit(Edit("edtInput"), QStringLiteral("ひと"), Qt::Key_Return);
+    QCOMPARE(groups->currentText(), QStringLiteral("ユーザー単位"));
+    QCOMPARE(source->currentText(), QStringLiteral("ひと抱え [hug]"));
+
+    // The data re-read reads the user's file again, and the search sees what it read.
+    WriteUserFile(QStringLiteral("units.dat"),
+                  ">>\n長さ\n\"キュビット [cubit]\",$i*0.4572,$t/0.4572,\n\"尋 [hiro]\",$i*1.818,"
+                  "$t/1.818,\n<<\n");
+    Press(Edit("edtInput"), Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(groups->count(), 3);
+    FindUnit(Edit("edtInput"), QStringLiteral("hiro"), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(groups->currentText(), QStringLiteral("長さ"));
+    QCOMPARE(List("comOutput")->currentText(), QStringLiteral("尋 [hiro]"));
+    QCOMPARE(List("comOutput")->currentIndex(), 4);
+}
+
+void FrmMainTest::brokenUserFileLeavesShippedUnits_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("place");
+    QTest::newRow("units: a unit line of three fields")
+        << "units.dat" << QByteArray(">>\n長さ\nfoot,$i*0.3048\n<<\n")
+        << QString::fromUtf8(kMsgUserUnitsFailed.data(), kMsgUserUnitsFailed.size()) << " (3 行目)";
+    QTest::newRow("prefixes: a prefix without a factor")
+        << "prefix.dat" << QByteArray("Q,1E30\nX\n")
+        << QString::fromUtf8(kMsgUserPrefixesFailed.data(), kMsgUserPrefixesFailed.size())
+        << " (2 行目)";
+}
+
+void FrmMainTest::brokenUserFileLeavesShippedUnits() {
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    QFETCH(QString, place);
+    WriteData();
+    WriteUserFile(file, bytes);
+    Start();
+    QVERIFY(main_->isVisible());
+    QCOMPARE(modals_.size(), 1);
+    const tv::test::TSeenModal box = modals_.takeFirst();
+    QCOMPARE(box.title, QStringLiteral("警告"));
+    QCOMPARE(box.text, message);
+    const QString where = box.text + QLatin1Char('\n') + box.detail;
+    QVERIFY2(where.contains(UserPath(file) + place), qPrintable(where));
+
+    // The shipped units and prefixes work; nothing of the user's file was taken.
+    QCOMPARE(List("comInput")->count(), 3);
+    Choose(List("comOutput"), 1);
+    Type(Edit("edtInput"), QStringLiteral("5k"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("5"));
+
+    // The data re-read reads the user's file again: still broken, then mended.
+    Press(Edit("edtInput"), Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(TakeModals(), QStringList{QStringLiteral("警告")});
+    WriteUserFile(file, file == QLatin1String("units.dat")
+                            ? QByteArray(">>\n長さ\nfoot,$i*0.3048,$t/0.3048,\n<<\n")
+                            : QByteArray("Q,1E30\n"));
+    Press(Edit("edtInput"), Qt::Key_R, Qt::ControlModifier);
+    QVERIFY(modals_.isEmpty());
+    QCOMPARE(Status(), QStringLiteral("Data Refreshed."));
+}
+
+void FrmMainTest::userEditCreatesAndOpens() {
+    WriteData();
+    Start();
+    const QString path = UserPath(QStringLiteral("units.dat"));
+    QVERIFY(!QFile::exists(path));
+    Action("mnuUserEdit")->trigger();
+    QCOMPARE(opened_, QList<QUrl>{QUrl::fromLocalFile(path)});
+    QFile created(path);
+    QVERIFY(created.open(QIODevice::ReadOnly));
+    QCOMPARE(created.readAll().toStdString(), std::string(UserUnitsTemplate()));
+    created.close();
+
+    // The new file loads: its empty group joins the list at the next re-read.
+    Press(Edit("edtInput"), Qt::Key_R, Qt::ControlModifier);
+    QVERIFY(modals_.isEmpty());
+    QCOMPARE(List("comUnits")->count(), 4);
+    QCOMPARE(List("comUnits")->itemText(3), QStringLiteral("ユーザー単位"));
+
+    // An existing file is opened as it is.
+    WriteUserFile(QStringLiteral("units.dat"), "mine\n");
+    opened_.clear();
+    Action("mnuUserEdit")->trigger();
+    QCOMPARE(opened_, QList<QUrl>{QUrl::fromLocalFile(path)});
+    QVERIFY(created.open(QIODevice::ReadOnly));
+    QCOMPARE(created.readAll(), QByteArray("mine\n"));
+}
+
+void FrmMainTest::userEditFailures() {
+    WriteData();
+    Start();
+    // Without a desktop handler the warning says where the file is.
+    SetUrlOpener([](const QUrl&) { return false; });
+    Action("mnuUserEdit")->trigger();
+    SetUrlOpener([this](const QUrl& url) {
+        opened_.append(url);
+        return true;
+    });
+    QCOMPARE(modals_.size(), 1);
+    const tv::test::TSeenModal box = modals_.takeFirst();
+    QCOMPARE(box.title, QStringLiteral("警告"));
+    QVERIFY2(box.text.endsWith(UserPath(QStringLiteral("units.dat"))), qPrintable(box.text));
+
+    // A file where the folder should be: nothing can be created, and the error box names it.
+    qputenv("XDG_DATA_HOME", dir_->filePath(QStringLiteral("tenvari.ini")).toUtf8());
+    WriteSettings(QString());
+    Action("mnuUserEdit")->trigger();
+    QCOMPARE(errors_.size(), 1);
+    QVERIFY2(errors_.takeFirst().contains(dir_->filePath(QStringLiteral("tenvari.ini/tenvari/"))),
+             "message names the file");
+    QVERIFY(opened_.isEmpty());
 }
 
 // ---- shutdown ----
