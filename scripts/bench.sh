@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and tenvari-cli in Release (build-bench), runs the Google Benchmark
-# program, and measures tenvari-cli against GNU units (Debian package "units"): throughput on
+# programs (the core's, and the unit search dialog's on Qt's offscreen platform), and measures tenvari-cli against GNU units (Debian package "units"): throughput on
 # 20 000 km-to-m conversions through standard input, one process each, and the start-up cost of
 # one conversion process. Prints every figure, the ratios and the targets.
 #
@@ -14,8 +14,9 @@ values=${BENCH_VALUES:-20000}
 startup_runs=${BENCH_STARTUP_RUNS:-200}
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVARI_BUILD_BENCH=ON \
-    -DTENVARI_BUILD_UI=OFF -DTENVARI_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build_dir" -j"${BENCH_BUILD_JOBS:-2}" --target tenvari_bench tenvari-cli
+    -DTENVARI_BUILD_UI=ON -DTENVARI_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build_dir" -j"${BENCH_BUILD_JOBS:-2}" --target tenvari_bench tenvari_bench_ui \
+    tenvari-cli
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tenvari-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -29,6 +30,11 @@ echo
 echo "== micro-benchmarks (tenvari_bench)"
 "$build_dir/bin/tenvari_bench" --benchmark_filter="${BENCH_FILTER:-.}" \
     --benchmark_out="$work/bench.csv" --benchmark_out_format=csv
+echo
+echo "== the unit search dialog (tenvari_bench_ui)"
+: >"$work/bench-ui.csv"
+QT_QPA_PLATFORM=offscreen "$build_dir/bin/tenvari_bench_ui" --benchmark_filter="${BENCH_FILTER:-.}" \
+    --benchmark_out="$work/bench-ui.csv" --benchmark_out_format=csv
 
 # CSV columns: name,iterations,real_time,cpu_time,time_unit,... The times are per iteration.
 figure() { # name column -> value in nanoseconds
@@ -36,7 +42,7 @@ figure() { # name column -> value in nanoseconds
         $1 == name {
             scale = ($5 == "ns") ? 1 : ($5 == "us") ? 1e3 : ($5 == "ms") ? 1e6 : 1e9
             printf "%.6g\n", $col * scale
-        }' "$work/bench.csv"
+        }' "$work/bench.csv" "$work/bench-ui.csv"
 }
 
 echo
@@ -136,6 +142,11 @@ for filter in one_character common common_hiragana rare none empty; do
     found=$(figure "FindUnits/$filter" 4)
     [ -z "$found" ] ||
         target "filter 100 000 units: $filter (CPU)" "$(awk -v v="$found" 'BEGIN { print v / 1e6 }')" 5 ms
+done
+for filter in one_character common rare every_unit; do
+    keystroke=$(figure "FindDialogKeystroke/$filter" 4)
+    [ -z "$keystroke" ] ||
+        target "search list, one keystroke: $filter (CPU)" "$(awk -v v="$keystroke" 'BEGIN { print v / 1e6 }')" 5 ms
 done
 ratio_target() { # label tenvari-ns units-ns
     awk -v label="$1" -v c="$2" -v u="$3" 'BEGIN {

@@ -146,6 +146,27 @@ private slots:
         tv::SetTopMost(nullptr, true);
     }
 
+    void statusPanelShortensInTheMiddle() {
+        tv::TStatusPanel panel;
+        panel.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel.setFixedWidth(120);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        panel.SetText(QStringLiteral("short"));
+        QVERIFY(!panel.Elided());
+        QCOMPARE(panel.toolTip(), QString());
+        const QString text =
+            QStringLiteral("変換前の単位：英熱量単位インチ毎平方フィート [BTU・in]");
+        panel.SetText(text);
+        QCOMPARE(panel.text(), text);
+        QVERIFY(panel.Elided());
+        QCOMPARE(panel.toolTip(), text);
+        // Wide enough again, the whole text shows and the tooltip goes.
+        panel.setFixedWidth(panel.fontMetrics().horizontalAdvance(text) + 20);
+        QVERIFY(!panel.Elided());
+        QCOMPARE(panel.toolTip(), QString());
+    }
+
     void errorBoxAddsTheFullStop_data() {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
