@@ -98,7 +98,10 @@ private slots:
         dialog_ = std::make_unique<TTvFrmFind>();
     }
 
-    void cleanup() { dialog_.reset(); }
+    void cleanup() {
+        dialog_.reset();
+        guard_.Verify();
+    }
 
     void keys_data() {
         QTest::addColumn<QString>("committed");
@@ -255,6 +258,7 @@ private:
     tv::TUnits units_;
     std::unique_ptr<TUnitSearch> search_;
     std::unique_ptr<TTvFrmFind> dialog_;
+    tv::test::TModalGuard guard_;
 };
 
 QTEST_MAIN(FrmFindTest)
