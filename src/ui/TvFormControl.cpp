@@ -460,8 +460,15 @@ bool TStatusPanel::Elided() const {
 }
 
 QRect TStatusPanel::TextRect() const {
-    // A little air between the sunken frame and the text, as a status panel has.
-    return contentsRect().adjusted(2, 0, -2, 0);
+    // Where a QLabel puts its text: inside the margin, and half an "x" in from a frame, here on
+    // both sides so that a shortened text keeps clear of the right edge too.
+    const int m = margin();
+    int inset = indent();
+    if (inset < 0 && frameWidth() > 0) {
+        inset = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - m;
+    }
+    inset = std::max(inset, 0);
+    return contentsRect().adjusted(m + inset, m, -m - inset, -m);
 }
 
 QString TStatusPanel::ShownText() const {
