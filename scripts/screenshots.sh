@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots of docs/screenshots: the main window's two pages, the results window, the
-# settings dialog's two pages and the about dialog, each window's client area, on the desktop of
-# the desktop suite (Xvfb, openbox, the shipped data and font).
+# unit search, the settings dialog's two pages and the about dialog, each window's client area, on
+# the desktop of the desktop suite (Xvfb, openbox, the shipped data and font).
 #
 #   scripts/screenshots.sh [SCALE [FOLDER [PROGRAM]]]
 #
@@ -65,6 +65,13 @@ type_text 16
 keys shift+Tab Return End
 shot "$main_window" main-base
 
+# Unit search: まいる over every group, typed as an input method would commit it.
+keys ctrl+k
+window=$(wait_window "単位の検索") && { type_text まいる; shot "$window" unit-search; }
+keys Escape
+wait_for "the unit search to close" window_gone "単位の検索"
+
+focus "$main_window"
 keys ctrl+s
 window=$(wait_window "設定") && shot "$window" settings-startup
 keys ctrl+Tab

@@ -77,6 +77,7 @@ private:
 TTvFrmFind::TTvFrmFind(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("単位の検索"));
     setMinimumSize(320, 200);
 

@@ -2074,11 +2074,12 @@ void FrmMainTest::brokenUserFileLeavesShippedUnits_data() {
     QTest::addColumn<QString>("place");
     QTest::newRow("units: a unit line of three fields")
         << "units.dat" << QByteArray(">>\n長さ\nfoot,$i*0.3048\n<<\n")
-        << QString::fromUtf8(kMsgUserUnitsFailed.data(), kMsgUserUnitsFailed.size()) << " (3 行目)";
+        << QString::fromUtf8(kMsgUserUnitsFailed.data(), kMsgUserUnitsFailed.size())
+        << " の 3 行目: ";
     QTest::newRow("prefixes: a prefix without a factor")
         << "prefix.dat" << QByteArray("Q,1E30\nX\n")
         << QString::fromUtf8(kMsgUserPrefixesFailed.data(), kMsgUserPrefixesFailed.size())
-        << " (2 行目)";
+        << " の 2 行目: ";
 }
 
 void FrmMainTest::brokenUserFileLeavesShippedUnits() {
@@ -2093,9 +2094,9 @@ void FrmMainTest::brokenUserFileLeavesShippedUnits() {
     QCOMPARE(modals_.size(), 1);
     const tv::test::TSeenModal box = modals_.takeFirst();
     QCOMPARE(box.title, QStringLiteral("警告"));
-    QCOMPARE(box.text, message);
-    const QString where = box.text + QLatin1Char('\n') + box.detail;
-    QVERIFY2(where.contains(UserPath(file) + place), qPrintable(where));
+    // The fixed lines, then the user's file, the line and the reason.
+    const QString where = message + QStringLiteral("\n\n") + UserPath(file) + place;
+    QVERIFY2(box.text.startsWith(where) && box.text.size() > where.size(), qPrintable(box.text));
 
     // The shipped units and prefixes work; nothing of the user's file was taken.
     QCOMPARE(List("comInput")->count(), 3);
