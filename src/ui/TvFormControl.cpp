@@ -109,6 +109,8 @@ void Restore(QWidget* window) {
 
 // Keeps a dialog's frame as its flags ask under window managers that read only the Motif hints,
 // and undoes a minimise, which some window managers apply to the dialog's main window as well.
+// Qt writes hints of its own whenever it creates the native window, and it creates a new one for
+// each showing: closing a dialog destroys its native window.
 class TDialogFrame : public QObject {
 public:
     explicit TDialogFrame(QDialog* dialog) : QObject(dialog), dialog_(dialog) {
@@ -117,20 +119,24 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == window_ && e->type() == QEvent::Show) {
+            // The last moment before the window is mapped.
+            WriteHints();
+            return false;
+        }
         if (watched != dialog_) {
             return false;
         }
         switch (e->type()) {
-        case QEvent::WinIdChange: {
-            const Qt::WindowFlags flags = dialog_->windowFlags();
-            const Qt::WindowFlags buttons =
-                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint;
-            if (flags.testFlag(Qt::CustomizeWindowHint) && !(flags & buttons)) {
-                x11::SetTitleBarOnly(dialog_);
+        case QEvent::WinIdChange:
+            // Also announced while the native window is being destroyed, with no id; asking for
+            // the id then would give the widget the dying window's id for good.
+            if (dialog_->internalWinId() != 0) {
+                Watch(dialog_->windowHandle());
+                // Before the frame extents are asked for, which depend on the decorations.
+                WriteHints();
             }
             break;
-        }
         case QEvent::WindowStateChange:
         case QEvent::Hide:
             // After the window manager's own handling of the event.
@@ -143,6 +149,23 @@ protected:
     }
 
 private:
+    // The dialog's QWindow comes with its first native window; a re-parented dialog gets another.
+    void Watch(QWindow* window) {
+        if (window != nullptr && window != window_) {
+            window_ = window;
+            window->installEventFilter(this);
+        }
+    }
+
+    void WriteHints() {
+        const Qt::WindowFlags flags = dialog_->windowFlags();
+        const Qt::WindowFlags buttons = Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                        Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint;
+        if (window_ && flags.testFlag(Qt::CustomizeWindowHint) && !(flags & buttons)) {
+            x11::SetTitleBarOnly(window_);
+        }
+    }
+
     void Unminimise() {
         QWidget* owner = dialog_->parentWidget() ? dialog_->parentWidget()->window() : nullptr;
         Restore(owner);
@@ -154,6 +177,7 @@ private:
     }
 
     QDialog* dialog_;
+    QPointer<QWindow> window_;
 };
 
 } // namespace
@@ -166,8 +190,14 @@ void SetTopMost(QWidget* window, bool on) {
     if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) {
         const QPoint corner = window->pos();
         const QSize size = window->size();
-        // Changing the flags re-creates the native window and hides it.
+        // Changing the flags hides the window.
         window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+        // The X11 platform would replace the native window only when it is next shown, unknown
+        // to the widget, whose id would go stale and whose own hints would be lost; the next
+        // showing makes a new one from the flags instead.
+        if (QWindow* handle = window->windowHandle(); handle != nullptr && handle->handle()) {
+            handle->destroy();
+        }
         window->resize(size);
         PlaceFrame(window, corner);
         if (visible) {

@@ -72,7 +72,9 @@ std::optional<QMargins> FrameExtents(QWidget* window) {
     if (connection == nullptr || window == nullptr) {
         return std::nullopt;
     }
-    const auto id = static_cast<xcb_window_t>(window->winId());
+    window->winId();
+    // The platform window's id: it is the one mapped, should Qt have replaced the native window.
+    const auto id = static_cast<xcb_window_t>(window->windowHandle()->winId());
     const xcb_atom_t extents = Atom(connection, "_NET_FRAME_EXTENTS");
     const auto read = [&]() -> std::optional<QMargins> {
         const auto values = Cardinals(connection, id, extents, XCB_ATOM_CARDINAL);
@@ -114,9 +116,9 @@ std::optional<QMargins> FrameExtents(QWidget* window) {
     return std::nullopt;
 }
 
-void SetTitleBarOnly(QWidget* window) {
+void SetTitleBarOnly(QWindow* window) {
     xcb_connection_t* connection = Connection();
-    if (connection == nullptr || window == nullptr) {
+    if (connection == nullptr || window == nullptr || window->handle() == nullptr) {
         return;
     }
     constexpr uint32_t kFunctionsAndDecorations = 1 | 2;

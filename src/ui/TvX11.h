@@ -4,6 +4,7 @@
 #include <optional>
 
 class QWidget;
+class QWindow;
 
 // What the window helpers need of an X11 window manager. Every function does nothing (or
 // answers nothing) on another platform.
@@ -17,7 +18,8 @@ bool Active();
 // window manager does not answer in time or does not support the request.
 std::optional<QMargins> FrameExtents(QWidget* window);
 
-// Asks for a title bar and a border only, with no buttons, through _MOTIF_WM_HINTS.
-void SetTitleBarOnly(QWidget* window);
+// Asks for a title bar and a border only, with no buttons, through _MOTIF_WM_HINTS on the
+// window's native window. Does nothing while it has none: it never creates one.
+void SetTitleBarOnly(QWindow* window);
 
 } // namespace tv::x11
