@@ -63,14 +63,17 @@ wait_for() {
 # ---- the session -------------------------------------------------------------------------------
 
 start_session() {
-    # Xvfb picks a free display and writes its number when it accepts connections.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+    # Xvfb picks a free display and writes its number when it accepts connections. Without
+    # -noreset it resets whenever its last client leaves: a poll that disconnects before openbox
+    # has connected would then make openbox's connection fail.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$tmp/display" \
+        >"$tmp/xvfb.log" 2>&1 &
     xvfb_pid=$!
     wait_for "Xvfb to start" test -s "$tmp/display" || { cat "$tmp/xvfb.log" >&2; exit 1; }
     export DISPLAY=":$(head -n 1 "$tmp/display")"
     openbox --sm-disable --config-file "$here/openbox-rc.xml" >"$tmp/openbox.log" 2>&1 &
     wm_pid=$!
-    wait_for "openbox to manage the screen" xprop -root _NET_SUPPORTING_WM_CHECK ||
+    wait_for "openbox to manage the screen" wm_is_running ||
         { cat "$tmp/openbox.log" >&2; exit 1; }
     wait_for "the work area to leave room for the panels" work_area_is_set || exit 1
 
@@ -80,6 +83,11 @@ start_session() {
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY XDG_SESSION_TYPE QT_SCALE_FACTOR
     mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
+}
+
+# xprop also succeeds when it only reports that the property is not set.
+wm_is_running() {
+    [[ $(xprop -root _NET_SUPPORTING_WM_CHECK) == *'window id'* ]]
 }
 
 work_area_is_set() {
