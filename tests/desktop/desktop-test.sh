@@ -74,14 +74,7 @@ check_dialogs() {
 
     keys ctrl+s
     dialog=$(wait_window "設定") || { fail "Ctrl+S opened no settings dialog"; stop_program; return; }
-    xdotool windowminimize "$dialog"
-    wait_for "the dialog to come back" is_viewable "$dialog"
-    if wait_for "the main window to stay shown" is_viewable "$main_window"; then
-        pass "minimising the settings dialog leaves the main window shown"
-    else
-        fail "minimising the settings dialog hid the main window"
-        xdotool windowmap "$main_window"
-    fi
+    minimise_and_expect_main_shown "the settings dialog" "$dialog"
     focus "$dialog" && keys Escape
     wait_for "the settings dialog to close" window_gone "設定"
 
@@ -99,17 +92,23 @@ check_dialogs() {
     focus "$main_window"
     keys shift+Return
     dialog=$(wait_window "変換結果") || { fail "Shift+Enter opened no results window"; stop_program; return; }
-    xdotool windowminimize "$dialog"
-    wait_for "the results window to come back" is_viewable "$dialog"
-    if wait_for "the main window to stay shown" is_viewable "$main_window"; then
-        pass "minimising the results window leaves the main window shown"
-    else
-        fail "minimising the results window hid the main window"
-        xdotool windowmap "$main_window"
-    fi
+    minimise_and_expect_main_shown "the results window" "$dialog"
     focus "$dialog" && keys Escape
     wait_for "the results window to close" window_gone "変換結果"
     stop_program
+}
+
+# minimise_and_expect_main_shown WHAT WINDOW: the window manager's minimise is undone, and the
+# main window, which some window managers minimise with it, stays shown.
+minimise_and_expect_main_shown() {
+    xdotool windowminimize "$2"
+    wait_for "$1 to come back" is_viewable "$2"
+    if wait_for "the main window to stay shown" is_viewable "$main_window"; then
+        pass "minimising $1 leaves the main window shown"
+    else
+        fail "minimising $1 hid the main window"
+        xdotool windowmap "$main_window"
+    fi
 }
 
 # Every showing of each dialog and of the results window has the frame its flags ask for and is
