@@ -1,5 +1,6 @@
 // The unit search dialog over 100 000 units: what one keystroke in the filter field costs the
-// window, from the text change to the repainted list (search, list model, layout, paint).
+// window, from the text change to the repainted list (search, list model, layout, paint), and
+// what its first showing costs, sizing it to the longest names included.
 
 #include "BenchSupport.h"
 
@@ -58,6 +59,18 @@ BENCHMARK_CAPTURE(FindDialogKeystroke, rare, QStringLiteral("12345"), QStringLit
 // A blank, which every generated name holds: every unit, as an empty filter lists them.
 BENCHMARK_CAPTURE(FindDialogKeystroke, every_unit, QStringLiteral(" "), QStringLiteral("　"))
     ->Unit(benchmark::kMillisecond);
+
+// A new dialog each time: built, sized to the longest of the 100 000 names, filled with every
+// unit, shown and closed.
+void FindDialogFirstShowing(benchmark::State& state) {
+    const tv::TUnitSearch& search = Search();
+    for (auto _ : state) {
+        tv::TTvFrmFind dialog;
+        QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
+        dialog.ShowModal(search);
+    }
+}
+BENCHMARK(FindDialogFirstShowing)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -12,8 +12,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -73,6 +77,49 @@ private:
     const TUnitSearch* search_ = nullptr;
     std::vector<TUnitHit> hits_;
 };
+
+namespace {
+
+// Display columns of a UTF-8 text, a character of three or four bytes (kana, kanji, full-width
+// forms) counting as two: close enough to tell which names are worth measuring.
+int EstimatedColumns(std::string_view text) {
+    int columns = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            ++columns;
+        } else if (byte >= 0xE0) {
+            columns += 2;
+        } else if (byte >= 0xC0) {
+            ++columns;
+        }
+    }
+    return columns;
+}
+
+// The widest of texts in metrics. Only the longest few by estimate are laid out, so that a file
+// of 100 000 units costs a scan of their bytes rather than 100 000 text layouts.
+int WidestText(const QFontMetrics& metrics, const std::vector<std::string_view>& texts) {
+    constexpr size_t kMeasured = 32;
+    std::vector<std::pair<int, std::string_view>> estimated;
+    estimated.reserve(texts.size());
+    for (const std::string_view text : texts) {
+        estimated.emplace_back(EstimatedColumns(text), text);
+    }
+    if (estimated.size() > kMeasured) {
+        std::nth_element(estimated.begin(), estimated.begin() + kMeasured, estimated.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        estimated.resize(kMeasured);
+    }
+    int widest = 0;
+    for (const auto& [columns, text] : estimated) {
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(
+                                      text.data(), static_cast<qsizetype>(text.size()))));
+    }
+    return widest;
+}
+
+} // namespace
 
 TTvFrmFind::TTvFrmFind(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -155,11 +202,50 @@ TTvFrmFind::TTvFrmFind(QWidget* parent)
 std::optional<TFindChoice> TTvFrmFind::ShowModal(const TUnitSearch& search) {
     choice_.reset();
     model_->SetHits(&search, {});
+    if (!fitted_) {
+        FitToNames(search);
+        fitted_ = true;
+    }
     FrmFindShow();
     exec();
     // The search may not outlive the dialog's next showing (a data re-read replaces it).
     model_->SetHits(nullptr, {});
     return std::exchange(choice_, std::nullopt);
+}
+
+void TTvFrmFind::FitToNames(const TUnitSearch& search) {
+    std::vector<std::string_view> units;
+    std::vector<std::string_view> groups;
+    units.reserve(static_cast<size_t>(search.UnitTotal()));
+    int32_t lastGroup = -1;
+    for (const TUnitHit& hit : search.Find({})) {
+        units.push_back(search.UnitName(hit));
+        if (hit.Group != lastGroup) {
+            groups.push_back(search.GroupName(hit));
+            lastGroup = hit.Group;
+        }
+    }
+    const QFontMetrics metrics = lstHits_->fontMetrics();
+    // The margins an item view's cell keeps beside its text, and a character's room to spare.
+    const int cellMargins =
+        2 * (lstHits_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lstHits_) + 1) +
+        metrics.averageCharWidth();
+    QHeaderView* header = lstHits_->header();
+    const int groupColumn =
+        std::max(header->sectionSizeHint(1), WidestText(metrics, groups) + cellMargins);
+    header->resizeSection(1, groupColumn);
+    const int unitColumn = WidestText(metrics, units) + cellMargins;
+
+    // What the dialog holds beside the list's columns: its margins, the list's frame and room
+    // for a vertical scroll bar.
+    layout()->activate();
+    const int around =
+        width() - lstHits_->width() + 2 * lstHits_->frameWidth() +
+        lstHits_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, lstHits_);
+    const QScreen* screen = this->screen();
+    const int widest = screen != nullptr ? screen->availableGeometry().width() * 9 / 10 : width();
+    resize(std::clamp(around + unitColumn + groupColumn, width(), std::max(width(), widest)),
+           height());
 }
 
 void TTvFrmFind::FrmFindShow() {

@@ -43,12 +43,16 @@ protected:
 
 private:
     void FrmFindShow();
+    // At the first showing: wide enough for the longest unit name and group name of search,
+    // within the screen. Later showings keep the size the user may have given it.
+    void FitToNames(const TUnitSearch& search);
     void edtFilterChange();
     // Takes the current hit; without one, the exclamation beep and the dialog stays open.
     void TakeHit(bool target);
 
     THitModel* model_ = nullptr;
     std::optional<TFindChoice> choice_;
+    bool fitted_ = false;
 
     QLineEdit* edtFilter_ = nullptr;
     QTreeView* lstHits_ = nullptr;

@@ -9,10 +9,12 @@
 #include "ui/TvSound.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTreeView>
 #include <memory>
@@ -234,13 +236,55 @@ private slots:
         QCOMPARE(choice->Hit.Position, 0);
     }
 
+    // The dialog opens wide enough for the longest unit and group names, never wider than the
+    // screen, and a later showing keeps the size the user gave it.
+    void fitsTheLongestNames_data() {
+        QTest::addColumn<int>("repeats"); // of the name's long part
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("the longest shipped name") << 1 << true;
+        QTest::newRow("a name wider than the screen") << 40 << false;
+    }
+
+    void fitsTheLongestNames() {
+        QFETCH(int, repeats);
+        QFETCH(bool, fits);
+        const QString group = QStringLiteral("比エネルギー・発熱量");
+        const QString name = QStringLiteral("キロカロリー毎メートル毎時毎度").repeated(repeats) +
+                             QStringLiteral("（国際蒸気表） [kcalIT/(m・h・℃)]");
+        tv::TUnits units;
+        QVERIFY(units.LoadFromText(QStringLiteral(">>\n%1\n\"メートル [m]\",$i,$t,\n\"%2\",$i,$t,\n"
+                                                  "<<\n<<\\d\n")
+                                       .arg(group, name)
+                                       .toStdString()));
+        const TUnitSearch search(units);
+        Show(
+            [&] {
+                const QFontMetrics metrics = dialog_->lstHits()->fontMetrics();
+                const QHeaderView* header = dialog_->lstHits()->header();
+                QCOMPARE(header->sectionSize(0) >= metrics.horizontalAdvance(name), fits);
+                QVERIFY(header->sectionSize(1) >= metrics.horizontalAdvance(group));
+                QVERIFY(dialog_->frameGeometry().width() <=
+                        dialog_->screen()->availableGeometry().width());
+                dialog_->resize(400, 250);
+                dialog_->reject();
+            },
+            &search);
+        Show(
+            [&] {
+                QCOMPARE(dialog_->size(), QSize(400, 250));
+                dialog_->reject();
+            },
+            &search);
+    }
+
 private:
-    std::optional<TFindChoice> Show(const std::function<void()>& whileOpen) {
+    std::optional<TFindChoice> Show(const std::function<void()>& whileOpen,
+                                    const TUnitSearch* search = nullptr) {
         std::optional<TFindChoice> choice;
         RunModal(
             *dialog_,
             [&] {
-                choice = dialog_->ShowModal(*search_);
+                choice = dialog_->ShowModal(search != nullptr ? *search : *search_);
                 return 0;
             },
             whileOpen);
