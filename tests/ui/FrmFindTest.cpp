@@ -64,21 +64,22 @@ void PressKeys(QWidget* widget, const QString& script) {
             token.remove(0, 2);
         }
         int key = Qt::Key_unknown;
-        if (token == QLatin1String("Up"))
+        if (token == QLatin1String("Up")) {
             key = Qt::Key_Up;
-        else if (token == QLatin1String("Down"))
+        } else if (token == QLatin1String("Down")) {
             key = Qt::Key_Down;
-        else if (token == QLatin1String("PgDn"))
+        } else if (token == QLatin1String("PgDn")) {
             key = Qt::Key_PageDown;
-        else if (token == QLatin1String("Enter"))
+        } else if (token == QLatin1String("Enter")) {
             key = Qt::Key_Return;
-        else if (token == QLatin1String("Esc"))
+        } else if (token == QLatin1String("Esc")) {
             key = Qt::Key_Escape;
-        else if (token == QLatin1String("KpEnter")) {
+        } else if (token == QLatin1String("KpEnter")) {
             key = Qt::Key_Enter;
             modifiers |= Qt::KeypadModifier;
-        } else
+        } else {
             QFAIL(qPrintable(QStringLiteral("unknown key ") + token));
+        }
         QTest::keyClick(widget, Qt::Key(key), modifiers);
     }
 }
