@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and tenvari-cli in Release (build-bench), runs the Google Benchmark
-# programs (the core's, and the unit search dialog's on Qt's offscreen platform), and measures tenvari-cli against GNU units (Debian package "units"): throughput on
-# 20 000 km-to-m conversions through standard input, one process each, and the start-up cost of
-# one conversion process. Prints every figure, the ratios and the targets.
+# programs (the core's, and the unit search dialog's on Qt's offscreen platform), and measures
+# tenvari-cli against GNU units (Debian package "units"): throughput on 20 000 km-to-m
+# conversions through standard input, one process each, and the start-up cost of one conversion
+# process. Prints every figure, the ratios and the targets.
 #
 #   scripts/bench.sh                      everything
 #   BENCH_FILTER=Long scripts/bench.sh    only the micro-benchmarks matching the filter
