@@ -615,10 +615,12 @@ TDataOrigin TUnits::UnitOrigin(int32_t index, int32_t position) const {
 // TPrefixes
 
 bool TPrefixes::LoadFromFile(const std::string& fileName) {
+    *this = TPrefixes();
     return Read(fileName, false);
 }
 
 bool TPrefixes::LoadFromText(std::string_view text, const std::string& fileName) {
+    *this = TPrefixes();
     return Take(text, fileName, false);
 }
 
@@ -631,11 +633,6 @@ bool TPrefixes::AddFromText(std::string_view text, const std::string& fileName) 
 }
 
 bool TPrefixes::Read(const std::string& fileName, bool add) {
-    if (!add) {
-        entries_.clear();
-        files_.clear();
-        loaded_ = false;
-    }
     const std::optional<std::string> text = ReadForLoad(fileName, lastError_);
     return text && Take(*text, fileName, add);
 }
@@ -643,9 +640,6 @@ bool TPrefixes::Read(const std::string& fileName, bool add) {
 bool TPrefixes::Take(std::string_view text, const std::string& fileName, bool add) {
     int32_t line = -1;
     bool ok = false;
-    if (!add) {
-        loaded_ = false;
-    }
     const bool done = GuardLoad(lastError_, fileName, line, [&] {
         std::vector<TPrefixEntry> read;
         std::string reason;
@@ -659,10 +653,6 @@ bool TPrefixes::Take(std::string_view text, const std::string& fileName, bool ad
             ok = false;
             lastError_ = {-1, "行が多すぎます", fileName};
             return;
-        }
-        if (!add) {
-            entries_.clear();
-            files_.clear();
         }
         // Nothing below throws once the room is reserved, so an added file goes in whole.
         TPrefixFileInfo info{fileName, Count(), static_cast<int32_t>(read.size())};

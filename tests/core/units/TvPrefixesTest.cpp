@@ -222,5 +222,24 @@ TEST_F(PrefixFileTest, MissingFileSwitchesPrefixesOff) {
     EXPECT_EQ(prefixes.StrToValue("5"), 5.0L);
 }
 
+// Loading again replaces the whole table, the added files' entries included.
+TEST_F(PrefixFileTest, LoadingAgainStartsAfresh) {
+    TPrefixes prefixes;
+    ASSERT_TRUE(prefixes.LoadFromText("k,1000\n", "prefix.dat"));
+    ASSERT_TRUE(prefixes.AddFromText("Q,1E30\n", "user/prefix.dat"));
+
+    EXPECT_FALSE(prefixes.LoadFromFile(Folder() + "prefix.dat"));
+    EXPECT_FALSE(prefixes.Loaded());
+    EXPECT_EQ(prefixes.Count(), 0);
+    EXPECT_TRUE(prefixes.Files().empty());
+
+    ASSERT_TRUE(prefixes.LoadFromText("M,1E6\n", "other.dat"));
+    ASSERT_EQ(prefixes.Count(), 1);
+    ASSERT_EQ(prefixes.Files().size(), 1U);
+    EXPECT_EQ(prefixes.Files()[0].Name, "other.dat");
+    EXPECT_EQ(prefixes.StrToValue("2M"), 2E6L);
+    EXPECT_THROW(prefixes.StrToValue("1Q"), EConvertError);
+}
+
 } // namespace
 } // namespace tv
