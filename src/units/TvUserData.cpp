@@ -75,20 +75,20 @@ constexpr std::string_view kTemplate = R"(>>
   （1 行に「接頭辞,倍率」）。同梱の prefix.dat にすでにある名前は、同梱のほうが使われます。
 )";
 
-} // namespace
-
-bool IsMissingFile(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::symlink_status(path, ec).type() ==
-           std::filesystem::file_type::not_found;
-}
-
 // True when path names a file that was read already (--data pointed at the user's folder).
 template <class TFiles> bool AlreadyRead(const TFiles& files, const std::string& path) {
     return std::any_of(files.begin(), files.end(), [&](const auto& file) {
         std::error_code ec;
         return std::filesystem::equivalent(file.Name, path, ec);
     });
+}
+
+} // namespace
+
+bool IsMissingFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::symlink_status(path, ec).type() ==
+           std::filesystem::file_type::not_found;
 }
 
 std::optional<TLoadError> AddUserUnits(TUnits& units, const std::string& userDir) {
