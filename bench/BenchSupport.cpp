@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <unistd.h>
 #include <vector>
 
@@ -89,6 +90,30 @@ const std::string& LargeNamedUnitsFile() {
 
 std::string ShippedUnitsFile() {
     return std::string(TENVARI_SHIPPED_DATA) + "/units.dat";
+}
+
+const tv::TUnits& LoadedUnits(const std::string& path) {
+    static std::map<std::string, tv::TUnits> loaded;
+    if (const auto found = loaded.find(path); found != loaded.end()) {
+        return found->second;
+    }
+    tv::TUnits units;
+    if (!units.LoadFromFile(path)) {
+        std::fprintf(stderr, "cannot load %s\n", path.c_str());
+        std::abort();
+    }
+    return loaded.emplace(path, std::move(units)).first->second;
+}
+
+void LoadUnitsEachIteration(benchmark::State& state, const std::string& path) {
+    for (auto _ : state) {
+        tv::TUnits units;
+        if (!units.LoadFromFile(path)) {
+            state.SkipWithError(("cannot load " + path).c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(units.GroupCount());
+    }
 }
 
 } // namespace tvbench

@@ -1,8 +1,11 @@
 #pragma once
 
-// What the benchmark programs share: the shipped prefix table and a large generated units file.
+// What the benchmark programs share: the shipped data, large generated units files, and the
+// loading of units files.
 
 #include "units/TvUnitsFile.h"
+
+#include <benchmark/benchmark.h>
 
 #include <string>
 
@@ -27,5 +30,12 @@ const std::string& LargeNamedUnitsFile();
 
 // Path of the shipped units.dat.
 std::string ShippedUnitsFile();
+
+// The catalogue of the units file at path, read on first use and kept for the run; aborts when
+// it does not load.
+const tv::TUnits& LoadedUnits(const std::string& path);
+
+// The body of a benchmark that reads the units file at path into a new catalogue each iteration.
+void LoadUnitsEachIteration(benchmark::State& state, const std::string& path);
 
 } // namespace tvbench

@@ -14,19 +14,12 @@
 #include <QTreeView>
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
 
 const tv::TUnitSearch& Search() {
-    static const tv::TUnitSearch search = [] {
-        tv::TUnits units;
-        if (!units.LoadFromFile(tvbench::LargeNamedUnitsFile())) {
-            std::abort();
-        }
-        return tv::TUnitSearch(units);
-    }();
+    static const tv::TUnitSearch search(tvbench::LoadedUnits(tvbench::LargeNamedUnitsFile()));
     return search;
 }
 

@@ -8,36 +8,17 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-const tv::TUnits& Loaded(const std::string& path) {
-    static tv::TUnits shipped;
-    static tv::TUnits named;
-    tv::TUnits& units = path == tvbench::ShippedUnitsFile() ? shipped : named;
-    if (units.GroupCount() == 0 && !units.LoadFromFile(path)) {
-        std::abort();
-    }
-    return units;
-}
-
 void LoadShippedUnits(benchmark::State& state) {
-    const std::string path = tvbench::ShippedUnitsFile();
-    for (auto _ : state) {
-        tv::TUnits units;
-        if (!units.LoadFromFile(path)) {
-            state.SkipWithError("the shipped units file does not load");
-            break;
-        }
-        benchmark::DoNotOptimize(units.GroupCount());
-    }
+    tvbench::LoadUnitsEachIteration(state, tvbench::ShippedUnitsFile());
 }
 BENCHMARK(LoadShippedUnits)->Unit(benchmark::kMicrosecond);
 
 void BuildSearchIndex(benchmark::State& state, const std::string& path) {
-    const tv::TUnits& units = Loaded(path);
+    const tv::TUnits& units = tvbench::LoadedUnits(path);
     for (auto _ : state) {
         const tv::TUnitSearch search(units);
         benchmark::DoNotOptimize(search.UnitTotal());
@@ -49,7 +30,7 @@ BENCHMARK_CAPTURE(BuildSearchIndex, units_100000, tvbench::LargeNamedUnitsFile()
     ->Unit(benchmark::kMillisecond);
 
 void FindUnits(benchmark::State& state, const std::string& filter) {
-    static const tv::TUnitSearch search(Loaded(tvbench::LargeNamedUnitsFile()));
+    static const tv::TUnitSearch search(tvbench::LoadedUnits(tvbench::LargeNamedUnitsFile()));
     size_t hits = 0;
     for (auto _ : state) {
         const std::vector<tv::TUnitHit> found = search.Find(filter);

@@ -11,28 +11,13 @@
 namespace {
 
 void LoadUnitsFile(benchmark::State& state) {
-    const std::string& path = tvbench::LargeUnitsFile();
-    for (auto _ : state) {
-        tv::TUnits units;
-        if (!units.LoadFromFile(path)) {
-            state.SkipWithError("the generated units file does not load");
-            break;
-        }
-        benchmark::DoNotOptimize(units.GroupCount());
-    }
+    tvbench::LoadUnitsEachIteration(state, tvbench::LargeUnitsFile());
     state.SetItemsProcessed(state.iterations() * tvbench::kGroups * tvbench::kUnitsPerGroup);
 }
 BENCHMARK(LoadUnitsFile)->Unit(benchmark::kMillisecond);
 
 const tv::TUnits& LoadedUnits() {
-    static const tv::TUnits units = [] {
-        tv::TUnits loaded;
-        if (!loaded.LoadFromFile(tvbench::LargeUnitsFile())) {
-            std::abort();
-        }
-        return loaded;
-    }();
-    return units;
+    return tvbench::LoadedUnits(tvbench::LargeUnitsFile());
 }
 
 void SelectGroup(benchmark::State& state) {
