@@ -746,11 +746,8 @@ void TTvFrmMain::ReadConvertSettings(const TIniFile& ini) {
 void TTvFrmMain::FrmMainShow() {
     FillGroupList();
 
-    const QPoint centred = CentredPosition(this);
     const TIniFile ini = Settings();
     const int winPos = ReadSetting(ini, setting::WinPos);
-    const int left = ReadSetting(ini, setting::Left, centred.x());
-    const int top = ReadSetting(ini, setting::Top, centred.y());
     const int unitSeries = ReadSetting(ini, setting::UnitSeries);
     const int lastUnits = ReadSetting(ini, setting::LastUnits);
     const int setUnits = ReadSetting(ini, setting::SetUnits);
@@ -759,7 +756,11 @@ void TTvFrmMain::FrmMainShow() {
     // Left and Top are the outer frame's corner, as the shutdown writes them. A stored corner
     // that would leave the title bar out of every work area is brought back into one.
     if (winPos == 1) {
-        PlaceFrame(this, KeepOnScreen(this, QPoint(left, top)));
+        const QMargins frame = FrameMargins(this);
+        const QPoint centred = CentredPosition(this, frame);
+        const int left = ReadSetting(ini, setting::Left, centred.x());
+        const int top = ReadSetting(ini, setting::Top, centred.y());
+        PlaceFrame(this, KeepOnScreen(this, QPoint(left, top), frame), frame);
     } else {
         CenterForm(this);
     }

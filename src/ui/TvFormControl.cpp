@@ -237,35 +237,32 @@ QMargins FrameMargins(QWidget* window) {
 
 namespace {
 
-QPoint CentredIn(const QRect& work, const QSize& frame) {
-    return work.topLeft() +
-           QPoint((work.width() - frame.width()) / 2, (work.height() - frame.height()) / 2);
-}
-
 QSize FrameSize(const QSize& size, const QMargins& margins) {
     return size.grownBy(margins);
 }
 
-void Place(QWidget* window, const QPoint& corner, const QMargins& margins) {
+} // namespace
+
+QPoint CentredPosition(QWidget* window, const QMargins& margins) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect work = screen != nullptr ? screen->availableGeometry() : QRect();
+    const QSize frame = FrameSize(window->size(), margins);
+    return work.topLeft() +
+           QPoint((work.width() - frame.width()) / 2, (work.height() - frame.height()) / 2);
+}
+
+void PlaceFrame(QWidget* window, const QPoint& corner) {
+    PlaceFrame(window, corner, FrameMargins(window));
+}
+
+void PlaceFrame(QWidget* window, const QPoint& corner, const QMargins& margins) {
+    if (window == nullptr) {
+        return;
+    }
     window->setGeometry(QRect(corner + QPoint(margins.left(), margins.top()), window->size()));
     if (!Mapped(window) && window->windowHandle() != nullptr && x11::Active()) {
         new TFrameCheck(window, corner, margins);
     }
-}
-
-} // namespace
-
-QPoint CentredPosition(QWidget* window) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect work = screen != nullptr ? screen->availableGeometry() : QRect();
-    return CentredIn(work, FrameSize(window->size(), FrameMargins(window)));
-}
-
-void PlaceFrame(QWidget* window, const QPoint& corner) {
-    if (window == nullptr) {
-        return;
-    }
-    Place(window, corner, FrameMargins(window));
 }
 
 void CenterForm(QWidget* window) {
@@ -273,8 +270,7 @@ void CenterForm(QWidget* window) {
         return;
     }
     const QMargins margins = FrameMargins(window);
-    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-    Place(window, CentredIn(work, FrameSize(window->size(), margins)), margins);
+    PlaceFrame(window, CentredPosition(window, margins), margins);
 }
 
 QPoint BringIntoWorkArea(const QRect& frame, int titleHeight, const QList<QRect>& workAreas) {
@@ -307,12 +303,11 @@ QPoint BringIntoWorkArea(const QRect& frame, int titleHeight, const QList<QRect>
     return {x, y};
 }
 
-QPoint KeepOnScreen(QWidget* window, const QPoint& corner) {
+QPoint KeepOnScreen(QWidget* window, const QPoint& corner, const QMargins& margins) {
     QList<QRect> areas;
     for (const QScreen* screen : QGuiApplication::screens()) {
         areas << screen->availableGeometry();
     }
-    const QMargins margins = FrameMargins(window);
     // Without a known frame the top of the window stands in for the title bar.
     const int title = margins.top() > 0 ? margins.top() : 20;
     return BringIntoWorkArea(QRect(corner, FrameSize(window->size(), margins)), title, areas);

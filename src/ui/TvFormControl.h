@@ -28,17 +28,20 @@ extern bool TopMostMode;
 void SetTopMost(QWidget* window, bool on);
 
 // The frame the window manager gives the window (title bar and borders), also before the window
-// is mapped for the first time; empty where there is none or it cannot be known.
+// is mapped for the first time; empty where there is none or it cannot be known. Until the
+// mapping each call is a round trip to the window manager: a caller that places a window in
+// several steps asks once and passes the answer to the functions below.
 QMargins FrameMargins(QWidget* window);
 
-// The corner of the outer frame (title bar included) that centres the frame on the primary
-// screen's work area: the work area's origin plus half the difference of the sizes, each half
-// truncated toward zero.
-QPoint CentredPosition(QWidget* window);
+// The corner of the outer frame (the window with margins around it) that centres the frame on the
+// primary screen's work area: the work area's origin plus half the difference of the sizes, each
+// half truncated toward zero.
+QPoint CentredPosition(QWidget* window, const QMargins& margins);
 
 // Moves a window so that the top-left corner of its outer frame lies at corner, whatever frame
 // the window manager gives it. The corner is what pos() reports once the window is shown.
 void PlaceFrame(QWidget* window, const QPoint& corner);
+void PlaceFrame(QWidget* window, const QPoint& corner, const QMargins& margins);
 
 // Moves a window to its centred position; without a screen it stays where it is.
 void CenterForm(QWidget* window);
@@ -50,7 +53,7 @@ inline constexpr int kTitleGrip = 40;
 QPoint BringIntoWorkArea(const QRect& frame, int titleHeight, const QList<QRect>& workAreas);
 
 // The corner to use for a stored main-window position on the screens as they are now.
-QPoint KeepOnScreen(QWidget* window, const QPoint& corner);
+QPoint KeepOnScreen(QWidget* window, const QPoint& corner, const QMargins& margins);
 
 // Makes a dialog a dialog under every window manager: a title bar without minimise and maximise
 // buttons, and neither minimising nor closing it ever leaves its main window hidden.
