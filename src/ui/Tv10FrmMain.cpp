@@ -42,6 +42,7 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <utility>
 
@@ -110,8 +111,10 @@ bool IsEnterKey(const QKeyEvent* key) {
     return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 }
 
-// Opens a list as wide as its longest entry, within the screen, and never narrower than itself.
-void FitPopupWidth(QComboBox* list) {
+// Opens each of lists, which hold the same entries, as wide as their longest entry, within the
+// screen, and never narrower than itself. The entries are measured once, in the first list.
+void FitPopupWidth(std::initializer_list<QComboBox*> lists) {
+    QComboBox* list = *lists.begin();
     QAbstractItemView* view = list->view();
     int width = view->sizeHintForColumn(0) + 2 * view->frameWidth() +
                 view->verticalScrollBar()->sizeHint().width();
@@ -125,7 +128,9 @@ void FitPopupWidth(QComboBox* list) {
         width =
             std::min(width, screen->availableGeometry().width() - around.left() - around.right());
     }
-    view->setMinimumWidth(std::max(width, list->width()));
+    for (QComboBox* each : lists) {
+        each->view()->setMinimumWidth(std::max(width, each->width()));
+    }
 }
 
 // Shows the chosen unit's tooltip on the closed list.
@@ -702,7 +707,7 @@ void TTvFrmMain::FillGroupList() {
     for (int32_t i = 0; i < units_->GroupCount(); ++i) {
         comUnits->addItem(Q(units_->GetGroup(i).Name));
     }
-    FitPopupWidth(comUnits);
+    FitPopupWidth({comUnits});
 }
 
 void TTvFrmMain::FillUnitLists() {
@@ -720,8 +725,8 @@ void TTvFrmMain::FillUnitLists() {
     for (QComboBox* list : {comInput, comOutput}) {
         list->setCurrentIndex(list->count() > 0 ? 0 : -1);
         ShowCurrentTip(list);
-        FitPopupWidth(list);
     }
+    FitPopupWidth({comInput, comOutput});
 }
 
 void TTvFrmMain::SelectGroupIndex(int index) {

@@ -2023,6 +2023,8 @@ void FrmMainTest::unitListsShowWholeNames() {
              qPrintable(QString::number(view->viewport()->width())));
     QVERIFY(view->window()->width() <= screenWidth);
     list->hidePopup();
+    // The target list holds the same units and opens as wide.
+    QCOMPARE(List("comOutput")->view()->minimumWidth(), view->minimumWidth());
 }
 
 // ---- the user's units ----
