@@ -44,15 +44,12 @@
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace tv {
 
 namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

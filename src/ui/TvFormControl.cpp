@@ -52,10 +52,6 @@ std::function<bool(const QUrl&)>& UrlOpener() {
     return opener;
 }
 
-} // namespace
-
-namespace {
-
 // The margins last seen on a mapped window: the best guess for a window manager that cannot say
 // beforehand what frame it will give.
 QMargins& LastSeenMargins() {
