@@ -213,7 +213,7 @@ current_report() {
     echo "$1 [$unit] => $1 [$unit]"
 }
 first_unit() {
-    iconv -f CP932 -t UTF-8 "$data/units.dat" | tr -d '\r' |
+    tr -d '\r' <"$data/units.dat" |
         awk 'prev == ">>" { group = 1; prev = $0; next } group { split($0, f, ","); gsub(/"/, "", f[1]); print f[1]; exit } { prev = $0 }'
 }
 
