@@ -263,33 +263,52 @@ private:
 
 } // namespace
 
-std::optional<std::string> ReadDataFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+std::optional<std::string> ReadDataFile(const std::string& path, std::string* reason) {
+    const auto fail = [reason](const char* why) -> std::optional<std::string> {
+        if (reason != nullptr) {
+            *reason = why;
+        }
         return std::nullopt;
+    };
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return fail("");
     }
     struct Closer {
         int fd;
         ~Closer() { close(fd); }
     } closer{fd};
 
-    size_t sizeHint = 0;
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        sizeHint = static_cast<size_t>(st.st_size);
+    if (fstat(fd, &st) != 0) {
+        return fail("");
+    }
+    // A device or a FIFO may never end (/dev/zero) or never deliver.
+    if (!S_ISREG(st.st_mode)) {
+        return fail(kMsgNotRegularFile);
+    }
+    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > kMaxDataFileBytes) {
+        return fail(kMsgFileTooLarge);
     }
     // Read piece by piece so that the raw bytes of a large CP932 file are never held whole;
     // reserving touches no memory until the text is written.
-    TDataFileDecoder decoder(sizeHint);
+    TDataFileDecoder decoder(static_cast<size_t>(st.st_size));
     std::vector<char> buffer(65536);
     size_t held = 0;
+    size_t total = 0;
     for (;;) {
         const ssize_t got = read(fd, buffer.data() + held, buffer.size() - held);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return std::nullopt;
+            return fail("");
+        }
+        // The file may grow while it is read.
+        total += static_cast<size_t>(got);
+        if (total > kMaxDataFileBytes) {
+            return fail(kMsgFileTooLarge);
         }
         held += static_cast<size_t>(got);
         const bool end = got == 0;

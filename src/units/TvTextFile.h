@@ -8,12 +8,21 @@
 
 namespace tv {
 
+// The largest data file read; no real units file comes near it.
+inline constexpr size_t kMaxDataFileBytes = size_t{64} << 20;
+
+// Why a data file was not read, beyond its not opening or a read error.
+inline constexpr const char* kMsgNotRegularFile = "通常のファイルではないため読み込めません";
+inline constexpr const char* kMsgFileTooLarge = "ファイルが 64 MiB を超えるため読み込めません";
+
 // Reads a whole data file and returns its text in UTF-8. A file that begins with the UTF-8
 // byte-order mark is UTF-8 (the mark dropped); a file without it that is valid UTF-8 is taken as
 // it is (ASCII reads the same either way); any other file is decoded from CP932. Invalid bytes
-// never fail the read; they decode to U+FFFD. Returns nullopt when the file cannot be opened or
-// read.
-std::optional<std::string> ReadDataFile(const std::string& path);
+// never fail the read; they decode to U+FFFD. Only a regular file of at most kMaxDataFileBytes
+// is read, and opening it never blocks (a FIFO, a device). Returns nullopt when the file cannot
+// be opened or read; reason, when given, is then kMsgNotRegularFile, kMsgFileTooLarge, or empty
+// for any other failure.
+std::optional<std::string> ReadDataFile(const std::string& path, std::string* reason = nullptr);
 
 // Decodes CP932 bytes to UTF-8 with glibc iconv; invalid bytes become U+FFFD.
 std::string DecodeCp932(std::string_view bytes);

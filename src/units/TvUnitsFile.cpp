@@ -173,10 +173,32 @@ bool GuardLoad(TLoadError& error, const std::string& fileName, const int32_t& li
 // The decoded text of a data file, or nullopt with the error set.
 std::optional<std::string> ReadForLoad(const std::string& fileName, TLoadError& error) {
     std::optional<std::string> text;
-    if (GuardLoad(error, fileName, -1, [&] { text = ReadDataFile(fileName); }) && !text) {
-        error = {-1, kMsgCannotRead, fileName};
+    std::string reason;
+    if (GuardLoad(error, fileName, -1, [&] { text = ReadDataFile(fileName, &reason); }) && !text) {
+        error = {-1, reason.empty() ? kMsgCannotRead : reason, fileName};
     }
     return text;
+}
+
+// The 0-based line on which a NUL cut the text short, when the text holds one; lines is the
+// number of lines read before it.
+std::optional<int32_t> NulLine(std::string_view text, size_t lines) {
+    const size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const bool lineStart = nul == 0 || text[nul - 1] == '\n' || text[nul - 1] == '\r';
+    return static_cast<int32_t>(lineStart ? lines : lines - 1);
+}
+
+constexpr const char* kMsgNulEndsText =
+    "NUL 文字でテキストが終わるため、ここから後は読み込まれません";
+
+std::string UnclosedGroupMessage(std::string_view name) {
+    std::string message = "集団 \"";
+    message += name;
+    message += "\" は終わり \"<<\" がないため読み込まれません";
+    return message;
 }
 
 std::string NotANumberMessage(std::string_view text) {
@@ -363,6 +385,7 @@ struct TUnits::TParsed {
     int32_t Closed = 0;
     int32_t Units = 0;  // units of the closed groups
     std::string Reason; // why reading stopped early
+    TLoadWarnings Warnings;
 };
 
 bool TUnits::Load(std::string text, const std::string& fileName, bool add) {
@@ -395,13 +418,26 @@ bool TUnits::Parse(std::string_view text, TParsed& parsed, int32_t& line) {
         return false;
     };
     auto& groups = parsed.Groups;
+    // Reading ended without a failure: a group still open, and a NUL that cut the text short,
+    // are left out without one, so they are told as warnings.
+    const auto finish = [&](size_t lines, bool atEnd) {
+        if (groups.size() > static_cast<size_t>(parsed.Closed)) {
+            const TUnitsEntry& open = groups.back();
+            parsed.Warnings.push_back({open.StartLine - 2, UnclosedGroupMessage(open.Name), {}});
+        }
+        if (const std::optional<int32_t> nul = atEnd ? NulLine(text, lines) : std::nullopt) {
+            parsed.Warnings.push_back({*nul, kMsgNulEndsText, {}});
+        }
+        return true;
+    };
     TLineCursor cursor(text);
     std::string_view current;
     bool haveCurrent = cursor.Next(current);
     bool expectName = false;
     bool started = false;
     std::vector<std::string> fields(4);
-    for (size_t n = 0; haveCurrent; ++n) {
+    size_t n = 0;
+    for (; haveCurrent; ++n) {
         if (n > kMaxLines) {
             return fail("行が多すぎます");
         }
@@ -426,7 +462,7 @@ bool TUnits::Parse(std::string_view text, TParsed& parsed, int32_t& line) {
         } else if (expectName) {
             expectName = false;
         } else if (IsMarker(current, kEndOfData)) {
-            return true;
+            return finish(n, false);
         } else {
             const bool groupOpen = groups.size() > static_cast<size_t>(parsed.Closed);
             if (IsMarker(current, kGroupEnd)) {
@@ -452,7 +488,7 @@ bool TUnits::Parse(std::string_view text, TParsed& parsed, int32_t& line) {
         current = next;
         haveCurrent = haveNext;
     }
-    return true;
+    return finish(n, true);
 }
 
 bool TUnits::Merge(std::string text, const std::string& fileName, TParsed& parsed) {
@@ -495,7 +531,10 @@ bool TUnits::Merge(std::string text, const std::string& fileName, TParsed& parse
 void TUnits::Append(std::string text, const std::string& fileName, TParsed& parsed,
                     const std::vector<int32_t>& targets) {
     // Everything that can fail happens before the catalogue changes.
-    TDataFileInfo info{fileName, parsed.Closed, parsed.Units};
+    TDataFileInfo info{fileName, parsed.Closed, parsed.Units, std::move(parsed.Warnings)};
+    for (TLoadError& warning : info.Warnings) {
+        warning.File = fileName;
+    }
     texts_.reserve(texts_.size() + 1);
     files_.reserve(files_.size() + 1);
     groups_.reserve(groups_.size() + parsed.Groups.size());
@@ -643,7 +682,8 @@ bool TPrefixes::Take(std::string_view text, const std::string& fileName, bool ad
     const bool done = GuardLoad(lastError_, fileName, line, [&] {
         std::vector<TPrefixEntry> read;
         std::string reason;
-        ok = Parse(text, read, line, reason);
+        TLoadWarnings warnings;
+        ok = Parse(text, read, line, reason, warnings);
         if (add && !ok) {
             lastError_ = {line, reason, fileName};
             return;
@@ -655,7 +695,11 @@ bool TPrefixes::Take(std::string_view text, const std::string& fileName, bool ad
             return;
         }
         // Nothing below throws once the room is reserved, so an added file goes in whole.
-        TPrefixFileInfo info{fileName, Count(), static_cast<int32_t>(read.size())};
+        for (TLoadError& warning : warnings) {
+            warning.File = fileName;
+        }
+        TPrefixFileInfo info{fileName, Count(), static_cast<int32_t>(read.size()),
+                             std::move(warnings)};
         entries_.reserve(entries_.size() + read.size());
         files_.reserve(files_.size() + 1);
         std::move(read.begin(), read.end(), std::back_inserter(entries_));
@@ -670,7 +714,7 @@ bool TPrefixes::Take(std::string_view text, const std::string& fileName, bool ad
 }
 
 bool TPrefixes::Parse(std::string_view text, std::vector<TPrefixEntry>& entries, int32_t& line,
-                      std::string& reason) {
+                      std::string& reason, TLoadWarnings& warnings) {
     const auto fail = [&](std::string why) {
         reason = std::move(why);
         return false;
@@ -678,7 +722,8 @@ bool TPrefixes::Parse(std::string_view text, std::vector<TPrefixEntry>& entries,
     TLineCursor cursor(text);
     std::vector<std::string> fields(2);
     std::string_view current;
-    for (size_t n = 0; cursor.Next(current); ++n) {
+    size_t n = 0;
+    for (; cursor.Next(current); ++n) {
         if (n > kMaxLines) {
             return fail("行が多すぎます");
         }
@@ -695,6 +740,9 @@ bool TPrefixes::Parse(std::string_view text, std::vector<TPrefixEntry>& entries,
             return fail("係数 " + NotANumberMessage(fields[1]));
         }
         entries.push_back(TPrefixEntry{fields[0], factor});
+    }
+    if (const std::optional<int32_t> nul = NulLine(text, n)) {
+        warnings.push_back({*nul, kMsgNulEndsText, {}});
     }
     return true;
 }

@@ -43,11 +43,16 @@ struct TDataOrigin {
     int32_t Line = 0;
 };
 
+// What a file that loaded still left out: a group never closed (Line is its group start
+// marker) or the text after a NUL (Line is the NUL's). File is the file's name, as in Files().
+using TLoadWarnings = std::vector<TLoadError>;
+
 // One file that a catalogue read, with the groups and units it brought.
 struct TDataFileInfo {
     std::string Name;
     int32_t Groups = 0;
     int32_t Units = 0;
+    TLoadWarnings Warnings;
 };
 
 // Splits a data-file line into fields (commas or blanks; double-quoted fields may hold both,
@@ -145,6 +150,7 @@ struct TPrefixFileInfo {
     std::string Name;
     int32_t First = 0;
     int32_t Count = 0;
+    TLoadWarnings Warnings;
 };
 
 // The prefix table read from prefix.dat, and from the user's prefix.dat appended after it.
@@ -178,7 +184,7 @@ private:
     bool Read(const std::string& fileName, bool add);
     bool Take(std::string_view text, const std::string& fileName, bool add);
     static bool Parse(std::string_view text, std::vector<TPrefixEntry>& entries, int32_t& line,
-                      std::string& reason);
+                      std::string& reason, TLoadWarnings& warnings);
 
     std::vector<TPrefixEntry> entries_;
     std::vector<TPrefixFileInfo> files_;

@@ -83,6 +83,16 @@ template <class TFiles> bool AlreadyRead(const TFiles& files, const std::string&
     });
 }
 
+// The first file of a table is the shipped one, even when --data names the user's folder.
+template <class TFiles> TLoadWarnings WarningsOf(const TFiles& files, const std::string& path) {
+    for (size_t f = 1; f < files.size(); ++f) {
+        if (files[f].Name == path) {
+            return files[f].Warnings;
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 bool IsMissingFile(const std::string& path) {
@@ -107,6 +117,15 @@ std::optional<TLoadError> AddUserPrefixes(TPrefixes& prefixes, const std::string
         return std::nullopt;
     }
     return prefixes.LastError();
+}
+
+TLoadWarnings UserFileWarnings(const TUnits& units, const std::string& userDir) {
+    return userDir.empty() ? TLoadWarnings{} : WarningsOf(units.Files(), userDir + kUnitsFileName);
+}
+
+TLoadWarnings UserFileWarnings(const TPrefixes& prefixes, const std::string& userDir) {
+    return userDir.empty() ? TLoadWarnings{}
+                           : WarningsOf(prefixes.Files(), userDir + kPrefixFileName);
 }
 
 TUserUnitsFile CreateUserUnitsFile(const std::string& userDir) {

@@ -21,6 +21,13 @@ inline constexpr std::string_view kMsgUserPrefixesFailed =
     "ユーザー接頭辞データの読み込みに失敗しました。\n"
     "ユーザー接頭辞データを除いて続けます。";
 
+// The first lines of the warning shown when one of the user's files loaded but left something
+// out (a group never closed, text after a NUL); each place and reason follow them.
+inline constexpr std::string_view kMsgUserUnitsIncomplete =
+    "ユーザー単位データの一部を読み込めませんでした。";
+inline constexpr std::string_view kMsgUserPrefixesIncomplete =
+    "ユーザー接頭辞データの一部を読み込めませんでした。";
+
 // True when nothing is at path; a dangling link or an unreadable folder is there, and then fails
 // to load.
 bool IsMissingFile(const std::string& path);
@@ -34,6 +41,10 @@ std::optional<TLoadError> AddUserUnits(TUnits& units, const std::string& userDir
 // The same for the user's prefix.dat: its prefixes go after the shipped ones. While the table's
 // own file has failed, prefixes stay off and the user's file is not read.
 std::optional<TLoadError> AddUserPrefixes(TPrefixes& prefixes, const std::string& userDir);
+
+// The warnings of the user's units.dat or prefix.dat in userDir, when the table read it.
+TLoadWarnings UserFileWarnings(const TUnits& units, const std::string& userDir);
+TLoadWarnings UserFileWarnings(const TPrefixes& prefixes, const std::string& userDir);
 
 struct TUserUnitsFile {
     std::string Path;

@@ -1,14 +1,18 @@
 #include "units/TvTextFile.h"
+#include "TvHangGuard.h"
 #include "TvTestFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace tv {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::string_literals;
 using namespace std::string_view_literals;
 
@@ -164,9 +168,37 @@ TEST_F(ReadDataFileTest, LargeFileReadWhole) {
     EXPECT_EQ(lines.back(), "表199999");
 }
 
-TEST_F(ReadDataFileTest, MissingOrFolderIsNoText) {
-    EXPECT_FALSE(ReadDataFile(Folder() + "missing.dat").has_value());
-    EXPECT_FALSE(ReadDataFile(Folder()).has_value());
+// Only a regular file up to the limit is read, and opening never waits: a FIFO without a
+// writer would block for ever, /dev/zero would never end.
+TEST_F(ReadDataFileTest, ReadsOnlyRegularFilesUpToTheLimit) {
+    struct TRow {
+        const char* name;
+        std::string path;
+        std::string reason; // empty: read
+    };
+    ASSERT_EQ(mkfifo((Folder() + "fifo.dat").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", Folder() + "zero.dat");
+    // Sparse files: their size costs no disk.
+    fs::resize_file(WriteBytes("limit.dat", ""), kMaxDataFileBytes);
+    fs::resize_file(WriteBytes("over.dat", ""), kMaxDataFileBytes + 1);
+    const std::vector<TRow> rows = {
+        {"missing file", Folder() + "missing.dat", ""},
+        {"folder", Folder(), kMsgNotRegularFile},
+        {"FIFO without a writer", Folder() + "fifo.dat", kMsgNotRegularFile},
+        {"link to /dev/zero", Folder() + "zero.dat", kMsgNotRegularFile},
+        {"one byte over the limit", Folder() + "over.dat", kMsgFileTooLarge},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string reason = "unset";
+        const std::optional<std::string> text = test::WithinDeadline(
+            [&] { return ReadDataFile(row.path, &reason); }, test::OpenFifoWriter(row.path));
+        EXPECT_FALSE(text.has_value());
+        EXPECT_EQ(reason, row.reason);
+    }
+    const std::optional<std::string> limit = ReadDataFile(Folder() + "limit.dat");
+    ASSERT_TRUE(limit.has_value());
+    EXPECT_EQ(limit->size(), kMaxDataFileBytes);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tv {
@@ -151,6 +152,59 @@ TEST(UnitsLoadTest, Loads) {
         ASSERT_TRUE(units.LoadFromText(row.text)) << units.LastError().Reason;
         ExpectGroups(units, row.groups);
     }
+}
+
+// A file that loads may still leave something out without failing: a group never closed, and
+// the text after a NUL. Each is a warning at its line, in line order.
+TEST(UnitsLoadTest, WarnsOfWhatALoadedFileLeavesOut) {
+    struct TRow {
+        const char* name;
+        std::string text;
+        std::vector<std::pair<int32_t, std::string>> warnings;
+    };
+    const std::string unclosedB = "集団 \"B\" は終わり \"<<\" がないため読み込まれません";
+    const std::string nul = "NUL 文字でテキストが終わるため、ここから後は読み込まれません";
+    const std::vector<TRow> rows = {
+        {"every group closed", ">>\nA\na,1,2,\n<<\n", {}},
+        {"group not closed at the end of the file", ">>\nA\n<<\n>>\nB\nb,1,2,\n", {{3, unclosedB}}},
+        {"group not closed before end of data", ">>\nB\nb,1,2,\n<<\\d\n<<\n", {{0, unclosedB}}},
+        {"NUL inside a group", ">>\nB\nb,1,2,\n\0c,1,2,\n<<\n"s, {{0, unclosedB}, {3, nul}}},
+        {"NUL within a line", ">>\nB\nb,1,2,\0x\n<<\n"s, {{0, unclosedB}, {2, nul}}},
+        {"NUL after the last group", ">>\nA\n<<\n\0garbage\n"s, {{3, nul}}},
+        {"NUL after a lone CR", ">>\nA\n<<\r\0x"s, {{3, nul}}},
+        {"NUL first", "\0>>\nA\n<<\n"s, {{0, nul}}},
+        {"NUL after the end-of-data marker", ">>\nA\n<<\n<<\\d\n\0x"s, {}},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        TUnits units;
+        ASSERT_TRUE(units.LoadFromText(row.text, "u.dat")) << units.LastError().Reason;
+        std::vector<std::pair<int32_t, std::string>> got;
+        for (const TLoadError& warning : units.Files().at(0).Warnings) {
+            EXPECT_EQ(warning.File, "u.dat");
+            got.emplace_back(warning.Line, warning.Reason);
+        }
+        EXPECT_EQ(got, row.warnings);
+    }
+
+    // An added file keeps its own warnings; one that fails adds no file at all.
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromText(">>\nA\n<<\n", "shipped.dat"));
+    ASSERT_TRUE(units.AddFromText(">>\nA\na,1,2,\n<<\n>>\nB\n", "user.dat"));
+    ASSERT_EQ(units.Files().size(), 2U);
+    EXPECT_TRUE(units.Files()[0].Warnings.empty());
+    ASSERT_EQ(units.Files()[1].Warnings.size(), 1U);
+    EXPECT_EQ(units.Files()[1].Warnings[0].Line, 4);
+    EXPECT_FALSE(units.AddFromText(">>\nB\n\nbad", "bad.dat"));
+    EXPECT_EQ(units.Files().size(), 2U);
+
+    TPrefixes prefixes;
+    ASSERT_TRUE(prefixes.LoadFromText("k,1000\n\0m,0.001\n"s, "p.dat"));
+    EXPECT_EQ(prefixes.Count(), 1);
+    ASSERT_EQ(prefixes.Files().at(0).Warnings.size(), 1U);
+    EXPECT_EQ(prefixes.Files()[0].Warnings[0].Line, 1);
+    EXPECT_EQ(prefixes.Files()[0].Warnings[0].Reason, nul);
+    EXPECT_EQ(prefixes.Files()[0].Warnings[0].File, "p.dat");
 }
 
 TEST(UnitsLoadTest, KeepsUnitTextsAsWritten) {

@@ -1,4 +1,5 @@
 #include "units/TvUserData.h"
+#include "TvHangGuard.h"
 #include "TvTestFolder.h"
 #include "calc/TvCalculate.h"
 #include "units/TvErrors.h"
@@ -9,6 +10,8 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 
 namespace tv {
 namespace {
@@ -85,6 +88,66 @@ TEST_F(UserDataTest, UserPrefixesFollowTheShippedOnesWhileThoseLoad) {
     EXPECT_EQ(failure->File, UserDir() + "prefix.dat");
     EXPECT_EQ(failure->Line, 1);
     EXPECT_EQ(shipped.Count(), 1);
+}
+
+// A user's file that is a FIFO or a link to a device fails at once with its reason, and the
+// shipped data stays as it was.
+TEST_F(UserDataTest, UserFileThatIsNoRegularFileFailsWithoutBlocking) {
+    fs::create_directories(UserDir());
+    for (const char* kind : {"fifo", "device"}) {
+        for (const char* name : {"units.dat", "prefix.dat"}) {
+            SCOPED_TRACE(std::string(kind) + " " + name);
+            const std::string path = UserDir() + name;
+            fs::remove(path);
+            if (std::string_view(kind) == "fifo") {
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            } else {
+                fs::create_symlink("/dev/zero", path);
+            }
+            TUnits units;
+            ASSERT_TRUE(units.LoadFromText(kShippedUnits));
+            TPrefixes prefixes;
+            ASSERT_TRUE(prefixes.LoadFromText("k,1000\n"));
+            const std::optional<TLoadError> failure = test::WithinDeadline(
+                [&] {
+                    return std::string_view(name) == "units.dat"
+                               ? AddUserUnits(units, UserDir())
+                               : AddUserPrefixes(prefixes, UserDir());
+                },
+                test::OpenFifoWriter(path));
+            ASSERT_TRUE(failure.has_value());
+            EXPECT_EQ(failure->File, path);
+            EXPECT_EQ(failure->Line, -1);
+            EXPECT_EQ(failure->Reason, kMsgNotRegularFile);
+            EXPECT_EQ(units.GroupUnitNames(0), std::vector<std::string>{"メートル [m]"});
+            EXPECT_EQ(prefixes.StrToValue("2k"), 2000.0L);
+            fs::remove(path);
+        }
+    }
+}
+
+TEST_F(UserDataTest, WarningsOfTheUserFilesAreTheirs) {
+    // The shipped file is never the user's, also when it was read from the user's folder.
+    TUnits shippedThere;
+    ASSERT_TRUE(shippedThere.LoadFromText(">>\nA\n", UserDir() + "units.dat"));
+    EXPECT_TRUE(UserFileWarnings(shippedThere, UserDir()).empty());
+
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromText(kShippedUnits));
+    WriteUserFile("units.dat", ">>\n長さ\n尋,$i*20/11,$t*11/20,\n<<\n>>\n新\n");
+    EXPECT_EQ(AddUserUnits(units, UserDir()), std::nullopt);
+    const TLoadWarnings warnings = UserFileWarnings(units, UserDir());
+    ASSERT_EQ(warnings.size(), 1U);
+    EXPECT_EQ(warnings[0].File, UserDir() + "units.dat");
+    EXPECT_EQ(warnings[0].Line, 4);
+    EXPECT_TRUE(UserFileWarnings(units, "").empty());
+
+    TPrefixes prefixes;
+    ASSERT_TRUE(prefixes.LoadFromText("k,1000\n"));
+    WriteUserFile("prefix.dat", std::string("Q,1E30\n\0R,1\n", 13));
+    EXPECT_EQ(AddUserPrefixes(prefixes, UserDir()), std::nullopt);
+    ASSERT_EQ(UserFileWarnings(prefixes, UserDir()).size(), 1U);
+    EXPECT_EQ(UserFileWarnings(prefixes, UserDir())[0].Line, 1);
 }
 
 TEST_F(UserDataTest, CreatesTheUnitsFileOnceAndItLoadsAsUtf8) {
