@@ -132,8 +132,17 @@ public:
         }
     }
 
-    void AddLoadError(const TLoadError& error) {
-        Add({Label(error.File), error.Line < 0 ? 0 : error.Line + 1}, true, error.Reason);
+    void AddLoadError(const TLoadError& error, bool isError = true) {
+        Add({Label(error.File), error.Line < 0 ? 0 : error.Line + 1}, isError, error.Reason);
+    }
+
+    // What the files that loaded left out: a group never closed, text after a NUL.
+    template <class TFiles> void AddLoadWarnings(const TFiles& files) {
+        for (const auto& file : files) {
+            for (const TLoadError& warning : file.Warnings) {
+                AddLoadError(warning, false);
+            }
+        }
     }
 
     std::string Label(const std::string& path) const {
@@ -291,6 +300,10 @@ TCheckResult CheckData(const std::string& dataDir, const std::string& userDir) {
     }
     checker.CheckUnits(units, prefixes);
     checker.CheckPrefixes(prefixes);
+    checker.AddLoadWarnings(units.Files());
+    checker.AddLoadWarnings(userUnits.Files());
+    checker.AddLoadWarnings(prefixes.Files());
+    checker.AddLoadWarnings(userPrefixes.Files());
 
     unitsFile(unitsPath, units, userUnits);
     prefixFile(prefixPath, prefixes, userPrefixes);

@@ -399,6 +399,7 @@ private:
             err_ << kMsgUserUnitsFailed << '\n';
             WriteLoadError(*failure);
         }
+        WriteLoadWarnings(kMsgUserUnitsIncomplete, UserFileWarnings(units_, userDir_));
         return true;
     }
 
@@ -413,6 +414,18 @@ private:
         if (const auto failure = AddUserPrefixes(prefixes_, userDir_)) {
             err_ << kMsgUserPrefixesFailed << '\n';
             WriteLoadError(*failure);
+        }
+        WriteLoadWarnings(kMsgUserPrefixesIncomplete, UserFileWarnings(prefixes_, userDir_));
+    }
+
+    // What a user's file that loaded left out, as the window's warning says it.
+    void WriteLoadWarnings(std::string_view message, const TLoadWarnings& warnings) {
+        if (warnings.empty()) {
+            return;
+        }
+        err_ << message << '\n';
+        for (const TLoadError& warning : warnings) {
+            WriteLoadError(warning);
         }
     }
 

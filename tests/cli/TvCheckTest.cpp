@@ -186,5 +186,28 @@ TEST_F(TCheckTest, UserFilesThatFailAreErrorsAndTheirClosedGroupsAreStillChecked
     EXPECT_EQ(run.Status, kExitFailed);
 }
 
+// A group never closed and a NUL that ends the text early leave units out of a file that loads;
+// check says so, at the group's start marker and at the NUL's line.
+TEST_F(TCheckTest, WhatALoadedFileLeavesOutIsAWarningAtItsLine) {
+    WriteData("units.dat", std::string(kGoodUnits.substr(0, kGoodUnits.find("<<\\d"))) +
+                               std::string("\0>>\n", 4));
+    WriteData("prefix.dat", kGoodPrefixes);
+    WriteUserData("units.dat", ">>\n新\nx,$i,$t,\n");
+    WriteUserData("prefix.dat", std::string("Q,1E30\nR,1\0\n", 13));
+    const std::string units = UserDir() + "units.dat";
+    const std::string prefixes = UserDir() + "prefix.dat";
+    const TCliRun run = Run({"check"});
+    EXPECT_EQ(run.Out,
+              "units.dat:12: warning: NUL 文字でテキストが終わるため、ここから後は読み込まれ"
+              "ません\n" +
+                  units + ":1: warning: 集団 \"新\" は終わり \"<<\" がないため読み込まれません\n" +
+                  prefixes +
+                  ":2: warning: NUL 文字でテキストが終わるため、ここから後は読み込まれません\n"
+                  "0 errors, 3 warnings (units.dat: 2 groups, 5 units; prefix.dat: 3 prefixes; " +
+                  units + ": 0 groups, 0 units; " + prefixes + ": 2 prefixes)\n");
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Status, kExitOk);
+}
+
 } // namespace
 } // namespace tv::test

@@ -1,11 +1,18 @@
+#include "TvAllocationLimit.h"
 #include "TvCliFixture.h"
+#include "TvHangGuard.h"
 
 #include "units/TvUnitsFile.h"
+#include "units/TvUserData.h"
 
 #include <gmock/gmock.h>
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <streambuf>
+#include <sys/stat.h>
+#include <system_error>
 
 namespace tv::test {
 namespace {
@@ -410,6 +417,37 @@ TEST_F(CliNamesTest, BrokenUserFilesWarnAndLeaveTheShippedDataUsable) {
                            UserDir() + "prefix.dat:2: " + prefixes.LastError().Reason + "\n");
     const TCliRun none = Run({"units", "長さ"});
     EXPECT_EQ(none.Out, "0\tメートル [m]\n1\tフィート [ft]\n2\tパイカ [pc]\n3\tパーセク [pc]\n");
+}
+
+// A user's file that is a FIFO fails at once, and one that leaves a group out says so, as the
+// window's warnings do; the shipped data works either way.
+TEST_F(CliNamesTest, UserFilesThatAreFifosOrLeaveUnitsOutWarn) {
+    std::filesystem::create_directories(UserDir());
+    const std::string fifo = UserDir() + "units.dat";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const TCliRun blocked = WithinDeadline(
+        [&] {
+            return Run({"convert", "ft", "m", "10"});
+        },
+        OpenFifoWriter(fifo));
+    EXPECT_EQ(blocked.Status, kExitOk);
+    EXPECT_EQ(blocked.Out, "10 [フィート [ft]] => 3.048 [メートル [m]]\n");
+    EXPECT_EQ(blocked.Err, "ユーザー単位データの読み込みに失敗しました。\n"
+                           "ユーザー単位データを除いて続けます。\n" +
+                               fifo + ": 通常のファイルではないため読み込めません\n");
+    std::filesystem::remove(fifo);
+
+    WriteUserData("units.dat", ">>\n長さ\n尋,$i*20/11,$t*11/20,\n<<\n>>\n新\nx,$i,$t,\n");
+    WriteUserData("prefix.dat", std::string("Q,1E30\n\0R,1\n", 13));
+    const TCliRun partial = Run({"convert", "尋", "m", "1Q"});
+    EXPECT_EQ(partial.Status, kExitOk);
+    EXPECT_EQ(partial.Out, "1Q [尋] => 1.81818181818181818E30 [メートル [m]]\n");
+    EXPECT_EQ(partial.Err,
+              std::string(kMsgUserUnitsIncomplete) + "\n" + UserDir() +
+                  "units.dat:5: 集団 \"新\" は終わり \"<<\" がないため読み込まれません\n" +
+                  std::string(kMsgUserPrefixesIncomplete) + "\n" + UserDir() +
+                  "prefix.dat:2: NUL 文字でテキストが終わるため、ここから後は読み込"
+                  "まれません\n");
 }
 
 // --data at the user's own folder makes its files the shipped ones; they are not read twice.
