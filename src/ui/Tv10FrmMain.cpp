@@ -775,6 +775,15 @@ void TTvFrmMain::FrmMainShow() {
     PageControlChange();
     comUnitsClick();
     StartUpDone = true;
+    NoticeReadOnlySettings();
+}
+
+void TTvFrmMain::NoticeReadOnlySettings() {
+    if (readOnlyNoticed_ || !TIniFile::IsReadOnly(S(settingsPath_))) {
+        return;
+    }
+    readOnlyNoticed_ = true;
+    SetStatus(QStringLiteral("設定は保存されません (読取専用)"));
 }
 
 void TTvFrmMain::FrmMainDestroy() {
@@ -1166,6 +1175,7 @@ void TTvFrmMain::mnuFrontClick() {
 void TTvFrmMain::mnuSettingClick() {
     frmSet_->ShowModal();
     ReadConvertSettings(Settings());
+    NoticeReadOnlySettings();
 }
 
 void TTvFrmMain::mnuDataReReadClick() {

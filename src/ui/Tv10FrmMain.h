@@ -107,6 +107,9 @@ private:
     void SelectGroupIndex(int index);
     void ReadConvertSettings(const TIniFile& ini);
     TIniFile Settings() const;
+    // Says once in the status bar that a read-only settings file keeps the settings only for
+    // this session.
+    void NoticeReadOnlySettings();
     // Gives a value box the focus with its whole text selected, so typing replaces it.
     void FocusValueBox(QLineEdit* box);
     // Leaves the "0" that a conversion wrote into an empty box selected.
@@ -147,6 +150,7 @@ private:
     int ShowExp = 0;
     bool shown_ = false;
     bool shutdownDone_ = false;
+    bool readOnlyNoticed_ = false;
 
     int handlerDepth_ = 0;
     std::exception_ptr pending_;

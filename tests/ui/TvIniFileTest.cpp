@@ -4,9 +4,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
+#include <future>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -366,6 +370,173 @@ private slots:
         QCOMPARE(ReadAll(path_), old);
         QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"tenvari.ini"});
+    }
+
+    // Sections are found through an index: among many, each is found, whatever the case of
+    // its name, and a section named again joins the first.
+    void manySectionsAreEachFound() {
+        QByteArray file;
+        for (int i = 0; i < 20000; ++i) {
+            file += "[S" + QByteArray::number(i) + "]\nk=" + QByteArray::number(i) + "\n";
+        }
+        file += "[s7]\nj=70\n";
+        WriteAll(path_, file);
+        TIniFile ini(Std(path_));
+        for (const int i : {0, 7, 12345, 19999}) {
+            QCOMPARE(ini.ReadInteger("s" + std::to_string(i), "K", -1), i);
+        }
+        QCOMPARE(ini.ReadInteger("S7", "j", -1), 70);
+        ini.WriteInteger("S19999", "new", 1);
+        ini.WriteInteger("Z", "z", 2);
+        ini.Save();
+        const QByteArray saved = ReadAll(path_);
+        QVERIFY(saved.contains("[S7]\nk=7\nj=70\n\n[S8]"));
+        QVERIFY(saved.endsWith("[S19999]\nk=19999\nnew=1\n\n[Z]\nz=2\n\n"));
+    }
+
+    // A save killed at any moment leaves the old or the new file, and whatever temporary file it
+    // left is removed by the next save: with O_TMPFILE, and the way of filesystems without it.
+    void killedSavesLeaveNothingBehind_data() {
+        QTest::addColumn<bool>("unnamed");
+        QTest::newRow("O_TMPFILE") << true;
+        QTest::newRow("named temporary files") << false;
+    }
+
+    void killedSavesLeaveNothingBehind() {
+        QFETCH(bool, unnamed);
+        WriteAll(path_, "[Mine]\nkeep=1\n");
+        const std::string path = Std(path_);
+        for (int kill = 0; kill < 60; ++kill) {
+            int saves[2];
+            QVERIFY(pipe(saves) == 0);
+            const pid_t child = fork();
+            if (child == 0) {
+                TIniFile::UseUnnamedTemporaries(unnamed);
+                for (int i = 0;; ++i) {
+                    TIniFile ini(path);
+                    ini.WriteInteger("StartUp", "Left", i);
+                    ini.Save();
+                    (void)!write(saves[1], "s", 1);
+                }
+            }
+            close(saves[1]);
+            // Killed after a few saves, in the middle of the next one.
+            bool saving = true;
+            char done = 0;
+            for (int n = 0; n <= kill % 3 && saving; ++n) {
+                saving = read(saves[0], &done, 1) == 1;
+            }
+            ::kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            close(saves[0]);
+            QVERIFY(saving);
+            QCOMPARE(TIniFile(path).ReadInteger("Mine", "keep", 0), 1);
+        }
+        TIniFile::UseUnnamedTemporaries(unnamed);
+        TIniFile(path).Save();
+        TIniFile::UseUnnamedTemporaries(true);
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"tenvari.ini"});
+        QCOMPARE(TIniFile(path).ReadInteger("Mine", "keep", 0), 1);
+    }
+
+    // What a killed save leaves is named after the file and held by nobody; a save removes it
+    // and nothing else, not a temporary file that a live save holds.
+    void staleTemporariesAreRemovedAndNothingElse() {
+        const QStringList others = {"tenvari.ini.backup", ".tenvari.ini.tmp.toolong",
+                                    ".other.ini.tmp.AbC123", "tenvari.ini.Xy12Z9"};
+        for (const QString& name : others + QStringList{".tenvari.ini.tmp.AbC123"}) {
+            WriteAll(folder_->filePath(name), "x");
+        }
+        const QString held = folder_->filePath(QStringLiteral(".tenvari.ini.tmp.live01"));
+        WriteAll(held, "y");
+        const int heldFd = open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(heldFd >= 0 && flock(heldFd, LOCK_EX) == 0);
+        TIniFile ini(Std(path_));
+        ini.WriteInteger("A", "x", 1);
+        QVERIFY(ini.Save() == tv::TIniSave::Saved);
+        close(heldFd);
+        QStringList expected = others + QStringList{".tenvari.ini.tmp.live01", "tenvari.ini"};
+        expected.sort();
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    }
+
+    // A file its owner made read-only is not replaced: what a save would write is kept for the
+    // rest of the process, read back in place of the file, until a save succeeds again.
+    void readOnlyFileIsKeptForTheSession() {
+        const QByteArray old = "[StartUp]\nLeft=1\n";
+        WriteAll(path_, old);
+        const QByteArray file = QFile::encodeName(path_);
+        QVERIFY(chmod(file.constData(), 0444) == 0);
+        struct stat before {};
+        QVERIFY(stat(file.constData(), &before) == 0);
+        QVERIFY(TIniFile::IsReadOnly(Std(path_)));
+
+        TIniFile ini(Std(path_));
+        ini.WriteInteger("StartUp", "Left", 2);
+        QVERIFY(ini.Save() == tv::TIniSave::KeptForSession);
+        struct stat after {};
+        QVERIFY(stat(file.constData(), &after) == 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mode & 07777, 0444u);
+        QCOMPARE(ReadAll(path_), old);
+        QCOMPARE(TIniFile(Std(path_)).ReadInteger("StartUp", "Left", 0), 2);
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"tenvari.ini"});
+
+        QVERIFY(chmod(file.constData(), 0644) == 0);
+        QVERIFY(!TIniFile::IsReadOnly(Std(path_)));
+        TIniFile writable(Std(path_));
+        writable.WriteInteger("StartUp", "Top", 3);
+        QVERIFY(writable.Save() == tv::TIniSave::Saved);
+        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nLeft=2\nTop=3\n\n"));
+        WriteAll(path_, "[StartUp]\nLeft=9\n");
+        QCOMPARE(TIniFile(Std(path_)).ReadInteger("StartUp", "Left", 0), 9);
+    }
+
+    // Another user's file that the user may not write is read-only to the user too.
+    void fileTheUserMayNotWriteIsReadOnly() {
+        if (geteuid() != 0) {
+            QSKIP("needs a file of another user");
+        }
+        WriteAll(path_, "[StartUp]\nLeft=1\n");
+        QVERIFY(chmod(QFile::encodeName(path_).constData(), 0644) == 0);
+        QVERIFY(chmod(QFile::encodeName(folder_->path()).constData(), 0777) == 0);
+        const std::string path = Std(path_);
+        QVERIFY(AsOrdinaryUser([&path] {
+            TIniFile ini(path);
+            ini.WriteInteger("StartUp", "Left", 2);
+            return TIniFile::IsReadOnly(path) && ini.Save() == tv::TIniSave::KeptForSession;
+        }));
+        QVERIFY(chmod(QFile::encodeName(folder_->path()).constData(), 0700) == 0);
+        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nLeft=1\n"));
+    }
+
+    // A FIFO (here behind a link) is neither waited for when read nor replaced when saved.
+    void nonRegularFileIsNeitherReadNorReplaced() {
+        const QString fifo = folder_->filePath(QStringLiteral("fifo"));
+        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QVERIFY(QFile::link(fifo, path_));
+        auto reading = std::async(
+            std::launch::async, [this] { return TIniFile(Std(path_)).ReadInteger("A", "x", -1); });
+        if (reading.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+            close(open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
+            QFAIL("reading the settings waited for a writer");
+        }
+        QCOMPARE(reading.get(), -1);
+        TIniFile ini(Std(path_));
+        ini.WriteInteger("A", "x", 1);
+        try {
+            ini.Save();
+            QFAIL("the save did not fail");
+        } catch (const std::runtime_error& error) {
+            QCOMPARE(
+                QString::fromStdString(error.what()),
+                QStringLiteral("設定ファイル %1 を保存できません (通常のファイルではありません)")
+                    .arg(path_));
+        }
+        struct stat st {};
+        QVERIFY(stat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
     }
 
 private:
