@@ -1,6 +1,10 @@
 #include "calc/TvCalculate.h"
 
+#include "units/TvErrors.h"
+
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 namespace tv {
@@ -25,9 +29,40 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
-} // namespace
+// A formula text longer than this is not built by repeating the source formula.
+constexpr size_t kMaxRepeatedFormula = size_t{64} << 10;
 
-TUnitConvResult ConvertUnit(const TUnitConvRequest& request, const TPrefixes& prefixes) {
+// The formula line's formula: FromBase with every "$t" replaced by "(source)". A FromBase that
+// holds "$t" more than once would repeat the whole source formula each time, a text that grows
+// with the product of the two formulas; beyond kMaxRepeatedFormula the source is written once,
+// after FromBase as it stands: "$t*$t  ($t = (source))".
+std::string FormulaText(std::string_view fromBase, std::string_view source) {
+    size_t placeholders = 0;
+    for (size_t at = fromBase.find("$t"); at != std::string_view::npos;
+         at = fromBase.find("$t", at + 2)) {
+        ++placeholders;
+    }
+    // Repeated, each "$t" of two characters becomes the source in two parentheses.
+    const size_t room = kMaxRepeatedFormula - std::min(fromBase.size(), kMaxRepeatedFormula);
+    const bool repeat = placeholders <= 1 || source.size() <= room / placeholders;
+    std::string enclosed;
+    enclosed.reserve(source.size() + 2);
+    enclosed += '(';
+    enclosed += source;
+    enclosed += ')';
+    if (repeat) {
+        return ReplaceAll(fromBase, "$t", enclosed);
+    }
+    std::string text;
+    text.reserve(fromBase.size() + enclosed.size() + 9);
+    text += fromBase;
+    text += "  ($t = ";
+    text += enclosed;
+    text += ')';
+    return text;
+}
+
+TUnitConvResult Convert(const TUnitConvRequest& request, const TPrefixes& prefixes) {
     // Mapping changes only characters beyond ASCII, so a plain input is used as it is.
     std::string mapped;
     std::string_view input = request.InputText;
@@ -47,12 +82,7 @@ TUnitConvResult ConvertUnit(const TUnitConvRequest& request, const TPrefixes& pr
         const std::string source = ReplaceAll(request.Source.ToBase, "$i", number);
         const std::string base = FormatGeneral(Calculate(source, prefixes));
         if (request.ShowExp == 1) {
-            std::string enclosed;
-            enclosed.reserve(source.size() + 2);
-            enclosed += '(';
-            enclosed += source;
-            enclosed += ')';
-            formula = ReplaceAll(request.Target.FromBase, "$t", enclosed);
+            formula = FormulaText(request.Target.FromBase, source);
         }
         replaced = ReplaceAll(request.Target.FromBase, "$t", base);
         valueText = replaced;
@@ -97,6 +127,20 @@ TUnitConvResult ConvertUnit(const TUnitConvRequest& request, const TPrefixes& pr
         }
     }
     return result;
+}
+
+} // namespace
+
+TUnitConvResult ConvertUnit(const TUnitConvRequest& request, const TPrefixes& prefixes) {
+    // The texts a conversion builds grow with its formulas; without room for them the
+    // conversion fails as the evaluator does.
+    try {
+        return Convert(request, prefixes);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(kMsgOutOfMemory);
+    } catch (const std::length_error&) {
+        throw EOutOfMemory(kMsgOutOfMemory);
+    }
 }
 
 } // namespace tv

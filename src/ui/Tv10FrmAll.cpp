@@ -21,6 +21,42 @@ constexpr int kShowWidth = 480;
 constexpr int kShowHeight = 360;
 constexpr std::array<int, 4> kTextPoints = {10, 16, 20, 32};
 
+// The longest line the text box shows whole; the text layout of a line of millions of characters
+// outgrows what it can hold, and long before that it makes the box slow.
+constexpr qsizetype kMaxShownLine = 10000;
+
+// The result text as the box shows it: a line longer than kMaxShownLine is cut there and says
+// so. The result text itself, which the copy command sends, is never shortened.
+QString ShownText(const QString& text) {
+    QString shown;
+    qsizetype copied = 0; // text before this is in shown
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype next = text.indexOf(QLatin1Char('\n'), start);
+        next = next < 0 ? text.size() : next + 1;
+        qsizetype length = next - start;
+        while (length > 0 && (text.at(start + length - 1) == QLatin1Char('\n') ||
+                              text.at(start + length - 1) == QLatin1Char('\r'))) {
+            --length;
+        }
+        if (length > kMaxShownLine) {
+            // Never half a character.
+            const qsizetype cut =
+                kMaxShownLine - (text.at(start + kMaxShownLine - 1).isHighSurrogate() ? 1 : 0);
+            shown += QStringView(text).mid(copied, start + cut - copied);
+            shown += QStringLiteral(" …［長い行のため、%1 文字のうち先頭の %2 文字を表示］")
+                         .arg(length)
+                         .arg(cut);
+            copied = start + length;
+        }
+        start = next;
+    }
+    if (copied == 0) {
+        return text;
+    }
+    shown += QStringView(text).mid(copied);
+    return shown;
+}
+
 } // namespace
 
 QString& ResultText() {
@@ -110,7 +146,7 @@ void TTvFrmAll::FrmAllShow() {
     CenterForm(this);
     mnuSizeClick(0);
     memAllConvs_->clear();
-    memAllConvs_->setPlainText(ResultText());
+    memAllConvs_->setPlainText(ShownText(ResultText()));
     setWindowState(windowState() &
                    ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
     resize(kShowWidth, kShowHeight);

@@ -43,6 +43,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <initializer_list>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -173,6 +174,23 @@ void ShowLoadFailure(QWidget* window, QMessageBox::Icon icon, const QString& tex
     box.exec();
 }
 
+// Shows in one warning box what a user's file that loaded left out, one place a line.
+void ShowLoadWarnings(QWidget* window, std::string_view text, const TLoadWarnings& warnings) {
+    if (warnings.empty()) {
+        return;
+    }
+    QString message = Q(text) + QLatin1Char('\n');
+    for (const TLoadError& warning : warnings) {
+        message += QStringLiteral("\n%1 の %2 行目: %3")
+                       .arg(Q(warning.File))
+                       .arg(warning.Line + 1)
+                       .arg(Q(warning.Reason));
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"), message, QMessageBox::Ok,
+                    window->isVisible() ? window : nullptr);
+    box.exec();
+}
+
 } // namespace
 
 // ---- TTvFrmMain ----
@@ -251,6 +269,7 @@ bool TTvFrmMain::LoadData() {
     if (const std::optional<TLoadError> failed = AddUserUnits(*units_, userDir)) {
         warnUserFile(kMsgUserUnitsFailed, *failed);
     }
+    ShowLoadWarnings(this, kMsgUserUnitsIncomplete, UserFileWarnings(*units_, userDir));
     if (!prefixes_->LoadFromFile(S(prefixPath_))) {
         ShowLoadFailure(this, QMessageBox::Warning,
                         QStringLiteral("接頭辞データの読み込みに失敗しました。\n"
@@ -261,6 +280,7 @@ bool TTvFrmMain::LoadData() {
     if (const std::optional<TLoadError> failed = AddUserPrefixes(*prefixes_, userDir)) {
         warnUserFile(kMsgUserPrefixesFailed, *failed);
     }
+    ShowLoadWarnings(this, kMsgUserPrefixesIncomplete, UserFileWarnings(*prefixes_, userDir));
     return true;
 }
 
@@ -573,6 +593,9 @@ template <typename F> void TTvFrmMain::Guard(F&& handler) {
 void TTvFrmMain::ShowFailure(std::exception_ptr failure) {
     try {
         std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+        // Qt reports a text it cannot grow as std::bad_alloc, whose own message says nothing.
+        ShowErrorBox(this, Q(kMsgOutOfMemory));
     } catch (const std::exception& e) {
         ShowErrorBox(this, QString::fromUtf8(e.what()));
     } catch (...) {
@@ -907,12 +930,14 @@ bool TTvFrmMain::UnitConv() {
     request.PreviousOutput = S(edtOutput->text());
     try {
         const TUnitConvResult result = ConvertUnit(request, *prefixes_);
-        edtOutput->setText(Q(result.Output));
-        QString& report = ResultText();
-        report += Q(result.ReportLine) + QStringLiteral("\r\n");
+        // Both lines are made before either is added, so that a report goes in whole or not at
+        // all when memory runs out.
+        QString lines = Q(result.ReportLine) + QStringLiteral("\r\n");
         if (!result.FormulaLine.empty()) {
-            report += Q(result.FormulaLine) + QStringLiteral("\r\n");
+            lines += Q(result.FormulaLine) + QStringLiteral("\r\n");
         }
+        ResultText() += lines;
+        edtOutput->setText(Q(result.Output));
         SetStatus(QStringLiteral("単位変換：変換完了"));
         return true;
     } catch (const std::exception& e) {

@@ -231,6 +231,32 @@ private slots:
         QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
     }
 
+    // A line too long to lay out is shown cut at 10 000 characters, never within a character,
+    // with a note of its length; the other lines, and the result text itself, stay whole.
+    void longLinesAreShownShortened() {
+        const QString longest(10000, QLatin1Char('a'));
+        const QString cutBeforePair = QString(9999, QLatin1Char('b')) + QStringLiteral("😀c");
+        const QString longLine = QString(250000, QLatin1Char('1'));
+        ResultText() = QStringLiteral("1 [m] => 1 [m]\r\n") + longest + QStringLiteral("\r\n") +
+                       longLine + QStringLiteral("\r\n") + cutBeforePair +
+                       QStringLiteral("\r\nend");
+        const QString whole = ResultText();
+        const auto note = [](qsizetype length, qsizetype shown) {
+            return QStringLiteral(" …［長い行のため、%1 文字のうち先頭の %2 文字を表示］")
+                .arg(length)
+                .arg(shown);
+        };
+        TTvFrmAll window;
+        Show(window, [&] {
+            QCOMPARE(window.memAllConvs()->toPlainText(),
+                     QStringLiteral("1 [m] => 1 [m]\n") + longest + QLatin1Char('\n') +
+                         longLine.left(10000) + note(250000, 10000) + QLatin1Char('\n') +
+                         cutBeforePair.left(9999) + note(10002, 9999) + QStringLiteral("\nend"));
+            window.accept();
+        });
+        QCOMPARE(ResultText(), whole);
+    }
+
 private:
     tv::test::TModalGuard guard_;
 };

@@ -3,6 +3,7 @@
 // the settings file.
 
 #include "ModalTestSupport.h"
+#include "TvAllocationLimit.h"
 #include "ui/Tv10FrmAbout.h"
 #include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmFind.h"
@@ -17,10 +18,12 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
@@ -39,8 +42,13 @@
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tv;
 
@@ -66,6 +74,10 @@ const char* const kUnits = ">>\r\n"
                            "<<\\d\r\n";
 
 const char* const kPrefixes = "k,1000\r\nM,1E6\r\n";
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QStringList* g_sounds = nullptr;
 
@@ -167,9 +179,14 @@ private slots:
     void brokenUserFileLeavesShippedUnits();
     void userEditCreatesAndOpens();
     void userEditFailures();
+    void userFilesThatBlockOrLeaveUnitsOut_data();
+    void userFilesThatBlockOrLeaveUnitsOut();
+    void longFormulasStayLinearAndShowShortened();
+    void conversionBeyondMemoryShowsOutOfMemory();
 
     void shutdownWritesSettings();
     void shutdownReportsUnwritableSettings();
+    void readOnlySettingsAreKeptForTheSession();
 
 private:
     void WriteFile(const QString& name, const QByteArray& bytes);
@@ -2170,6 +2187,164 @@ void FrmMainTest::userEditFailures() {
     QVERIFY(opened_.isEmpty());
 }
 
+// User files that would block or never end are refused at once; one that loads but leaves a
+// group or the text after a NUL out says where. The shipped data works in every case.
+void FrmMainTest::userFilesThatBlockOrLeaveUnitsOut_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("places");
+    QTest::addColumn<int>("lengthUnits");
+    const QString failedUnits = Q(kMsgUserUnitsFailed);
+    const QString failedPrefixes = Q(kMsgUserPrefixesFailed);
+    const QString partUnits = Q(kMsgUserUnitsIncomplete);
+    const QString partPrefixes = Q(kMsgUserPrefixesIncomplete);
+    const QString notRegular = QStringLiteral(": 通常のファイルではないため読み込めません");
+    const QString nul =
+        QStringLiteral("行目: NUL 文字でテキストが終わるため、ここから後は読み込まれません");
+    const QString unclosed =
+        QStringLiteral("行目: 集団 \"新\" は終わり \"<<\" がないため読み込まれません");
+    QTest::newRow("units.dat is a FIFO")
+        << "units.dat"
+        << "fifo" << QByteArray() << failedUnits << QStringList{notRegular} << 3;
+    QTest::newRow("prefix.dat links to /dev/zero")
+        << "prefix.dat"
+        << "/dev/zero" << QByteArray() << failedPrefixes << QStringList{notRegular} << 3;
+    QTest::newRow("units.dat leaves a group open")
+        << "units.dat"
+        << "bytes" << QByteArray(">>\n長さ\nft,$i*0.3048,$t/0.3048,\n<<\n>>\n新\nx,$i,$t,\n")
+        << partUnits << QStringList{QStringLiteral(" の 5 ") + unclosed} << 4;
+    QTest::newRow("units.dat has a NUL in a group")
+        << "units.dat"
+        << "bytes" << QByteArray(">>\n新\nx,$i,$t,\n\0y,$i,$t,\n<<\n", 26) << partUnits
+        << QStringList{QStringLiteral(" の 1 ") + unclosed, QStringLiteral(" の 4 ") + nul} << 3;
+    QTest::newRow("prefix.dat has a NUL")
+        << "prefix.dat"
+        << "bytes" << QByteArray("Q,1E30\n\0R,1\n", 13) << partPrefixes
+        << QStringList{QStringLiteral(" の 2 ") + nul} << 3;
+}
+
+void FrmMainTest::userFilesThatBlockOrLeaveUnitsOut() {
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    QFETCH(QStringList, places);
+    QFETCH(int, lengthUnits);
+    WriteData();
+    const QString path = UserPath(file);
+    if (kind == QLatin1String("bytes")) {
+        WriteUserFile(file, bytes);
+    } else {
+        QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("data-home/tenvari")));
+        QVERIFY(kind == QLatin1String("fifo")
+                    ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                    : QFile::link(kind, path));
+    }
+    // A start that blocks in opening the FIFO is let go after 30 s, and fails.
+    std::promise<void> started;
+    auto watchdog = std::async(std::launch::async, [&, done = started.get_future()] {
+        if (done.wait_for(std::chrono::seconds(30)) == std::future_status::ready) {
+            return false;
+        }
+        close(open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        return true;
+    });
+    Start();
+    started.set_value();
+    QVERIFY2(!watchdog.get(), "the start waited for the FIFO");
+    QVERIFY(main_->isVisible());
+
+    QCOMPARE(modals_.size(), 1);
+    const tv::test::TSeenModal box = modals_.takeFirst();
+    QCOMPARE(box.title, QStringLiteral("警告"));
+    QString expected = message + QLatin1Char('\n');
+    for (const QString& place : places) {
+        expected += QLatin1Char('\n') + path + place;
+    }
+    QCOMPARE(box.text, expected);
+
+    QCOMPARE(List("comUnits")->count(), 3);
+    QCOMPARE(List("comInput")->count(), lengthUnits);
+    Choose(List("comOutput"), 1);
+    Type(Edit("edtInput"), QStringLiteral("5k"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("5"));
+}
+
+// 10 000 terms in a ToBase and 10 000 in a FromBase: the formula line is as long as the two
+// together, not their product, the results window shows it shortened, and the copy command
+// still sends it whole.
+void FrmMainTest::longFormulasStayLinearAndShowShortened() {
+    QByteArray toBase = "$i";
+    QByteArray fromBase = "$t";
+    QByteArray source = "1";
+    for (int i = 1; i < 10000; ++i) {
+        toBase += "+$i";
+        fromBase += "+$t";
+        source += "+1";
+    }
+    WriteData();
+    WriteUserFile(QStringLiteral("units.dat"),
+                  ">>\nユーザー\nsa," + toBase + ",$t,\nsb,$i," + fromBase + ",\n<<\n");
+    WriteSettings(QStringLiteral("[StartUp]\nUnitSeries=2\nSetUnits=3\n[Convert]\nShowExp=1\n"));
+    QElapsedTimer timer;
+    timer.start();
+    Start();
+    QCOMPARE(main_->windowTitle(), QStringLiteral("Tenvari - ユーザー"));
+    Choose(List("comOutput"), 1);
+    Type(Edit("edtInput"), QStringLiteral("1"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("100000000"));
+    const QString formula = QStringLiteral("\tResult = ") + QString::fromLatin1(fromBase) +
+                            QStringLiteral("  ($t = (") + QString::fromLatin1(source) +
+                            QStringLiteral("))");
+    QCOMPARE(ResultText(),
+             QStringLiteral("1 [sa] => 100000000 [sb]\r\n") + formula + QStringLiteral("\r\n"));
+
+    Press(Edit("edtInput"), Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(modals_.size(), 1);
+    const QStringList shown = modals_.takeFirst().text.split(QLatin1Char('\n'));
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown[0], QStringLiteral("1 [sa] => 100000000 [sb]"));
+    QCOMPARE(shown[1], formula.left(10000) + QStringLiteral(" …［長い行のため、%1 文字のうち先頭の "
+                                                            "10000 文字を表示］")
+                                                 .arg(formula.size()));
+    Action("mnuCopy")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("1 [sa] => 100000000 [sb]\n") + formula);
+    QVERIFY2(timer.elapsed() < 60000, "hang guard: far slower than linear");
+}
+
+// A conversion whose texts need more memory than there is fails as "メモリが足りません" in the
+// error box; the program goes on converting.
+void FrmMainTest::conversionBeyondMemoryShowsOutOfMemory() {
+    QByteArray toBase = "$i";
+    for (int i = 1; i < 300000; ++i) {
+        toBase += "+$i";
+    }
+    WriteData();
+    WriteUserFile(QStringLiteral("units.dat"), ">>\n長さ\nbig," + toBase + ",$t,\n<<\n");
+    Start();
+    Choose(List("comInput"), 3);
+    Type(Edit("edtInput"), QStringLiteral("1/3"));
+    ResultText() = QStringLiteral("before\r\n");
+    {
+        const tv::test::TAllocationLimit limit(4 << 20);
+        Press(Edit("edtInput"), Qt::Key_Enter, Qt::ShiftModifier);
+    }
+    QCOMPARE(errors_, QStringList{QStringLiteral("メモリが足りません.")});
+    errors_.clear();
+    QCOMPARE(ResultText(), QString());
+    QVERIFY(modals_.isEmpty());
+
+    Choose(List("comInput"), 1);
+    Type(Edit("edtInput"), QStringLiteral("2"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("2000"));
+}
+
 // ---- shutdown ----
 
 void FrmMainTest::shutdownWritesSettings() {
@@ -2196,6 +2371,46 @@ void FrmMainTest::shutdownReportsUnwritableSettings() {
     QVERIFY2(errors_.takeFirst().contains(QStringLiteral("tenvari.ini")), "message names the file");
     DestroyWindows();
     QVERIFY(errors_.isEmpty());
+}
+
+// A settings file made read-only is not replaced: the status bar says so once, and the settings
+// chosen in the dialog hold for the session.
+void FrmMainTest::readOnlySettingsAreKeptForTheSession() {
+    WriteData();
+    const QByteArray settings = "[Convert]\nShowExp=0\n";
+    WriteFile(QStringLiteral("tenvari.ini"), settings);
+    const QByteArray file = QFile::encodeName(settingsPath_);
+    QVERIFY(chmod(file.constData(), 0444) == 0);
+    struct stat before {};
+    QVERIFY(stat(file.constData(), &before) == 0);
+    Start();
+    QCOMPARE(Status(), QStringLiteral("設定は保存されません (読取専用)"));
+
+    Choose(List("comOutput"), 1);
+    Type(Edit("edtInput"), QStringLiteral("2"));
+    guard_.Expect([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TTvFrmSet*>(modal);
+        QVERIFY(dialog);
+        dialog->findChild<QCheckBox*>()->click();
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    Press(Edit("edtInput"), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(modals_.isEmpty());
+    QVERIFY(!set_->isVisible());
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(ResultText(), QStringLiteral("2 [m] => 0.002 [km]\r\n\tResult = (2)/1000\r\n"));
+    QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
+
+    // Once said, not again; the shutdown leaves the file as it was, without an error box.
+    guard_.Expect([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    Press(Edit("edtInput"), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
+    DestroyWindows();
+    struct stat after {};
+    QVERIFY(stat(file.constData(), &after) == 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode & 07777, 0444u);
+    QCOMPARE(SettingsText().toUtf8(), settings);
 }
 
 QTEST_MAIN(FrmMainTest)

@@ -1,6 +1,8 @@
 #include "CalcTestSupport.h"
+#include "TvAllocationLimit.h"
 
 #include "calc/TvCalculate.h"
+#include "units/TvErrors.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +89,69 @@ TEST(ConvertUnitTest, ConvertsThroughTheFormulas) {
             return 0.0L;
         });
         EXPECT_EQ(outcome.kind, Kind::None) << test::Describe(outcome);
+    }
+}
+
+std::string Repeated(std::string_view piece, size_t count, std::string_view separator) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        text += i == 0 ? "" : separator;
+        text += piece;
+    }
+    return text;
+}
+
+// The formula line puts the source formula in place of each "$t" only while that stays within
+// 64 KiB; beyond, it names the source once, so that its length is the sum of the formulas'
+// lengths, not their product.
+TEST(ConvertUnitTest, FormulaLineGrowsLinearlyInTheFormulas) {
+    const TPrefixes prefixes = test::ExamplePrefixes();
+    struct Row {
+        const char* name;
+        std::string toBase;
+        std::string fromBase;
+        std::string formula; // after "\tResult = "
+    };
+    // A source formula of n zeros: its value is 0 however long it is.
+    const std::string zeros32765(32765, '0');
+    const std::string zeros32766(32766, '0');
+    const std::string zeros100k(100000, '0');
+    const std::vector<Row> rows = {
+        {"one $t takes the source however long", zeros100k, "$t/2", "(" + zeros100k + ")/2"},
+        {"two $t repeat it up to 64 KiB", zeros32765, "$t+$t",
+         "(" + zeros32765 + ")+(" + zeros32765 + ")"},
+        {"two $t beyond 64 KiB name it once", zeros32766, "$t+$t",
+         "$t+$t  ($t = (" + zeros32766 + "))"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TUnitConvResult result =
+            ConvertUnit(Request("1", row.toBase, row.fromBase), prefixes);
+        EXPECT_EQ(result.Output, "0");
+        EXPECT_EQ(result.FormulaLine, "\tResult = " + row.formula);
+    }
+
+    // 10 000 terms on each side: the repeated form would be 200 MB.
+    const std::string toBase = Repeated("$i", 10000, "+");
+    const std::string fromBase = Repeated("$t", 10000, "+");
+    const std::string source = Repeated("1", 10000, "+");
+    const TUnitConvResult result = ConvertUnit(Request("1", toBase, fromBase), prefixes);
+    EXPECT_EQ(result.Output, "100000000");
+    EXPECT_EQ(result.FormulaLine, "\tResult = " + fromBase + "  ($t = (" + source + "))");
+}
+
+// The texts a conversion builds outside the evaluator fail as the evaluator's own do when memory
+// runs out.
+TEST(ConvertUnitTest, TextsBeyondMemoryFailAsOutOfMemory) {
+    const TPrefixes prefixes = test::ExamplePrefixes();
+    // 300 000 placeholders of an 18-digit value: a source formula of 6 MB.
+    const TUnitConvRequest request = Request("1/3", Repeated("$i", 300000, "+"), "$t");
+    const test::TAllocationLimit limit(4 << 20);
+    try {
+        ConvertUnit(request, prefixes);
+        FAIL() << "no failure";
+    } catch (const EOutOfMemory& e) {
+        EXPECT_STREQ(e.what(), kMsgOutOfMemory);
     }
 }
 
