@@ -4,6 +4,7 @@
 #include "calc/TvCalculate.h"
 #include "calc/TvUnitSearch.h"
 #include "cli/TvCheck.h"
+#include "cli/TvLineReader.h"
 #include "units/TvErrors.h"
 #include "units/TvPaths.h"
 #include "units/TvUnitsFile.h"
@@ -18,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace tv {
@@ -117,9 +119,31 @@ bool TakeOption(const std::vector<std::string_view>& args, size_t& i, TOptions& 
     return false;
 }
 
+// True when --help or -h stands anywhere before "--", other than as the value of an option.
+bool AsksForHelp(const std::vector<std::string_view>& args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--") {
+            return false;
+        }
+        if (arg == "--help" || arg == "-h") {
+            return true;
+        }
+        if (arg == "--data" || arg == "--show-ans") {
+            ++i;
+        }
+    }
+    return false;
+}
+
 TOptions ParseArgs(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     TOptions options;
+    // Help wins over every other fault of the line, wherever it stands.
+    if (AsksForHelp(args)) {
+        options.Help = true;
+        return options;
+    }
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
@@ -133,10 +157,6 @@ TOptions ParseArgs(int argc, char** argv) {
             continue;
         }
         if (options.Command.empty()) {
-            if (!optionsEnded && (arg == "--help" || arg == "-h")) {
-                options.Help = true;
-                return options;
-            }
             if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
                 throw TUsageError("unknown option " + std::string(arg), true);
             }
@@ -303,12 +323,8 @@ private:
     int ConvertStream(TUnitConvRequest& request) {
         constexpr size_t kFlushSize = 1 << 16;
         std::string text;
-        std::string line;
         bool failed = false;
-        while (std::getline(in_, line)) {
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
+        const bool read = ReadLines(text, [&](std::string_view line) {
             request.InputText.assign(line.empty() ? std::string_view("0") : line);
             try {
                 AppendReport(text, ConvertUnit(request, prefixes_));
@@ -323,9 +339,43 @@ private:
                 out_ << text;
                 text.clear();
             }
-        }
+        });
         out_ << text;
-        return failed ? kExitFailed : kExitOk;
+        return read && !failed ? kExitOk : kExitFailed;
+    }
+
+    // Hands each line of standard input to take, in order. A line beyond the reader's limit is
+    // reported and skipped, and reading goes on; a read error or a buffer that cannot be had
+    // is reported and ends reading. pending, the output held back, is written before each
+    // message. False when a line was skipped or reading failed.
+    template <class F> bool ReadLines(std::string& pending, F&& take) {
+        if (in_.rdbuf() == nullptr) {
+            Fail(pending, "tenvari-cli: cannot read standard input");
+            return false;
+        }
+        TLineReader reader(*in_.rdbuf());
+        bool complete = true;
+        try {
+            std::string_view line;
+            for (TLineReader::TStatus status;
+                 (status = reader.Next(line)) != TLineReader::TStatus::End;) {
+                if (status == TLineReader::TStatus::TooLong) {
+                    complete = false;
+                    Fail(pending, "tenvari-cli: line " + std::to_string(reader.LineNumber()) +
+                                      " of standard input is longer than " +
+                                      std::to_string(reader.MaxLine()) + " bytes; it is skipped");
+                    continue;
+                }
+                take(line);
+            }
+        } catch (const std::system_error& e) {
+            Fail(pending, "tenvari-cli: cannot read standard input: " + e.code().message());
+            return false;
+        } catch (const std::bad_alloc&) {
+            Fail(pending, ErrorBoxText(kMsgOutOfMemory));
+            return false;
+        }
+        return complete;
     }
 
     // Writes what came before a failing value first, so that both streams keep the input order

@@ -281,6 +281,94 @@ TEST_F(CliTest, StreamConvertsEachLineAndGoesOnAfterAFailure) {
     EXPECT_EQ(withFormulas.Err, "");
 }
 
+// A line beyond 1 MiB is skipped with its number and reading goes on; a line of exactly 1 MiB
+// (its CR LF aside) is converted.
+TEST_F(CliTest, StreamSkipsLinesBeyondTheLimit) {
+    const size_t limit = size_t{1} << 20;
+    const std::string longest = std::string(limit - 1, '0') + "2";
+    const std::string input = "1\n" + std::string(limit + 1, '7') + "\n2\n" + longest + "\r\n3\n" +
+                              std::string(limit + 1, '7');
+    const TCliRun run = Run({"convert", "長さ", "km", "m", "-"}, input);
+    EXPECT_EQ(run.Status, kExitFailed);
+    EXPECT_EQ(run.Out, "1 [km] => 1000 [m]\n2 [km] => 2000 [m]\n" + longest +
+                           " [km] => 2000 [m]\n3 [km] => 3000 [m]\n");
+    EXPECT_EQ(run.Err, "tenvari-cli: line 2 of standard input is longer than 1048576 bytes; it "
+                       "is skipped\n"
+                       "tenvari-cli: line 6 of standard input is longer than 1048576 bytes; it "
+                       "is skipped\n");
+}
+
+// A stream buffer that delivers its text, then fails as a disk or a pipe can.
+class TFailingInput : public std::streambuf {
+public:
+    explicit TFailingInput(std::string text, int error) : text_(std::move(text)), error_(error) {}
+
+protected:
+    int_type underflow() override {
+        if (!delivered_) {
+            delivered_ = true;
+            setg(text_.data(), text_.data(), text_.data() + text_.size());
+            return traits_type::to_int_type(text_[0]);
+        }
+        throw std::system_error(error_, std::generic_category(), "read");
+    }
+
+private:
+    std::string text_;
+    int error_;
+    bool delivered_ = false;
+};
+
+// A read error or a buffer that cannot be had ends the stream with a message and status 1; it
+// is never taken for the end of the input.
+TEST_F(CliTest, StreamReadFailuresAreReportedNotTakenForTheEnd) {
+    std::vector<std::string> words = {"tenvari-cli", "--data", Folder(), "convert",
+                                      "長さ",        "km",     "m",      "-"};
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    const auto run = [&](std::streambuf& input) {
+        std::ostringstream out;
+        std::ostringstream err;
+        std::istream in(&input);
+        const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, in);
+        return TCliRun{status, out.str(), err.str()};
+    };
+    TFailingInput failing("1\n2\n3", EIO);
+    const TCliRun readError = run(failing);
+    EXPECT_EQ(readError.Status, kExitFailed);
+    EXPECT_EQ(readError.Out, "1 [km] => 1000 [m]\n2 [km] => 2000 [m]\n");
+    EXPECT_EQ(readError.Err, "tenvari-cli: cannot read standard input: Input/output error\n");
+
+    std::stringbuf plenty("1\n");
+    const TAllocationLimit limit(512 << 10);
+    const TCliRun noBuffer = run(plenty);
+    EXPECT_EQ(noBuffer.Status, kExitFailed);
+    EXPECT_EQ(noBuffer.Out, "");
+    EXPECT_EQ(noBuffer.Err, "メモリが足りません.\n");
+}
+
+// --help anywhere before "--" shows the help, whatever else the line holds.
+TEST_F(CliTest, HelpAnywhereOnTheLine) {
+    const std::vector<std::vector<std::string>> helps = {
+        {"groups", "--help"},
+        {"convert", "長さ", "m", "-h"},
+        {"--show-ans", "7", "--help"},
+        {"frobnicate", "--help", "--"},
+    };
+    for (const auto& args : helps) {
+        SCOPED_TRACE(args.front() + " " + args[1]);
+        const TCliRun run = Run(args);
+        EXPECT_EQ(run.Status, kExitOk);
+        EXPECT_THAT(run.Out, StartsWith("usage: tenvari-cli [--data DIR]"));
+        EXPECT_EQ(run.Err, "");
+    }
+    const TCliRun value = Run({"eval", "--", "--help"});
+    EXPECT_EQ(value.Status, kExitFailed);
+    EXPECT_EQ(value.Err, "Convert Error.\n");
+}
+
 constexpr std::string_view kNamedUnits = ">>\n"
                                          "長さ\n"
                                          "\"メートル [m]\",$i,$t,\n"
