@@ -39,6 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TVFUZZ_CHECK(request.ShowExp == 1 ? result.FormulaLine.rfind(expectedStart, 0) == 0
                                           : result.FormulaLine.empty(),
                      result.FormulaLine);
+        // Linear in the formulas: the source is ToBase with each two-byte "$i" turned into a
+        // value of at most 26 bytes, and it stands in the line once unless that fits 64 KiB.
+        const size_t source = 13 * request.Source.ToBase.size() + 26;
+        TVFUZZ_CHECK(result.FormulaLine.size() <=
+                         request.Target.FromBase.size() + source + (size_t{64} << 10) + 64,
+                     std::to_string(result.FormulaLine.size()));
     } catch (const tv::ETvError&) {
     }
     return 0;

@@ -21,6 +21,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int32_t i = 0; i < prefixes.Count(); ++i) {
             TVFUZZ_CHECK(std::isfinite(prefixes.Entry(i).Factor), prefixes.Entry(i).Name);
         }
+        TVFUZZ_CHECK(prefixes.Files().at(0).Warnings.empty(), text);
+    }
+
+    // A NUL ends the text: what follows it is not read, and a warning gives the NUL's line.
+    tv::TPrefixes cut;
+    TVFUZZ_CHECK(cut.LoadFromText(text + '\0' + std::string(parts[1])) == loaded, text);
+    TVFUZZ_CHECK(cut.Count() == prefixes.Count(), text);
+    if (loaded) {
+        const tv::TLoadWarnings& warnings = cut.Files().at(0).Warnings;
+        const size_t lines = tv::SplitLines(text).size();
+        const bool lineStart = text.empty() || text.back() == '\n' || text.back() == '\r';
+        TVFUZZ_CHECK(warnings.size() == 1 && warnings[0].Reason == tv::kMsgNulEndsText &&
+                         static_cast<size_t>(warnings[0].Line) == (lineStart ? lines : lines - 1),
+                     text);
     }
 
     for (size_t i = 1; i < parts.size(); ++i) {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -122,6 +123,40 @@ void CheckAddition(const tv::TUnits& shipped, const std::string& userText) {
     WalkCatalogue(merged);
 }
 
+std::vector<std::pair<int32_t, std::string>> Warnings(const tv::TUnits& units) {
+    std::vector<std::pair<int32_t, std::string>> warnings;
+    for (const tv::TLoadError& warning : units.Files().at(0).Warnings) {
+        warnings.emplace_back(warning.Line, warning.Reason);
+    }
+    return warnings;
+}
+
+// A NUL ends the text: what follows it changes nothing but a warning at the NUL's line, given
+// only when reading reached the NUL.
+void CheckNulEnd(const std::string& text, std::string_view after) {
+    tv::TUnits plain;
+    tv::TUnits cut;
+    const bool loaded = plain.LoadFromText(text);
+    std::string withNul = text;
+    withNul += '\0';
+    withNul += after;
+    TVFUZZ_CHECK(cut.LoadFromText(withNul) == loaded, text);
+    TVFUZZ_CHECK(Contents(cut) == Contents(plain), text);
+    if (!loaded) {
+        return;
+    }
+    auto warnings = Warnings(cut);
+    const auto nul = std::find_if(warnings.begin(), warnings.end(),
+                                  [](const auto& w) { return w.second == tv::kMsgNulEndsText; });
+    if (nul != warnings.end()) {
+        const size_t lines = tv::SplitLines(text).size();
+        const bool lineStart = text.empty() || text.back() == '\n' || text.back() == '\r';
+        TVFUZZ_CHECK(static_cast<size_t>(nul->first) == (lineStart ? lines : lines - 1), text);
+        warnings.erase(nul);
+    }
+    TVFUZZ_CHECK(warnings == Warnings(plain), text);
+}
+
 void CheckSearch(const tv::TUnits& units, std::string_view filter) {
     const tv::TUnitSearch search(units);
     TVFUZZ_CHECK(search.Find("").size() == static_cast<size_t>(search.UnitTotal()), "");
@@ -167,7 +202,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TVFUZZ_CHECK(fromFile.LastError().Line == fromText.LastError().Line, text);
     if (fileLoaded) {
         WalkCatalogue(fromFile);
+        TVFUZZ_CHECK(Warnings(fromFile) == Warnings(fromText), text);
+        for (const auto& [line, reason] : Warnings(fromText)) {
+            TVFUZZ_CHECK(line >= 0 && static_cast<size_t>(line) < tv::SplitLines(*read).size(),
+                         reason);
+        }
     }
+    CheckNulEnd(*read, parts[1]);
 
     const std::string userText = ExpectedText(parts[1]).value_or(tv::DecodeCp932(parts[1]));
     CheckAddition(fromText, userText);

@@ -191,9 +191,6 @@ std::optional<int32_t> NulLine(std::string_view text, size_t lines) {
     return static_cast<int32_t>(lineStart ? lines : lines - 1);
 }
 
-constexpr const char* kMsgNulEndsText =
-    "NUL 文字でテキストが終わるため、ここから後は読み込まれません";
-
 std::string UnclosedGroupMessage(std::string_view name) {
     std::string message = "集団 \"";
     message += name;

@@ -47,6 +47,10 @@ struct TDataOrigin {
 // marker) or the text after a NUL (Line is the NUL's). File is the file's name, as in Files().
 using TLoadWarnings = std::vector<TLoadError>;
 
+// The reason of the warning for a NUL that ends the text before its end.
+inline constexpr const char* kMsgNulEndsText =
+    "NUL 文字でテキストが終わるため、ここから後は読み込まれません";
+
 // One file that a catalogue read, with the groups and units it brought.
 struct TDataFileInfo {
     std::string Name;
