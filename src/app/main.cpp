@@ -2,6 +2,7 @@
 #include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmMain.h"
 #include "ui/Tv10FrmSet.h"
+#include "ui/TvAccessible.h"
 #include "ui/TvFormControl.h"
 #include "ui/TvPlatform.h"
 #include "units/TvPaths.h"
@@ -17,8 +18,11 @@ int main(int argc, char* argv[]) {
             tv::ChoosePlatform([](const char* name) { return std::getenv(name); })) {
         qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
     }
+    tv::DropLateQuestionWarnings();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tenvari"));
+    // The desktop entry's name: what a desktop matches the program's windows and D-Bus name with.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tenvari.Tenvari"));
     tv::InstallQtTranslation(&app);
 
     QApplication::setFont(tv::ProgramFont());

@@ -1,5 +1,6 @@
 #include "ui/Tv10FrmAbout.h"
 
+#include "ui/TvAccessible.h"
 #include "ui/TvFormControl.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ void SetLabelLook(QLabel* label, const QColor& color, bool underline) {
 
 TTvFrmAbout::TTvFrmAbout(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    InstallAccessibility();
     MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("バージョン情報"));
     setFixedSize(302, 118);
@@ -52,6 +54,7 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent)
     Image1_ = new QLabel(this);
     Image1_->setObjectName(QStringLiteral("Image1"));
     Image1_->setGeometry(16, 24, 32, 32);
+    Image1_->setAccessibleName(QStringLiteral("Tenvari"));
 
     TextLabel(this, "lblSoftName",
               QStringLiteral("Tenvari v%1 (%2)").arg(QStringLiteral(TENVARI_VERSION), kReleaseDate),
@@ -84,9 +87,10 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent)
     btnOK_->setGeometry(108, 92, 89, 21);
     btnOK_->setDefault(true);
     connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
+    // The cycle runs top to bottom, links then OK; every showing starts it at OK, so that Enter
+    // closes the dialog whatever had the focus when it last closed.
     setTabOrder(btnOK_, lblMailTo_);
     setTabOrder(lblMailTo_, lblURL_);
-    btnOK_->setFocus();
 }
 
 int TTvFrmAbout::ShowModal() {
@@ -98,6 +102,7 @@ void TTvFrmAbout::fAboutShow() {
     SetTopMost(this, TopMostMode);
     CenterForm(this);
     Image1_->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+    FocusFirstControl(btnOK_);
 }
 
 void TTvFrmAbout::SetOnLblColor(QLabel* sender) {
@@ -109,11 +114,11 @@ void TTvFrmAbout::SetOffLblColor(QLabel* sender) {
 }
 
 void TTvFrmAbout::lblClick(QLabel* sender) {
-    // What the desktop answers does not matter: the dialog has done its part.
+    // The dialog closes whatever the desktop answers; a link nothing could open is named first.
     if (sender == lblMailTo_) {
-        OpenUrl(QUrl(QStringLiteral("mailto:") + lblMailTo_->text()));
+        OpenUrlOrWarn(this, QUrl(QStringLiteral("mailto:") + lblMailTo_->text()));
     } else if (sender == lblURL_) {
-        OpenUrl(QUrl(lblURL_->text()));
+        OpenUrlOrWarn(this, QUrl(lblURL_->text()));
     }
     accept();
 }

@@ -1,5 +1,6 @@
 #include "ui/Tv10FrmAll.h"
 
+#include "ui/TvAccessible.h"
 #include "ui/TvFormControl.h"
 
 #include <QAction>
@@ -68,6 +69,7 @@ TTvFrmAll::TTvFrmAll(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                           Qt::WindowCloseButtonHint) {
+    InstallAccessibility();
     MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("変換結果"));
     setMinimumSize(400, 300);
@@ -95,6 +97,7 @@ TTvFrmAll::TTvFrmAll(QWidget* parent)
 
     memAllConvs_ = new QPlainTextEdit(this);
     memAllConvs_->setObjectName(QStringLiteral("memAllConvs"));
+    memAllConvs_->setAccessibleName(QStringLiteral("変換結果"));
     memAllConvs_->setReadOnly(true);
     // Read-only, but with a caret: the report can be walked and selected from the keyboard.
     memAllConvs_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -128,7 +131,7 @@ TTvFrmAll::TTvFrmAll(QWidget* parent)
     layout->addWidget(btnAConvWinClose_, 0, Qt::AlignHCenter);
 
     mnuSizeClick(0);
-    btnAConvWinClose_->setFocus();
+    FocusFirstControl(btnAConvWinClose_);
     resize(kShowWidth, kShowHeight);
 }
 

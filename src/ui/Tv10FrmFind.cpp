@@ -1,5 +1,6 @@
 #include "ui/Tv10FrmFind.h"
 
+#include "ui/TvAccessible.h"
 #include "ui/TvFormControl.h"
 #include "ui/TvSound.h"
 
@@ -124,6 +125,7 @@ int WidestText(const QFontMetrics& metrics, const std::vector<std::string_view>&
 TTvFrmFind::TTvFrmFind(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    InstallAccessibility();
     MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("単位の検索"));
     setMinimumSize(320, 200);
@@ -136,7 +138,8 @@ TTvFrmFind::TTvFrmFind(QWidget* parent)
     edtFilter_->installEventFilter(this);
 
     model_ = new THitModel(this);
-    lstHits_ = new QTreeView(this);
+    // The current hit is told as the list's selection; the focus stays in the filter field.
+    lstHits_ = new TSelectionTreeView(this);
     lstHits_->setObjectName(QStringLiteral("lstHits"));
     lstHits_->setAccessibleName(QStringLiteral("検索結果"));
     lstHits_->setModel(model_);
@@ -190,6 +193,8 @@ TTvFrmFind::TTvFrmFind(QWidget* parent)
     layout->addWidget(lstHits_, 1);
     layout->addLayout(buttonRow);
     resize(460, 320);
+
+    NameWithoutMnemonics(this);
 
     connect(edtFilter_, &QLineEdit::textChanged, this, [this] { edtFilterChange(); });
     connect(lstHits_, &QTreeView::doubleClicked, this,
@@ -273,7 +278,9 @@ void TTvFrmFind::edtFilterChange() {
 }
 
 void TTvFrmFind::TakeHit(bool target) {
-    const TUnitHit* hit = model_->Hit(lstHits_->currentIndex().row());
+    // The list's selected row is the current hit.
+    const QModelIndexList selected = lstHits_->selectionModel()->selectedRows();
+    const TUnitHit* hit = model_->Hit(selected.isEmpty() ? -1 : selected.first().row());
     if (hit == nullptr) {
         Sound().Exclamation();
         return;

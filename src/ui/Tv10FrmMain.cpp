@@ -7,6 +7,7 @@
 #include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmFind.h"
 #include "ui/Tv10FrmSet.h"
+#include "ui/TvAccessible.h"
 #include "ui/TvFormControl.h"
 #include "ui/TvIniFile.h"
 #include "ui/TvSettingKeys.h"
@@ -17,8 +18,6 @@
 #include "units/TvUserData.h"
 
 #include <QAbstractItemView>
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -77,32 +76,6 @@ void Name(QLabel* label, QWidget* control, const QString& accessibleName) {
     label->setBuddy(control);
     label->setAccessibleName(accessibleName);
     control->setAccessibleName(accessibleName);
-}
-
-// The status bar's accessible value is the text of panel 0, the outcome a screen reader reads.
-class TStatusBarAccessible : public QAccessibleWidget {
-public:
-    explicit TStatusBarAccessible(QWidget* bar) : QAccessibleWidget(bar, QAccessible::StatusBar) {}
-
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value) {
-            if (const auto* panel = widget()->findChild<QLabel*>(QStringLiteral("stbPanel0"))) {
-                return panel->text();
-            }
-        }
-        return QAccessibleWidget::text(t);
-    }
-};
-
-const QString kStatusBarName = QStringLiteral("stbStatus");
-
-QAccessibleInterface* StatusBarAccessible(const QString& className, QObject* object) {
-    auto* bar = qobject_cast<QWidget*>(object);
-    if (bar != nullptr && className == QLatin1String("QStatusBar") &&
-        bar->objectName() == kStatusBarName) {
-        return new TStatusBarAccessible(bar);
-    }
-    return nullptr;
 }
 
 bool IsEnterKey(const QKeyEvent* key) {
@@ -166,10 +139,11 @@ void ShowLoadFailure(QWidget* window, QMessageBox::Icon icon, const QString& tex
         icon == QMessageBox::Critical ? QStringLiteral("エラー") : QStringLiteral("警告");
     QString where = path;
     if (error.Line >= 0) {
-        where += QStringLiteral(" の %1 行目").arg(error.Line + 1);
+        where += KeepNumbersWithCounters(QStringLiteral(" の %1 行目").arg(error.Line + 1));
     }
     QMessageBox box(icon, caption,
-                    text + QStringLiteral("\n\n") + where + QStringLiteral(": ") + Q(error.Reason),
+                    text + QStringLiteral("\n\n") + where + QStringLiteral(": ") +
+                        KeepNumbersWithCounters(Q(error.Reason)),
                     QMessageBox::Ok, window->isVisible() ? window : nullptr);
     box.exec();
 }
@@ -224,6 +198,7 @@ void TTvFrmMain::SetWindows(TTvFrmAbout* about, TTvFrmAll* all, TTvFrmSet* set) 
 
 void TTvFrmMain::FrmMainCreate() {
     StartUpDone = false;
+    InstallAccessibility();
     setWindowIcon(QApplication::windowIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -391,15 +366,14 @@ void TTvFrmMain::CreateControls() {
     Name(valueLabels[0], edtInputB, QStringLiteral("変換前 値"));
     Name(valueLabels[1], edtOutputB, QStringLiteral("変換後 値"));
 
-    QWidget::setTabOrder(comInput, edtInput);
-    QWidget::setTabOrder(edtInput, comOutput);
-    QWidget::setTabOrder(comOutput, edtOutput);
-    QWidget::setTabOrder(edtOutput, comUnits);
-    QWidget* baseOrder[] = {edtBaseInput,     inputButtons[0],  inputButtons[1],  inputButtons[2],
-                            inputButtons[3],  edtInputB,        edtBaseOutput,    outputButtons[0],
-                            outputButtons[1], outputButtons[2], outputButtons[3], edtOutputB};
-    for (std::size_t i = 1; i < std::size(baseOrder); ++i) {
-        QWidget::setTabOrder(baseOrder[i - 1], baseOrder[i]);
+    // Top to bottom, left to right: the page tabs, then each page's rows.
+    QWidget* order[] = {PageControl,      edtInput,        comInput,         edtOutput,
+                        comOutput,        comUnits,        edtInputB,        edtBaseInput,
+                        inputButtons[0],  inputButtons[1], inputButtons[2],  inputButtons[3],
+                        edtOutputB,       edtBaseOutput,   outputButtons[0], outputButtons[1],
+                        outputButtons[2], outputButtons[3]};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
     }
 
     // Handlers go on after the initial texts so that setting them runs none.
@@ -409,9 +383,14 @@ void TTvFrmMain::CreateControls() {
     connect(edtInput, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtInputChange));
     connect(edtInputB, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtInputBChange));
     connect(edtBaseInput, &QLineEdit::textChanged, this, guarded(&TTvFrmMain::edtBaseInputChange));
+    // Not a change handler: a new output base converts nothing, it only dates the output.
+    connect(edtBaseOutput, &QLineEdit::textChanged, edtOutputB,
+            [this] { edtOutputB->SetStale(true); });
     for (QComboBox* list : {comInput, comOutput}) {
         connect(list, &QComboBox::activated, this, [this] { Guard([this] { comChange(); }); });
         connect(list, &QComboBox::currentIndexChanged, list, [list] { ShowCurrentTip(list); });
+        connect(list, &QComboBox::currentIndexChanged, edtOutput,
+                [this] { edtOutput->SetStale(true); });
     }
     connect(comUnits, &QComboBox::activated, this, guarded(&TTvFrmMain::comUnitsClick));
     connect(PageControl, &QTabWidget::currentChanged, this,
@@ -429,12 +408,7 @@ void TTvFrmMain::CreateControls() {
 
     // Status bar: panel 0 for outcomes, panel 1 for the top-most indicator.
     QStatusBar* bar = statusBar();
-    bar->setObjectName(kStatusBarName);
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(&StatusBarAccessible);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    bar->setObjectName(QStringLiteral("stbStatus"));
     bar->setAccessibleName(QStringLiteral("状態"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(19);
@@ -869,6 +843,7 @@ void TTvFrmMain::comUnitsClick() {
     // emptying the box converts at once.
     SetBoxText(edtInput, QString());
     edtOutput->setText(QStringLiteral("0"));
+    edtOutput->SetStale(false);
 
     SetCaption(GroupCaption());
     LoadedUnits = index;
@@ -891,8 +866,6 @@ void TTvFrmMain::SetCaption(const QString& caption) {
 void TTvFrmMain::SetStatus(const QString& text) {
     if (panel0_) {
         panel0_->SetText(text);
-        QAccessibleValueChangeEvent changed(statusBar(), text);
-        QAccessible::updateAccessibility(&changed);
     }
 }
 
@@ -938,6 +911,7 @@ bool TTvFrmMain::UnitConv() {
         }
         ResultText() += lines;
         edtOutput->setText(Q(result.Output));
+        edtOutput->SetStale(false);
         SetStatus(QStringLiteral("単位変換：変換完了"));
         return true;
     } catch (const std::exception& e) {
@@ -946,6 +920,7 @@ bool TTvFrmMain::UnitConv() {
             throw;
         }
         SetStatus(Q(name) + QStringLiteral(" Error."));
+        edtOutput->SetStale(true);
         Sound().Exclamation();
         return false;
     }
@@ -965,6 +940,7 @@ void TTvFrmMain::mnuNConvClick() {
 }
 
 void TTvFrmMain::edtInputChange() {
+    edtOutput->SetStale(true);
     if (ConvDispose == 1) {
         UnitConv();
     }
@@ -1001,23 +977,27 @@ bool TTvFrmMain::BaseConv() {
         const TBaseConvResult result =
             ConvertBase(S(edtInputB->text()), S(edtBaseInput->text()), S(edtBaseOutput->text()));
         edtOutputB->setText(Q(result.Output));
+        edtOutputB->SetStale(false);
         ResultText() += Q(result.ReportLine) + QStringLiteral("\r\n");
         SetStatus(QStringLiteral("基数変換：変換完了"));
         return true;
     } catch (const EConvertError&) {
         SetStatus(QStringLiteral("Convert Error."));
+        edtOutputB->SetStale(true);
         Sound().Exclamation();
         return false;
     }
 }
 
 void TTvFrmMain::edtInputBChange() {
+    edtOutputB->SetStale(true);
     if (ConvDispose == 1) {
         BaseConv();
     }
 }
 
 void TTvFrmMain::edtBaseInputChange() {
+    edtOutputB->SetStale(true);
     SetBoxText(edtInputB, QString());
     if (ConvDispose == 1) {
         BaseConv();
@@ -1078,21 +1058,30 @@ void TTvFrmMain::mnuAConvClick() {
         ResultText().clear();
         if (PageControl->currentIndex() == 0) {
             const int count = std::min<int>(units_->UnitCount(), comOutput->count());
-            for (int i = 0; i < count; ++i) {
-                comOutput->setCurrentIndex(i);
-                UnitConv();
+            {
+                const TQuietAccessibility quiet;
+                for (int i = 0; i < count; ++i) {
+                    comOutput->setCurrentIndex(i);
+                    UnitConv();
+                }
             }
             SetStatus(QStringLiteral("単位変換：一括変換完了"));
             edtOutput->setText(QStringLiteral("0"));
             comOutput->setCurrentIndex(comOutput->count() > 0 ? 0 : -1);
+            // The results are in the report; the box's "0" is none of them.
+            edtOutput->SetStale(true);
         } else {
-            for (int base = 2; base <= 36; ++base) {
-                edtBaseOutput->setText(QString::number(base));
-                BaseConv();
+            {
+                const TQuietAccessibility quiet;
+                for (int base = 2; base <= 36; ++base) {
+                    edtBaseOutput->setText(QString::number(base));
+                    BaseConv();
+                }
             }
             SetStatus(QStringLiteral("基数変換：一括変換完了"));
             edtOutputB->setText(QStringLiteral("0"));
             edtBaseOutput->setText(QStringLiteral("10"));
+            edtOutputB->SetStale(true);
         }
         Sound().Asterisk();
         frmAll_->ShowModal();
@@ -1141,7 +1130,9 @@ void TTvFrmMain::mnuPasteClick() {
     if (PageControl->currentIndex() == 0) {
         QString value;
         if (IsNumberText(S(text))) {
+            // Digit grouping, as the program's own output has it, is no part of a value.
             value = text;
+            value.remove(QLatin1Char(','));
         } else {
             try {
                 value = Q(FormatGeneral(Calculate(S(text), *prefixes_)));
@@ -1177,12 +1168,14 @@ void TTvFrmMain::mnuClearClick() {
         edtOutput->setText(QStringLiteral("0"));
         comInput->setCurrentIndex(comInput->count() > 0 ? 0 : -1);
         comOutput->setCurrentIndex(comOutput->count() > 0 ? 0 : -1);
+        edtOutput->SetStale(false);
         SetStatus(QStringLiteral("単位変換：クリア完了"));
     } else {
         SetBoxText(edtInputB, QString());
         edtOutputB->setText(QStringLiteral("0"));
         SetBoxText(edtBaseInput, QStringLiteral("10"));
         edtBaseOutput->setText(QStringLiteral("10"));
+        edtOutputB->SetStale(false);
         SetStatus(QStringLiteral("基数変換：クリア完了"));
     }
     Sound().Asterisk();
@@ -1225,9 +1218,9 @@ void TTvFrmMain::mnuHelpClick() {
     const QString helpPath = dataDir_ + QStringLiteral("tvhelp.chm");
     const QString textPath = dataDir_ + QStringLiteral("readme.txt");
     if (QFileInfo(helpPath).isFile()) {
-        OpenUrl(QUrl::fromLocalFile(helpPath));
+        OpenUrlOrWarn(this, QUrl::fromLocalFile(helpPath));
     } else if (QFileInfo(textPath).isFile()) {
-        OpenUrl(QUrl::fromLocalFile(textPath));
+        OpenUrlOrWarn(this, QUrl::fromLocalFile(textPath));
     } else {
         QMessageBox::warning(this, QStringLiteral("警告"),
                              QStringLiteral("ヘルプファイルがありません。"));
@@ -1308,8 +1301,10 @@ void TTvFrmMain::mnuSwapClick() {
 }
 
 void TTvFrmMain::mnuCopyValueClick() {
-    const QString value = (PageControl->currentIndex() == 0 ? edtOutput : edtOutputB)->text();
-    if (value.isEmpty()) {
+    const TAlEdit* box = PageControl->currentIndex() == 0 ? edtOutput : edtOutputB;
+    const QString value = box->text();
+    // A value left from an earlier input is not the one the user sees converted.
+    if (value.isEmpty() || box->IsStale()) {
         Sound().Exclamation();
         return;
     }
@@ -1320,12 +1315,8 @@ void TTvFrmMain::mnuCopyValueClick() {
 void TTvFrmMain::mnuUserEditClick() {
     // A file that cannot be created throws, naming it, into the error box.
     const TUserUnitsFile file = CreateUserUnitsFile(UserDataDir());
-    const QString path = Q(file.Path);
-    if (!OpenUrl(QUrl::fromLocalFile(path))) {
-        // Without an editor the user at least learns where the file is.
-        QMessageBox::warning(this, QStringLiteral("警告"),
-                             QStringLiteral("ユーザー単位ファイルを開けませんでした。\n\n") + path);
-    }
+    // Without an editor the warning at least tells the user where the file is.
+    OpenUrlOrWarn(this, QUrl::fromLocalFile(Q(file.Path)));
 }
 
 } // namespace tv

@@ -1,5 +1,6 @@
 #include "ui/Tv10FrmSet.h"
 
+#include "ui/TvAccessible.h"
 #include "ui/TvFormControl.h"
 #include "ui/TvIniFile.h"
 
@@ -59,6 +60,7 @@ template <std::size_t N> QRadioButton* ButtonOf(QRadioButton* const (&buttons)[N
 
 TTvFrmSet::TTvFrmSet(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    InstallAccessibility();
     MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("設定"));
     setFixedSize(331, 218);
@@ -205,6 +207,10 @@ void TTvFrmSet::frmSetShow() {
 
     ShowExp = Choice(setting::ShowExp, ReadSetting(ini, setting::ShowExp));
     cbxExpShow_->setChecked(ShowExp == 1);
+
+    // The first control of the page it opens on: the chosen option of its first group.
+    FocusFirstControl(pctSetting_->currentIndex() == 0 ? rbtMainWinPos_[WinPos]
+                                                       : rbtConvDispose_[ConvDispose]);
 }
 
 void TTvFrmSet::rbtMainWinPosClick(int value) {

@@ -1,11 +1,12 @@
 #include "ui/TvFormControl.h"
 
+#include "ui/TvAccessible.h"
+#include "ui/TvDesktopOpen.h"
 #include "ui/TvX11.h"
 #include "units/TvErrors.h"
 
 #include <QAccessible>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -184,20 +185,28 @@ void SetTopMost(QWidget* window, bool on) {
     }
     const bool visible = window->isVisible();
     if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) {
-        const QPoint corner = window->pos();
-        const QSize size = window->size();
-        // Changing the flags hides the window.
-        window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-        // The X11 platform would replace the native window only when it is next shown, unknown
-        // to the widget, whose id would go stale and whose own hints would be lost; the next
-        // showing makes a new one from the flags instead.
-        if (QWindow* handle = window->windowHandle(); handle != nullptr && handle->handle()) {
-            handle->destroy();
-        }
-        window->resize(size);
-        PlaceFrame(window, corner);
-        if (visible) {
-            window->show();
+        const Qt::WindowFlags flags = window->windowFlags().setFlag(Qt::WindowStaysOnTopHint, on);
+        if (visible && x11::SetAbove(window->windowHandle(), on)) {
+            // The window manager moves the shown window; Qt only records the flag, for a later
+            // mapping of the same native window and for the next one.
+            window->overrideWindowFlags(flags);
+            window->windowHandle()->setFlags(flags);
+        } else {
+            const QPoint corner = window->pos();
+            const QSize size = window->size();
+            // Changing the flags hides the window.
+            window->setWindowFlags(flags);
+            // The X11 platform would replace the native window only when it is next shown,
+            // unknown to the widget, whose id would go stale and whose own hints would be lost;
+            // the next showing makes a new one from the flags instead.
+            if (QWindow* handle = window->windowHandle(); handle != nullptr && handle->handle()) {
+                handle->destroy();
+            }
+            window->resize(size);
+            PlaceFrame(window, corner);
+            if (visible) {
+                window->show();
+            }
         }
     }
     if (visible) {
@@ -403,11 +412,84 @@ bool OpenUrl(const QUrl& url) {
         if (UrlOpener()) {
             return UrlOpener()(url);
         }
-        return QDesktopServices::openUrl(url);
+        return OpenWithDesktop(url);
     } catch (const std::exception&) {
-        // A link that cannot be opened goes unnoticed, as a failed shell call does.
         return false;
     }
+}
+
+bool OpenUrlOrWarn(QWidget* parent, const QUrl& url) {
+    if (OpenUrl(url)) {
+        return true;
+    }
+    const bool file = url.isLocalFile();
+    const QString what =
+        file ? QStringLiteral("次のファイルを開くプログラムが見つかりませんでした。")
+             : QStringLiteral("次のアドレスを開くプログラムが見つかりませんでした。");
+    QMessageBox::warning(parent, QStringLiteral("警告"),
+                         what + QStringLiteral("\n\n") +
+                             (file ? url.toLocalFile() : url.toString()));
+    return false;
+}
+
+QString KeepNumbersWithCounters(const QString& text) {
+    QString kept = text;
+    for (qsizetype i = 1; i + 1 < kept.size(); ++i) {
+        if (kept.at(i) == QLatin1Char(' ') && kept.at(i - 1).isDigit() &&
+            kept.at(i + 1).unicode() > 0x7F) {
+            kept[i] = QChar(0x00A0);
+        }
+    }
+    return kept;
+}
+
+namespace {
+
+constexpr char kDrawFocus[] = "tvDrawFocus";
+constexpr char kDrawsFocus[] = "tvDrawsFocus";
+
+// Marks a window, once it is shown, as one whose focus the keyboard moved, so that the style draws
+// the focus; Qt clears the mark whenever a window is shown.
+class TFocusDrawn : public QObject {
+public:
+    explicit TFocusDrawn(QWidget* window) : QObject(window), window_(window) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == window_ && e->type() == QEvent::WindowActivate &&
+            window_->property(kDrawFocus).toBool()) {
+            window_->setProperty(kDrawFocus, false);
+            window_->setAttribute(Qt::WA_KeyboardFocusChange);
+            if (QWidget* focus = window_->focusWidget()) {
+                focus->update();
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
+} // namespace
+
+void FocusFirstControl(QWidget* control) {
+    if (control == nullptr) {
+        return;
+    }
+    control->setFocus(Qt::TabFocusReason);
+    QWidget* window = control->window();
+    if (window->isVisible()) {
+        window->setAttribute(Qt::WA_KeyboardFocusChange);
+        return;
+    }
+    if (!window->property(kDrawsFocus).toBool()) {
+        window->setProperty(kDrawsFocus, true);
+        new TFocusDrawn(window);
+    }
+    window->setProperty(kDrawFocus, true);
 }
 
 void SetUrlOpener(std::function<bool(const QUrl&)> opener) {
@@ -472,8 +554,14 @@ void TUpDown::resizeEvent(QResizeEvent*) {
 }
 
 void TStatusPanel::SetText(const QString& text) {
+    const QString before = this->text();
     setText(text);
     UpdateToolTip();
+    if (before != text) {
+        QAccessibleTextUpdateEvent changed(this, 0, before, text);
+        QAccessible::updateAccessibility(&changed);
+    }
+    AnnounceStatus(this);
 }
 
 bool TStatusPanel::Elided() const {

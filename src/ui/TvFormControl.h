@@ -72,10 +72,23 @@ bool InstallQtTranslation(QCoreApplication* app);
 void ShowErrorBox(QWidget* parent, const QString& message);
 void SetErrorBoxHandler(std::function<void(const QString&)> handler);
 
-// Opens a URL with the desktop's default handler (help file, mail and web links). Tests replace
-// it with SetUrlOpener so that nothing is launched; an empty opener restores the desktop's.
+// Opens a URL with the desktop's default handler (help file, mail and web links); false when no
+// program to open it was found. Tests replace it with SetUrlOpener so that nothing is launched;
+// an empty opener restores the desktop's.
 bool OpenUrl(const QUrl& url);
 void SetUrlOpener(std::function<bool(const QUrl&)> opener);
+
+// OpenUrl, and where it fails a warning box over parent that names the file or address and says
+// that no program to open it was found.
+bool OpenUrlOrWarn(QWidget* parent, const QUrl& url);
+
+// A message text in which a number stays on one line with the counter or word that follows it
+// ("4 つ", "6 行目"): the blank between them does not break.
+QString KeepNumbersWithCounters(const QString& text);
+
+// Gives control, the first control of its dialog, the focus for the dialog's next showing, drawn
+// as the keyboard's focus is (the style draws it only after a key moved it otherwise).
+void FocusFirstControl(QWidget* control);
 
 // Up-down buttons bound to an edit box: a click reads the box's number, steps it within the
 // range and writes it back as text.
@@ -108,7 +121,8 @@ private:
 
 // A status-bar panel that shows a text too wide for it with "…" in the middle, so that both
 // ends stay readable (a unit's symbol ends its name), and carries the whole text as its tooltip
-// then. text() is always the whole text.
+// then. text() is always the whole text. Screen readers read it as a notification, which they
+// present at every SetText (InstallAccessibility).
 class TStatusPanel : public QLabel {
     Q_OBJECT
 public:

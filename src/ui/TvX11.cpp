@@ -116,6 +116,36 @@ std::optional<QMargins> FrameExtents(QWidget* window) {
     return std::nullopt;
 }
 
+bool SetAbove(QWindow* window, bool on) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window == nullptr || window->handle() == nullptr) {
+        return false;
+    }
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const xcb_window_t root = RootOf(connection, id);
+    const xcb_atom_t above = Atom(connection, "_NET_WM_STATE_ABOVE");
+    if (root == XCB_WINDOW_NONE || !Supported(connection, root, above)) {
+        return false;
+    }
+    constexpr uint32_t kRemove = 0;
+    constexpr uint32_t kAdd = 1;
+    constexpr uint32_t kFromApplication = 1;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = Atom(connection, "_NET_WM_STATE");
+    message.data.data32[0] = on ? kAdd : kRemove;
+    message.data.data32[1] = above;
+    message.data.data32[2] = XCB_ATOM_NONE;
+    message.data.data32[3] = kFromApplication;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+    return true;
+}
+
 void SetTitleBarOnly(QWindow* window) {
     xcb_connection_t* connection = Connection();
     if (connection == nullptr || window == nullptr || window->handle() == nullptr) {

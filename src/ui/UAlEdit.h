@@ -14,8 +14,16 @@ class TAlEdit : public QLineEdit {
 public:
     explicit TAlEdit(QWidget* parent = nullptr);
 
+    // Marks the text as left from an earlier input (greyed, with the accessible description and
+    // tooltip "前回の結果"), or as the current one.
+    void SetStale(bool stale);
+    bool IsStale() const { return stale_; }
+
 protected:
     void focusInEvent(QFocusEvent* e) override;
+
+private:
+    bool stale_ = false;
 };
 
 } // namespace tv

@@ -1,3 +1,4 @@
+#include "AccessibilityTestSupport.h"
 #include "ModalTestSupport.h"
 #include "ui/Tv10FrmAbout.h"
 #include "ui/TvFormControl.h"
@@ -122,6 +123,58 @@ private slots:
         QCOMPARE(result, int(QDialog::Accepted));
         QVERIFY(!d.isVisible());
         QCOMPARE(opened_, QStringList{expectedUrl});
+        // A link nothing could open is named in a warning before the dialog closes.
+        if (!openerSucceeds) {
+            QCOMPARE(guard_.Seen().size(), 1);
+            const tv::test::TSeenModal box = guard_.Seen().takeFirst();
+            QCOMPARE(box.title, QStringLiteral("警告"));
+            QCOMPARE(box.text,
+                     QStringLiteral("次のアドレスを開くプログラムが見つかりませんでした。\n\n") +
+                         expectedUrl);
+        }
+    }
+
+    // Every showing starts at OK, drawn as focused, whatever had the focus at the last one: Enter
+    // closes the dialog and opens no link.
+    void enterClosesAtEveryShowing() {
+        TTvFrmAbout& d = *dialog_;
+        Show([&] {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), d.lblMailTo());
+            QTest::keyClick(d.lblMailTo(), Qt::Key_Return);
+        });
+        QCOMPARE(opened_, QStringList{QStringLiteral("mailto:info@tenvari.example.org")});
+        opened_.clear();
+        const int result = Show([&] {
+            QCOMPARE(QApplication::focusWidget(), d.btnOK());
+            QVERIFY(d.testAttribute(Qt::WA_KeyboardFocusChange));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(opened_.isEmpty());
+    }
+
+    // Screen readers meet named objects: the icon, the links, and the line as a separator.
+    void accessibleObjects() {
+        TTvFrmAbout& d = *dialog_;
+        Show([&] {
+            QCOMPARE(QAccessible::queryAccessibleInterface(d.Image1())->text(QAccessible::Name),
+                     QStringLiteral("Tenvari"));
+            QCOMPARE(
+                QAccessible::queryAccessibleInterface(d.findChild<QWidget*>("bvlLine"))->role(),
+                QAccessible::Separator);
+            QStringList unnamed;
+            tv::test::ForEachAccessible(QAccessible::queryAccessibleInterface(&d),
+                                        [&](QAccessibleInterface* each) {
+                                            if (each->role() != QAccessible::Separator &&
+                                                each->text(QAccessible::Name).isEmpty()) {
+                                                unnamed << QString::number(each->role());
+                                            }
+                                        });
+            QCOMPARE(unnamed, QStringList());
+            QCOMPARE(tv::test::FocusedObjects(&d), QStringList{QStringLiteral("OK")});
+            d.accept();
+        });
     }
 
     // The two links are in the Tab order after OK and open with Enter or Space, as a click does.

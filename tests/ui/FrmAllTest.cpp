@@ -1,3 +1,4 @@
+#include "AccessibilityTestSupport.h"
 #include "ModalTestSupport.h"
 #include "ui/Tv10FrmAll.h"
 #include "ui/TvFormControl.h"
@@ -106,6 +107,23 @@ private slots:
         Show(window, [&] {
             QCOMPARE(window.pos(), WorkCentred(outerSize));
             QCOMPARE(window.size(), QSize(480, 360));
+            window.accept();
+        });
+    }
+
+    // Screen readers meet the report by its name and hear no mnemonic markers in the menus; the
+    // line is a separator, and the button's focus is drawn.
+    void accessibleObjects() {
+        TTvFrmAll window;
+        Show(window, [&] {
+            QCOMPARE(QAccessible::queryAccessibleInterface(window.memAllConvs())
+                         ->text(QAccessible::Name),
+                     QStringLiteral("変換結果"));
+            QCOMPARE(QAccessible::queryAccessibleInterface(window.findChild<QWidget*>("bvlLine"))
+                         ->role(),
+                     QAccessible::Separator);
+            QCOMPARE(tv::test::NamesWithMnemonics(&window), QStringList());
+            QVERIFY(window.testAttribute(Qt::WA_KeyboardFocusChange));
             window.accept();
         });
     }

@@ -2,6 +2,7 @@
 // filter field, Up and Down, Enter, Shift+Enter and Escape, checked through the list, the count,
 // the beep and the unit taken.
 
+#include "AccessibilityTestSupport.h"
 #include "ModalTestSupport.h"
 #include "calc/TvUnitSearch.h"
 #include "ui/Tv10FrmFind.h"
@@ -181,14 +182,36 @@ private slots:
             QCOMPARE(dialog_->lblCount()->text(), QStringLiteral("3 件"));
             // Down moves in the list, and the focus stays in the field.
             QTest::keyClick(field, Qt::Key_Down);
-            QCOMPARE(dialog_->lstHits()->currentIndex().row(), 1);
+            QCOMPARE(SelectedRow(), 1);
             QCOMPARE(QApplication::focusWidget(), field);
             // Each keystroke filters anew and starts at the first hit.
             QTest::keyClick(field, Qt::Key_2);
             QCOMPARE(Rows(), 1);
-            QCOMPARE(dialog_->lstHits()->currentIndex().row(), 0);
+            QCOMPARE(SelectedRow(), 0);
             QTest::keyClick(field, Qt::Key_Backspace);
             QCOMPARE(Rows(), 3);
+            dialog_->reject();
+        });
+    }
+
+    // A screen reader stays in the field while one types, and hears the current hit as the list's
+    // selection; the names carry no mnemonic markers.
+    void focusStaysInTheFieldForScreenReaders() {
+        Show([&] {
+            QLineEdit* field = dialog_->edtFilter();
+            Commit(field, QStringLiteral("mi"));
+            QTest::keyClick(field, Qt::Key_Down);
+            QCOMPARE(tv::test::FocusedObjects(dialog_.get()), QStringList{QStringLiteral("検索")});
+            QAccessibleTableInterface* table =
+                QAccessible::queryAccessibleInterface(dialog_->lstHits())->tableInterface();
+            QVERIFY(table != nullptr);
+            QCOMPARE(table->selectedRows(), QList<int>{1});
+            QCOMPARE(table->selectedCells().first()->text(QAccessible::Name),
+                     QStringLiteral("海里 [nmi]"));
+            // Selected, and not reported as focused besides the field.
+            QVERIFY(!table->selectedCells().first()->state().focused);
+            QVERIFY(!dialog_->lstHits()->currentIndex().isValid());
+            QCOMPARE(tv::test::NamesWithMnemonics(dialog_.get()), QStringList());
             dialog_->reject();
         });
     }
@@ -293,6 +316,12 @@ private:
     }
 
     int Rows() const { return dialog_->lstHits()->model()->rowCount(); }
+
+    // The current hit: the list's selected row, or -1.
+    int SelectedRow() const {
+        const QModelIndexList rows = dialog_->lstHits()->selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.first().row();
+    }
 
     QString Row(int row) const {
         const QAbstractItemModel* model = dialog_->lstHits()->model();

@@ -2,6 +2,7 @@
 // checked through the boxes, lists, captions, status panels, recorded sounds, the clipboard and
 // the settings file.
 
+#include "AccessibilityTestSupport.h"
 #include "ModalTestSupport.h"
 #include "TvAllocationLimit.h"
 #include "ui/Tv10FrmAbout.h"
@@ -11,6 +12,7 @@
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
 #include "ui/TvSound.h"
+#include "ui/UAlEdit.h"
 #include "units/TvTextFile.h"
 #include "units/TvUserData.h"
 
@@ -37,6 +39,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -129,6 +132,7 @@ private slots:
     void focusSelectsTheWholeValue();
     void zeroWrittenIntoEmptyBoxIsSelected();
     void accessibleNamesAndStatus();
+    void screenReaderReadsTheOutcome();
     void hintsStayOutOfStatusBar();
     void controlsClearOfGroupBoxLines();
     void statusPanelsInsideTheBar();
@@ -172,6 +176,9 @@ private slots:
     void copyValue_data();
     void copyValue();
     void copyEmptyValueBeeps();
+    void staleOutput_data();
+    void staleOutput();
+    void groupedOutputPastesBack();
     void unitListsShowWholeNames();
 
     void userUnitsInTheirGroups();
@@ -517,7 +524,8 @@ void FrmMainTest::unitsLoadFailure_data() {
     QTest::newRow("missing file") << QByteArray() << "units.dat: ";
     QTest::newRow("unit line without fields")
         << QByteArray(">>\r\nA\r\nm,$i\r\n<<\r\n")
-        << "units.dat の 3 行目: 単位の行に 4 つの項目がありません";
+        // A number and its counter never part at a line break.
+        << "units.dat の 3\u00a0行目: 単位の行に 4\u00a0つの項目がありません";
 }
 
 void FrmMainTest::unitsLoadFailure() {
@@ -571,7 +579,7 @@ void FrmMainTest::prefixLoadFailureAndKeyFilter() {
         QVERIFY2(
             box.text.startsWith(QStringLiteral("接頭辞データの読み込みに失敗しました。\n\n"
                                                "入力における接頭辞の使用が不可となります。\n\n") +
-                                dir_->filePath(QStringLiteral("prefix.dat の 1 行目: "))),
+                                dir_->filePath(QStringLiteral("prefix.dat の 1\u00a0行目: "))),
             qPrintable(box.text));
     }
     QVERIFY(main_->isVisible());
@@ -904,25 +912,39 @@ void FrmMainTest::enterInOpenListOnlyChooses() {
     QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
 }
 
+// Tab runs top to bottom, left to right, through the page tabs and the active page's rows.
 void FrmMainTest::focusOrder() {
     WriteData();
     Start();
-    List("comInput")->setFocus();
-    const QList<QWidget*> unitPage = {Edit("edtInput"), List("comOutput"), Edit("edtOutput"),
-                                      List("comUnits")};
-    for (QWidget* next : unitPage) {
+    QWidget* tabs = Find<QTabWidget>("PageControl")->findChild<QTabBar*>();
+    const QList<QWidget*> unitPage = {Edit("edtInput"),  List("comInput"), Edit("edtOutput"),
+                                      List("comOutput"), List("comUnits"), tabs,
+                                      Edit("edtInput")};
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInput"));
+    for (QWidget* next : unitPage.mid(1)) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
+    for (qsizetype i = unitPage.size() - 2; i >= 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), unitPage.at(i));
+    }
 
     ShowPage(1);
-    Edit("edtBaseInput")->setFocus();
-    const QList<QWidget*> basePage = {Find<QWidget>("btnBaseInput2"),
+    const QList<QWidget*> basePage = {Find<QWidget>("edtBaseInput"),
+                                      Find<QWidget>("btnBaseInput2"),
                                       Find<QWidget>("btnBaseInput8"),
                                       Find<QWidget>("btnBaseInput10"),
                                       Find<QWidget>("btnBaseInput16"),
-                                      Edit("edtInputB"),
-                                      Edit("edtBaseOutput")};
+                                      Edit("edtOutputB"),
+                                      Edit("edtBaseOutput"),
+                                      Find<QWidget>("btnBaseOutput2"),
+                                      Find<QWidget>("btnBaseOutput8"),
+                                      Find<QWidget>("btnBaseOutput10"),
+                                      Find<QWidget>("btnBaseOutput16"),
+                                      tabs,
+                                      Edit("edtInputB")};
+    QCOMPARE(QApplication::focusWidget(), Edit("edtInputB"));
     for (QWidget* next : basePage) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
@@ -948,7 +970,7 @@ void FrmMainTest::focusSelectsTheWholeValue() {
     ShowPage(0);
     Type(Edit("edtInput"), QStringLiteral("12"));
     List("comInput")->setFocus();
-    QTest::keyClick(List("comInput"), Qt::Key_Tab);
+    QTest::keyClick(List("comInput"), Qt::Key_Tab, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), Edit("edtInput"));
     QCOMPARE(Edit("edtInput")->selectedText(), QStringLiteral("12"));
     QTest::keyClicks(Edit("edtInput"), QStringLiteral("7"));
@@ -1028,12 +1050,39 @@ void FrmMainTest::accessibleNamesAndStatus() {
     QCOMPARE(QAccessible::queryAccessibleInterface(up)->text(QAccessible::Name),
              QStringLiteral("入力の基数を増やす"));
 
+    // Tabs and menu items are named without their mnemonic keys; the focus is in one place.
+    QCOMPARE(tv::test::NamesWithMnemonics(main_.get()), QStringList());
+    QCOMPARE(tv::test::FocusedObjects(main_.get()), QStringList{QStringLiteral("変換前 値")});
+    QWidget* tabs = Find<QTabWidget>("PageControl")->findChild<QTabBar*>();
+    tabs->setFocus();
+    QCOMPARE(tv::test::FocusedObjects(main_.get()), QStringList{QStringLiteral("単位変換")});
+}
+
+// Every outcome in status panel 0 reaches a screen reader through the panel, a notification whose
+// text can be read (the desktop suite hears it announced).
+void FrmMainTest::screenReaderReadsTheOutcome() {
+    WriteData();
+    Start();
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(Find<QLabel>("stbPanel0"));
+    QCOMPARE(status->role(), QAccessible::Notification);
+    QAccessibleTextInterface* text = status->textInterface();
+    QVERIFY(text != nullptr);
+    const auto shown = [&] { return text->text(0, text->characterCount()); };
+
     Press(Edit("edtInput"), Qt::Key_Return);
-    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(main_->statusBar());
-    QCOMPARE(bar->role(), QAccessible::StatusBar);
-    QCOMPARE(bar->text(QAccessible::Value), QStringLiteral("単位変換：変換完了"));
+    QCOMPARE(status->text(QAccessible::Name), QStringLiteral("単位変換：変換完了"));
+    QCOMPARE(shown(), QStringLiteral("単位変換：変換完了"));
+    QCOMPARE(text->text(5, 9), QStringLiteral("変換完了"));
+    Type(Edit("edtInput"), QStringLiteral("1/0"));
+    Press(Edit("edtInput"), Qt::Key_Return);
+    QCOMPARE(shown(), QStringLiteral("ZeroDivide Error."));
     ShowPage(1);
-    QCOMPARE(bar->text(QAccessible::Value), QString());
+    QCOMPARE(shown(), QString());
+    QCOMPARE(text->characterCount(), 0);
+    // The bar around it is the status bar, named.
+    QAccessibleInterface* bar = status->parent();
+    QCOMPARE(bar->role(), QAccessible::StatusBar);
+    QCOMPARE(bar->text(QAccessible::Name), QStringLiteral("状態"));
 }
 
 void FrmMainTest::hintsStayOutOfStatusBar() {
@@ -1357,9 +1406,10 @@ void FrmMainTest::paste_data() {
     const QString unitFailed = QStringLiteral("単位変換：値の貼り付け失敗");
     const QString baseDone = QStringLiteral("基数変換：値の貼り付け完了");
     const QString baseFailed = QStringLiteral("基数変換：値の貼り付け失敗");
+    // The digit grouping of the program's own output is no part of the value.
     QTest::newRow("number with commas and a line break") << 0 << ""
-                                                         << "1,234\r\n"
-                                                         << "1,234" << unitDone;
+                                                         << "-1,234.5\r\n"
+                                                         << "-1234.5" << unitDone;
     QTest::newRow("lines joined") << 0 << ""
                                   << "12\n34"
                                   << "1234" << unitDone;
@@ -1590,6 +1640,7 @@ void FrmMainTest::help_data() {
     QTest::newRow("text only") << false << true << "readme.txt";
     QTest::newRow("help only") << true << false << "tvhelp.chm";
     QTest::newRow("neither") << false << false << "";
+    QTest::newRow("no program to open it") << false << true << "readme.txt";
 }
 
 void FrmMainTest::help() {
@@ -1602,7 +1653,25 @@ void FrmMainTest::help() {
     if (readme)
         WriteFile(QStringLiteral("readme.txt"), "x");
     Start();
+    const bool noProgram = QByteArray(QTest::currentDataTag()) == "no program to open it";
+    if (noProgram)
+        SetUrlOpener([this](const QUrl& url) {
+            opened_.append(url);
+            return false;
+        });
     Press(Edit("edtInput"), Qt::Key_F1);
+    if (noProgram) {
+        SetUrlOpener([this](const QUrl& url) {
+            opened_.append(url);
+            return true;
+        });
+        QCOMPARE(modals_.size(), 1);
+        const tv::test::TSeenModal box = modals_.takeFirst();
+        QCOMPARE(box.title, QStringLiteral("警告"));
+        QCOMPARE(box.text,
+                 QStringLiteral("次のファイルを開くプログラムが見つかりませんでした。\n\n") +
+                     dir_->filePath(opened));
+    }
     if (opened.isEmpty()) {
         QVERIFY(opened_.isEmpty());
         QCOMPARE(modals_.size(), 1);
@@ -1997,6 +2066,98 @@ void FrmMainTest::copyValue() {
     QCOMPARE(ResultText(), report);
 }
 
+// An output box whose text is not the result of the current input says so until the next success
+// or clear: greyed, described as "前回の結果" to screen readers, and Ctrl+Shift+C refuses to copy
+// it with the exclamation beep.
+void FrmMainTest::staleOutput_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("convDispose");
+    QTest::addColumn<QString>("steps"); // typed texts and keys: "text", Enter, ^T (swap), ^D
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("stale");
+    QTest::newRow("a failure keeps the last result") << 0 << 0 << "5|Enter|5/0|Enter"
+                                                     << "5" << true;
+    QTest::newRow("converting on change: a failure") << 0 << 1 << "5|5/0"
+                                                     << "5" << true;
+    QTest::newRow("a new input not yet converted") << 0 << 0 << "5|Enter|6"
+                                                   << "5" << true;
+    QTest::newRow("the next success") << 0 << 0 << "5|Enter|5/0|Enter|6|Enter"
+                                      << "6" << false;
+    QTest::newRow("a clear") << 0 << 0 << "5|Enter|5/0|Enter|^D"
+                             << "0" << false;
+    QTest::newRow("a batch leaves a 0 that is no result") << 0 << 0 << "5|Enter|+Enter"
+                                                          << "0" << true;
+    QTest::newRow("base page: swapped bases, manual") << 1 << 0 << "255|Enter|^T"
+                                                      << "FF" << true;
+    QTest::newRow("base page: swapped bases, on change") << 1 << 1 << "255|^T"
+                                                         << "597" << false;
+}
+
+void FrmMainTest::staleOutput() {
+    QFETCH(int, page);
+    QFETCH(int, convDispose);
+    QFETCH(QString, steps);
+    QFETCH(QString, output);
+    QFETCH(bool, stale);
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=%1\n").arg(convDispose));
+    Start();
+    auto* box = Find<TAlEdit>(page == 0 ? "edtOutput" : "edtOutputB");
+    const QColor normal = box->palette().color(QPalette::Text);
+    ShowPage(page);
+    if (page == 1)
+        Type(Edit("edtBaseOutput"), QStringLiteral("16"));
+    QLineEdit* input = Edit(page == 0 ? "edtInput" : "edtInputB");
+    guard_.Expect([](QWidget* modal) { qobject_cast<QDialog*>(modal)->accept(); });
+    for (const QString& step : steps.split(QLatin1Char('|'))) {
+        if (step == QLatin1String("Enter"))
+            Press(input, Qt::Key_Return);
+        else if (step == QLatin1String("+Enter"))
+            Press(input, Qt::Key_Return, Qt::ShiftModifier);
+        else if (step.startsWith(QLatin1Char('^')))
+            Press(input, step.at(1).unicode(), Qt::ControlModifier);
+        else
+            Type(input, step);
+    }
+    guard_.Expect({});
+    QCOMPARE(box->text(), output);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+    QCOMPARE(accessible->text(QAccessible::Description),
+             stale ? QStringLiteral("前回の結果") : QString());
+    // The value stays readable: only its colour changes.
+    QCOMPARE(accessible->text(QAccessible::Value), output);
+    const QColor shown = box->palette().color(QPalette::Text);
+    QCOMPARE(shown != normal, stale);
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    const QString status = Status();
+    sounds_.clear();
+    Press(input, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), stale ? QStringLiteral("old") : output);
+    QCOMPARE(sounds_, stale ? QStringList{QStringLiteral("Exclamation")} : QStringList{});
+    QCOMPARE(Status(), stale ? status : QStringLiteral("クリップボードへ送信"));
+}
+
+// With digit grouping the program's own output pastes back as a value and converts.
+void FrmMainTest::groupedOutputPastesBack() {
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nShowAns=2\n"));
+    Start();
+    QLineEdit* input = Edit("edtInput");
+    Type(input, QStringLiteral("1234567"));
+    Press(input, Qt::Key_Return);
+    Press(input, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("1,234,567"));
+    Type(input, QString());
+    Press(input, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(input->text(), QStringLiteral("1234567"));
+    QCOMPARE(Status(), QStringLiteral("単位変換：値の貼り付け完了"));
+    Press(input, Qt::Key_Return);
+    QCOMPARE(Status(), QStringLiteral("単位変換：変換完了"));
+    QCOMPARE(Edit("edtOutput")->text(), QStringLiteral("1,234,567"));
+    QVERIFY(sounds_.isEmpty());
+}
+
 void FrmMainTest::copyEmptyValueBeeps() {
     WriteData();
     Start();
@@ -2094,11 +2255,11 @@ void FrmMainTest::brokenUserFileLeavesShippedUnits_data() {
     QTest::newRow("units: a unit line of three fields")
         << "units.dat" << QByteArray(">>\n長さ\nfoot,$i*0.3048\n<<\n")
         << QString::fromUtf8(kMsgUserUnitsFailed.data(), kMsgUserUnitsFailed.size())
-        << " の 3 行目: ";
+        << " の 3\u00a0行目: ";
     QTest::newRow("prefixes: a prefix without a factor")
         << "prefix.dat" << QByteArray("Q,1E30\nX\n")
         << QString::fromUtf8(kMsgUserPrefixesFailed.data(), kMsgUserPrefixesFailed.size())
-        << " の 2 行目: ";
+        << " の 2\u00a0行目: ";
 }
 
 void FrmMainTest::brokenUserFileLeavesShippedUnits() {
@@ -2175,7 +2336,8 @@ void FrmMainTest::userEditFailures() {
     QCOMPARE(modals_.size(), 1);
     const tv::test::TSeenModal box = modals_.takeFirst();
     QCOMPARE(box.title, QStringLiteral("警告"));
-    QVERIFY2(box.text.endsWith(UserPath(QStringLiteral("units.dat"))), qPrintable(box.text));
+    QCOMPARE(box.text, QStringLiteral("次のファイルを開くプログラムが見つかりませんでした。\n\n") +
+                           UserPath(QStringLiteral("units.dat")));
 
     // A file where the folder should be: nothing can be created, and the error box names it.
     qputenv("XDG_DATA_HOME", dir_->filePath(QStringLiteral("tenvari.ini")).toUtf8());

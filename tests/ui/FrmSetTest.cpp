@@ -1,3 +1,4 @@
+#include "AccessibilityTestSupport.h"
 #include "ModalTestSupport.h"
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -317,6 +319,35 @@ private slots:
         QCOMPARE(result, int(QDialog::Rejected));
         QCOMPARE(QDir(folder_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{"tenvari.ini"});
+    }
+
+    // The dialog opens with the focus drawn on the first control of its page, the chosen option,
+    // and Tab walks it top to bottom: each group's options, then OK, Cancel and the page tabs.
+    void focusStartsAtTheFirstControl() {
+        TTvFrmSet& d = *dialog_;
+        QWidget* tabs = d.pctSetting()->findChild<QTabBar*>();
+        Show([&] {
+            QCOMPARE(QApplication::focusWidget(), d.rbtMainWinPos(0));
+            QVERIFY(d.testAttribute(Qt::WA_KeyboardFocusChange));
+            QCOMPARE(tv::test::FocusedObjects(&d),
+                     QStringList{QStringLiteral("デスクトップの中央")});
+            // An exclusive group is one stop, at its chosen option; arrows move within it.
+            const QList<QWidget*> order = {d.rbtUnitListSet(0), d.btnOK(), d.btnCancel(), tabs,
+                                           d.rbtMainWinPos(0)};
+            for (QWidget* next : order) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QCOMPARE(QApplication::focusWidget(), next);
+            }
+            // The page tabs are named as shown, without the blank that pads one of them.
+            QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(tabs);
+            QCOMPARE(bar->child(1)->text(QAccessible::Name), QStringLiteral("変換"));
+            d.pctSetting()->setCurrentIndex(1);
+            d.reject();
+        });
+        Show([&] {
+            QCOMPARE(QApplication::focusWidget(), d.rbtConvDispose(0));
+            d.reject();
+        });
     }
 
     void followsTheTopMostMode() {

@@ -1,5 +1,6 @@
 #include "ui/TvFormControl.h"
 #include "ModalTestSupport.h"
+#include "ui/TvAccessible.h"
 #include "ui/TvPlatform.h"
 #include "ui/TvSound.h"
 #include "ui/UAlEdit.h"
@@ -203,6 +204,53 @@ private slots:
         QVERIFY(!tv::OpenUrl(QUrl(QStringLiteral("mailto:info@tenvari.example.org"))));
         tv::SetUrlOpener({});
         QCOMPARE(urls.size(), 2);
+    }
+
+    void accessibleCaption_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("key in parentheses") << "単位変換(&U)"
+                                            << "単位変換";
+        QTest::newRow("key in full-width parentheses") << "単位変換（&U）"
+                                                       << "単位変換";
+        QTest::newRow("marker before an ellipsis") << "一括変換(&A)..."
+                                                   << "一括変換...";
+        QTest::newRow("marker after a blank") << "小 [10pt] (&S)"
+                                              << "小 [10pt]";
+        QTest::newRow("label with a colon") << "検索(&S):"
+                                            << "検索";
+        QTest::newRow("marker in the word") << "&OK"
+                                            << "OK";
+        QTest::newRow("a real ampersand") << "A && B"
+                                          << "A & B";
+        QTest::newRow("parentheses that are no marker") << "ケーブル（1/10 海里）"
+                                                        << "ケーブル（1/10 海里）";
+        QTest::newRow("padding blank") << QString::fromUtf8("変換\u3000") << "変換";
+    }
+
+    void accessibleCaption() {
+        QFETCH(QString, caption);
+        QFETCH(QString, name);
+        QCOMPARE(tv::AccessibleCaption(caption), name);
+    }
+
+    void numbersKeptWithCounters_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("counter") << "単位の行に 4 つの項目がありません"
+                                 << "単位の行に 4\u00a0つの項目がありません";
+        QTest::newRow("line number") << " の 12 行目"
+                                     << " の 12\u00a0行目";
+        QTest::newRow("a blank before the number may break") << "行に 4"
+                                                             << "行に 4";
+        QTest::newRow("a Latin word after the number") << "4 items"
+                                                       << "4 items";
+    }
+
+    void numbersKeptWithCounters() {
+        QFETCH(QString, text);
+        QFETCH(QString, kept);
+        QCOMPARE(tv::KeepNumbersWithCounters(text), kept);
     }
 
     void alignedEditKeepsTextRight() {
