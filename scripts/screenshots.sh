@@ -53,16 +53,17 @@ wait_for "the results window to close" window_gone "変換結果"
 focus "$main_window"
 keys ctrl+d
 type_text 12.5
-keys shift+Tab Home Down Down Down Tab Return End
+keys Tab Home Down Down Down shift+Tab Return End
 shot "$main_window" main-unit
 
 # Base page: 255 from base 10 into base 16.
 keys alt+b
 wait_for "the base page" title_is "Tenvari - 基数変換"
 type_text 255
-keys Tab
+# The output base field: past the input base, its buttons and the output box.
+keys Tab Tab Tab Tab Tab Tab Tab
 type_text 16
-keys shift+Tab Return End
+keys shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab Return End
 shot "$main_window" main-base
 
 # Unit search: まいる over every group, pasted into the field in one piece as an input method

@@ -160,10 +160,11 @@ hinted_buttons() {
 
 # Top-most on and off keeps the frame where it was.
 check_top_most_keeps_place() {
-    local folder=$tmp/topmost before
+    local folder=$tmp/topmost before window
     install_program "$folder"
     start_program "$folder/tenvari" || return
     before=$(frame_corner "$main_window")
+    window=$main_window
     focus "$main_window" && keys ctrl+f
     if wait_for "the window to be above the others" is_above "$main_window"; then
         pass "Ctrl+F puts the main window above the others"
@@ -173,11 +174,13 @@ check_top_most_keeps_place() {
     wait_for "the main window after top-most" find_main_window
     wait_for "its frame" has_frame "$main_window"
     expect "top-most on keeps the frame's place" "$before" "$(frame_corner "$main_window")"
+    expect "top-most on keeps the X window" "$window" "$main_window"
     focus "$main_window" && keys ctrl+f
     wait_for "the window to leave the top" not_above "$main_window"
     wait_for "the main window after top-most" find_main_window
     wait_for "its frame" has_frame "$main_window"
     expect "top-most off keeps the frame's place" "$before" "$(frame_corner "$main_window")"
+    expect "top-most off keeps the X window" "$window" "$main_window"
     stop_program
 }
 is_above() {
@@ -197,8 +200,9 @@ check_enter_in_open_list() {
     type_text 4
     keys Return
     report=$(copy_expecting "$(current_report 4)")
-    # From the value box: the target unit list, the output box, the group list.
-    keys Tab Tab Tab alt+Down Down Return
+    # From the value box: the source unit list, the output box, the target unit list, the group
+    # list.
+    keys Tab Tab Tab Tab alt+Down Down Return
     wait_for "the group to change" title_differs "$first"
     expect "Enter in the open group list keeps the report" "$report" "$(copy_anew)"
     stop_program
@@ -327,9 +331,212 @@ check_settings_location() {
         "$(printf '[StartUp]\nWinPos=1\nLeft=300\nTop=200')" "$(cat "$folder/tenvari.ini")"
 }
 
+# A screen reader hears every outcome: the status notification is announced after 5 Enter, and
+# read as text; a batch is quiet until its end and writes nothing to standard error; the search
+# field keeps the focus while one types, the hit told as the selection; the output box says when
+# it holds an earlier result; and top-most neither hides nor replaces anything.
+check_screen_reader() {
+    local folder=$tmp/reader window
+    install_program "$folder"
+    start_accessibility || { fail "the AT-SPI bus did not start"; return; }
+    start_program "$folder/tenvari" || return
+    focus "$main_window"
+    type_text 5
+    keys Return
+    if wait_for "the outcome announced" has_event object:state-changed:showing notification \
+        "単位変換：変換完了"; then
+        pass "after 5 Enter the status notification is announced"
+    else
+        fail "after 5 Enter no announcement of the outcome"
+    fi
+    if has_event object:text-changed:insert notification "単位変換：変換完了" "単位変換：変換完了"; then
+        pass "a text event carries the status text"
+    else
+        fail "no text event carries the status text"
+    fi
+    expect "the status is readable as text" "単位変換：変換完了" "$(atspi status)"
+    expect "one object has the focus" "$(printf 'text\t変換前 値')" "$(atspi focused)"
+
+    type_text /0
+    keys Return
+    wait_for "the failure announced" has_event object:state-changed:showing notification \
+        "ZeroDivide Error." && pass "a failure is announced"
+    wait_for "the output marked as earlier" has_event \
+        object:property-change:accessible-description text "変換後 値" "前回の結果" &&
+        pass "the output box tells that it holds the earlier result"
+
+    # A batch: a flood of events would make a screen reader drop them all.
+    local before
+    before=$(wc -l <"$events")
+    keys shift+Return
+    window=$(wait_window "変換結果") || { fail "Shift+Enter opened no results window"; stop_program; return; }
+    wait_for "the batch announced" has_event object:state-changed:showing notification \
+        "単位変換：一括変換完了" && pass "the end of a batch is announced"
+    local during
+    during=$(tail -n +"$((before + 1))" "$events" | grep -c 'combo box' || true)
+    if [ "$during" -le 4 ]; then
+        pass "the batch tells no unit list change per unit ($during events)"
+    else
+        fail "the batch told $during unit list events"
+    fi
+    focus "$window" && keys Escape
+    wait_for "the results window to close" window_gone "変換結果"
+
+    focus "$main_window"
+    keys ctrl+k
+    window=$(wait_window "単位の検索") || { fail "Ctrl+K opened no search"; stop_program; return; }
+    wait_for "the search field to take the focus" focus_is "text 検索"
+    before=$(wc -l <"$events")
+    type_text mi
+    keys Down
+    if wait_for "a hit to be told as selected" selected_after "$before"; then
+        pass "the current hit is told as the list's selection"
+    else
+        fail "no hit was told as selected"
+    fi
+    if focus_moved_after "$before"; then
+        fail "typing in the search moved the focus to $(last_focus)"
+    else
+        pass "typing in the search field leaves the focus there"
+    fi
+    focus "$window" && keys Escape
+    wait_for "the search to close" window_gone "単位の検索"
+
+    # Top-most is the window manager's state of the same window: nothing is hidden or shown.
+    focus "$main_window"
+    before=$(wc -l <"$events")
+    keys ctrl+f
+    wait_for "the window to be above the others" is_above
+    keys ctrl+f
+    wait_for "the window to leave the top" not_above
+    if tail -n +"$((before + 1))" "$events" | grep -q '^object:state-changed:showing'; then
+        fail "top-most hid and showed objects"
+    else
+        pass "top-most hides and shows no object"
+    fi
+    stop_program
+    stop_accessibility
+}
+focus_is() {
+    [ "$(last_focus)" = "$1" ]
+}
+# selected_after LINE: a row of a list was selected in an event after that line of the log.
+selected_after() {
+    tail -n +"$(($1 + 1))" "$events" |
+        awk -F'\t' '$1 == "object:state-changed:selected" && $2 == "table cell" && $5 == "1" {
+            found = 1 } END { exit !found }'
+}
+# focus_moved_after LINE: an object took the focus in an event after that line of the log.
+focus_moved_after() {
+    tail -n +"$(($1 + 1))" "$events" |
+        awk -F'\t' '$1 == "object:state-changed:focused" && $5 == "1" { found = 1 }
+            END { exit !found }'
+}
+
+# Tab runs top to bottom, left to right, on both pages and in every dialog, which opens with the
+# focus on its first control; a screen reader follows the focus events.
+check_focus_chains() {
+    local folder=$tmp/chains row title open first chain name step expected got home
+    install_program "$folder"
+    start_accessibility || { fail "the AT-SPI bus did not start"; return; }
+    start_program "$folder/tenvari" || return
+    focus "$main_window"
+    wait_for "the value box to take the focus" focus_is "text 変換前 値"
+    # where|keys that open it|first control|the focus after each Tab, back to the first
+    for row in \
+        "unit page|||combo box 変換前 単位;text 変換後 値;combo box 変換後 単位;combo box 集団;page tab list 単位変換;text 変換前 値" \
+        "base page|alt+b|text 変換前 値|text 入力の基数;push button 入力の基数 2;push button 入力の基数 8;push button 入力の基数 10;push button 入力の基数 16;text 変換後 値;text 出力の基数;push button 出力の基数 2;push button 出力の基数 8;push button 出力の基数 10;push button 出力の基数 16;page tab list 基数変換;text 変換前 値" \
+        "設定|ctrl+s|radio button デスクトップの中央|radio button 集団リストの先頭;push button OK;push button キャンセル;page tab list 起動時;radio button デスクトップの中央" \
+        "バージョン情報|alt+o a|push button OK|label Mail info@tenvari.example.org;label URL https://tenvari.example.org/;push button OK" \
+        "変換結果|shift+Return|push button 閉じる|text 変換結果;push button 閉じる" \
+        "単位の検索|ctrl+k|text 検索|push button 変換前の単位に;push button 変換後の単位に;push button キャンセル;text 検索"; do
+        IFS='|' read -r title open first chain <<<"$row"
+        name=$title
+        if [ -n "$first" ]; then
+            focus "$main_window"
+            # shellcheck disable=SC2086 # one key or a sequence of them
+            keys $open
+            # A menu or a mnemonic may take the focus on the way.
+            if wait_for "$name to open with the focus on $first" focus_is "$first"; then
+                pass "$name opens with the focus on its first control"
+            else
+                fail "$name opens with the focus on [$(last_focus)], not on [$first]"
+            fi
+        fi
+        got=()
+        IFS=';' read -r -a expected <<<"$chain"
+        for step in "${expected[@]}"; do
+            got+=("$(next_focus Tab)")
+        done
+        expect "$name: the focus order by Tab" "$(printf '%s;' "${expected[@]}")" \
+            "$(printf '%s;' "${got[@]}")"
+        if [ "$title" != "unit page" ] && [ "$title" != "base page" ]; then
+            keys Escape
+            wait_for "$title to close" window_gone "$title"
+            wait_for "the focus back in the main window" focus_is "$home"
+        else
+            home=$(last_focus)
+        fi
+    done
+    stop_program
+    stop_accessibility
+}
+
+# Without a program to open them, help, the about dialog's links and the user's units file are
+# named in a warning; nothing reaches standard error. The about dialog closes with Enter at every
+# opening, also after its link had the focus.
+check_nothing_to_open_with() {
+    local folder=$tmp/no-opener dialog box row what open inside
+    install_program "$folder"
+    cp "$data/readme.txt" "$folder/"
+    mkdir -p "$tmp/empty-path"
+    # No xdg-open, no browser: nothing on the path opens anything.
+    start_program "$folder/tenvari" env PATH="$tmp/empty-path" || return
+    for row in "help|F1|" "the user's units file|alt+o e|" "the mail link|alt+o a|Tab Return"; do
+        IFS='|' read -r what open inside <<<"$row"
+        focus "$main_window"
+        # shellcheck disable=SC2086 # a sequence of keys
+        keys $open
+        if [ -n "$inside" ]; then
+            dialog=$(wait_window "バージョン情報") || { fail "no about dialog"; continue; }
+            # shellcheck disable=SC2086
+            focus "$dialog" && keys $inside
+        fi
+        if box=$(wait_window "警告"); then
+            pass "without a program for $what a warning names it"
+            focus "$box" && keys Return
+            wait_for "the warning to close" window_gone "警告"
+        else
+            fail "without a program for $what no warning"
+        fi
+    done
+    wait_for "the about dialog to close after its link" window_gone "バージョン情報"
+    focus "$main_window"
+    keys alt+o a
+    dialog=$(wait_window "バージョン情報") || { fail "no about dialog"; stop_program; return; }
+    focus "$dialog" && keys Return
+    if wait_for "the about dialog to close" window_gone "バージョン情報" && window_gone "警告"; then
+        pass "Enter closes the about dialog at its next opening"
+    else
+        fail "Enter did not close the about dialog"
+    fi
+    stop_program
+}
+
+# The window's class is the one the desktop entry names, so a desktop matches them.
+check_window_identity() {
+    local folder=$tmp/identity entry wm_class
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    entry=$(sed -n 's/^StartupWMClass=//p' "$here/../../data/io.github.tenvari.Tenvari.desktop")
+    wm_class=$(xprop -id "$main_window" -notype WM_CLASS | sed 's/.*= *//')
+    expect "WM_CLASS is the desktop entry's StartupWMClass" "\"tenvari\", \"$entry\"" "$wm_class"
+    stop_program
+}
+
 # ---- main --------------------------------------------------------------------------------------
 
-for tool in Xvfb openbox xdotool xclip xprop xwininfo iconv; do
+for tool in Xvfb openbox xdotool xclip xprop xwininfo iconv dbus-daemon dbus-send setsid; do
     command -v "$tool" >/dev/null || { echo "desktop suite: $tool is missing" >&2; exit 1; }
 done
 start_session
@@ -338,7 +545,8 @@ checks=("$@")
 if [ ${#checks[@]} -eq 0 ]; then
     checks=(restart_loop offscreen_position_brought_back main_window_centred dialogs
         dialog_frames_every_showing top_most_keeps_place enter_in_open_list base_page_255
-        paste_and_clipboard beep_is_quiet settings_location)
+        paste_and_clipboard beep_is_quiet settings_location screen_reader focus_chains
+        nothing_to_open_with window_identity)
 fi
 for check in "${checks[@]}"; do
     echo "== $check"

@@ -12,12 +12,17 @@ chmod 755 "$tmp"
 xvfb_pid=
 wm_pid=
 program_pid=
+bus_group=
+a11y_group=
+listener_pid=
+events=
 main_window=
 run=0
 passed=0
 failed=0
 
 cleanup() {
+    stop_accessibility
     for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
         if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; fi
     done
@@ -97,6 +102,98 @@ work_area_is_set() {
 # "x y width height" of the first desktop's work area.
 work_area() {
     xprop -root -notype _NET_WORKAREA | sed 's/.*= *//; s/,//g' | cut -d' ' -f1-4
+}
+
+# ---- what a screen reader sees -------------------------------------------------------------------
+
+# The interpreter with Debian's python3-pyatspi; another python3 earlier on the PATH may lack it.
+python=${TENVARI_PYTHON:-$(command -v /usr/bin/python3 || command -v python3)}
+
+# start_accessibility: a session bus of the suite's own with the AT-SPI bus on it, accessibility
+# switched on as a screen reader switches it on, and a listener that writes every event it hears
+# to $events. The program started next talks to that bus.
+start_accessibility() {
+    stop_accessibility
+    local address=$tmp/session-bus.$run
+    # Own process groups, so that stopping them takes the services they started too.
+    setsid dbus-daemon --session --nofork --print-address=3 3>"$address" >/dev/null 2>&1 &
+    bus_group=$!
+    wait_for "the session bus" test -s "$address" || return 1
+    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$address")
+    export DBUS_SESSION_BUS_ADDRESS
+    setsid /usr/libexec/at-spi-bus-launcher --launch-immediately >"$tmp/at-spi.log" 2>&1 &
+    a11y_group=$!
+    wait_for "the AT-SPI bus" a11y_bus_is_up || { cat "$tmp/at-spi.log" >&2; return 1; }
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
+        variant:boolean:true >/dev/null || return 1
+    wait_for "accessibility to be on" a11y_is_enabled || return 1
+    events=$tmp/events.$run
+    "$python" "$here/atspi.py" listen "$events" 2>"$tmp/listener.log" &
+    listener_pid=$!
+    wait_for "the event listener" grep -qx ready "$events" || { cat "$tmp/listener.log" >&2; return 1; }
+}
+
+a11y_bus_is_up() {
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress
+}
+
+a11y_is_enabled() {
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        org.freedesktop.DBus.Properties.Get string:org.a11y.Status string:IsEnabled |
+        grep -q 'boolean true'
+}
+
+stop_accessibility() {
+    if [ -n "$listener_pid" ]; then
+        kill "$listener_pid" 2>/dev/null
+        wait "$listener_pid" 2>/dev/null
+    fi
+    for group in "$a11y_group" "$bus_group"; do
+        if [ -n "$group" ]; then
+            kill -- "-$group" 2>/dev/null
+            wait "$group" 2>/dev/null
+        fi
+    done
+    listener_pid= a11y_group= bus_group=
+    unset DBUS_SESSION_BUS_ADDRESS
+}
+
+# AT-SPI queries of the running program (atspi.py status, focused).
+atspi() {
+    "$python" "$here/atspi.py" "$@"
+}
+
+# has_event TYPE ROLE NAME [DATA]: the listener heard such an event (detail1 1 for state changes).
+has_event() {
+    awk -F'\t' -v type="$1" -v role="$2" -v name="$3" -v data="${4-}" '
+        $1 == type && $2 == role && ($3 == name || $4 == name) &&
+        (type !~ /state-changed/ || $5 == "1") && (data == "" || $6 == data) { found = 1 }
+        END { exit !found }' "$events"
+}
+
+# The last object that took the focus as "role name"; a list by its label, as screen readers
+# name it (Qt names a drop-down list by its chosen entry).
+last_focus() {
+    awk -F'\t' '$1 == "object:state-changed:focused" && $5 == "1" {
+        last = $2 " " ($2 == "combo box" && $4 != "" ? $4 : $3) } END { print last }' "$events"
+}
+
+focus_count() {
+    awk -F'\t' '$1 == "object:state-changed:focused" && $5 == "1"' "$events" | wc -l
+}
+
+# next_focus KEY...: presses the keys and prints where the focus went.
+next_focus() {
+    local before
+    before=$(focus_count)
+    keys "$@"
+    wait_for "the focus to move after $*" focus_moved_since "$before"
+    last_focus
+}
+
+focus_moved_since() {
+    [ "$(focus_count)" -gt "$1" ]
 }
 
 # ---- the program -------------------------------------------------------------------------------
