@@ -359,19 +359,30 @@ check_screen_reader() {
 
     type_text /0
     keys Return
-    wait_for "the failure announced" has_event object:state-changed:showing notification \
-        "ZeroDivide Error." && pass "a failure is announced"
-    wait_for "the output marked as earlier" has_event \
-        object:property-change:accessible-description text "変換後 値" "前回の結果" &&
+    if wait_for "the failure announced" has_event object:state-changed:showing notification \
+        "ZeroDivide Error."; then
+        pass "a failure is announced"
+    else
+        fail "no announcement of the failure"
+    fi
+    if wait_for "the output marked as earlier" has_event \
+        object:property-change:accessible-description text "変換後 値" "前回の結果"; then
         pass "the output box tells that it holds the earlier result"
+    else
+        fail "the output box does not tell that it holds the earlier result"
+    fi
 
     # A batch: a flood of events would make a screen reader drop them all.
     local before
     before=$(wc -l <"$events")
     keys shift+Return
     window=$(wait_window "変換結果") || { fail "Shift+Enter opened no results window"; stop_program; return; }
-    wait_for "the batch announced" has_event object:state-changed:showing notification \
-        "単位変換：一括変換完了" && pass "the end of a batch is announced"
+    if wait_for "the batch announced" has_event object:state-changed:showing notification \
+        "単位変換：一括変換完了"; then
+        pass "the end of a batch is announced"
+    else
+        fail "no announcement of the end of the batch"
+    fi
     local during
     during=$(tail -n +"$((before + 1))" "$events" | grep -c 'combo box' || true)
     if [ "$during" -le 4 ]; then
