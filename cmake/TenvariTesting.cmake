@@ -2,12 +2,15 @@
 # core, tenvari_add_ui_test(name source...) for Qt Test suites that run on the offscreen platform.
 # SLOW right after the name labels a suite that takes far longer than the rest; `./test quick`
 # (ctest -LE slow) leaves those out. Every test sees an empty user data folder, never the
-# tester's own units; a test that needs user files points XDG_DATA_HOME at a folder of its own.
+# tester's own units, and no history but one in the build folder; a test that needs user files
+# points XDG_DATA_HOME (or XDG_STATE_HOME) at a folder of its own.
 
 # Leaks inside third-party libraries, so that the sanitizer build checks the window tests for
 # leaks of the program's own.
 set(TENVARI_LSAN_SUPPRESSIONS "${PROJECT_SOURCE_DIR}/tests/ui/lsan.supp")
-set(TENVARI_TEST_USER_DATA "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-user-data")
+# The history goes to a state folder of the build, never the tester's ~/.local/state.
+set(TENVARI_TEST_USER_DATA
+    "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-user-data;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-user-state")
 
 function(_tenvari_register_test name slow environment)
     add_test(NAME ${name} COMMAND ${name})

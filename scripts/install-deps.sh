@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config clang-format git
     qt6-base-dev libgl-dev libcanberra-dev libasound2-dev libxcb1-dev qt6-translations-l10n
+    libsqlite3-dev sqlite3
     fonts-ipafont-gothic
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
