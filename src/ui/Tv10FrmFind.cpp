@@ -266,6 +266,9 @@ void TTvFrmFind::edtFilterChange() {
     std::vector<TUnitHit> hits;
     if (search != nullptr) {
         hits = search->Find(edtFilter_->text().toStdString());
+        if (edtFilter_->text().isEmpty()) {
+            hits.insert(hits.begin(), recent_.begin(), recent_.end());
+        }
     }
     const int count = static_cast<int>(hits.size());
     model_->SetHits(search, std::move(hits));

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -30,6 +32,8 @@ public:
     // Shows the dialog modally over search's units; returns the unit taken, or nothing when the
     // dialog was closed without one. The filter text of the last search is kept, selected.
     std::optional<TFindChoice> ShowModal(const TUnitSearch& search);
+    // Units listed first while the filter is empty, before every unit: the recently used ones.
+    void SetRecent(std::vector<TUnitHit> recent) { recent_ = std::move(recent); }
 
     // For tests: the parts a user sees.
     QLineEdit* edtFilter() const { return edtFilter_; }
@@ -52,6 +56,7 @@ private:
 
     THitModel* model_ = nullptr;
     std::optional<TFindChoice> choice_;
+    std::vector<TUnitHit> recent_;
     bool fitted_ = false;
 
     QLineEdit* edtFilter_ = nullptr;

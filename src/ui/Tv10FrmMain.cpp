@@ -5,10 +5,14 @@
 #include "calc/TvUnitSearch.h"
 #include "ui/Tv10FrmAbout.h"
 #include "ui/Tv10FrmAll.h"
+#include "ui/Tv10FrmFavourites.h"
 #include "ui/Tv10FrmFind.h"
+#include "ui/Tv10FrmHistory.h"
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvAccessible.h"
+#include "ui/TvFavouritesMenu.h"
 #include "ui/TvFormControl.h"
+#include "ui/TvHistoryRecorder.h"
 #include "ui/TvIniFile.h"
 #include "ui/TvSettingKeys.h"
 #include "ui/TvSound.h"
@@ -172,7 +176,7 @@ void ShowLoadWarnings(QWidget* window, std::string_view text, const TLoadWarning
 TTvFrmMain::TTvFrmMain(const QString& dataDir, const QString& settingsPath,
                        const QString& settingsDefaults, QWidget* parent)
     : QMainWindow(parent), dataDir_(dataDir), settingsPath_(settingsPath),
-      settingsDefaults_(settingsDefaults) {
+      settingsDefaults_(settingsDefaults), history_(std::make_unique<THistoryRecorder>(this)) {
     FrmMainCreate();
 }
 
@@ -487,6 +491,10 @@ void TTvFrmMain::CreateMenu() {
                   QStringLiteral("すべての集団から単位を探し、変換前または変換後の単位にします。"),
                   &TTvFrmMain::mnuFindClick);
     mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    mnuHistory = add(mnuConv, "mnuHistory", QStringLiteral("履歴(&H)..."),
+                     QStringLiteral("これまでの変換を一覧し、選んだ変換をもう一度行います。"),
+                     &TTvFrmMain::mnuHistoryClick);
+    mnuHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
 
     QMenu* mnuEdit = addMenu("mnuEdit", QStringLiteral("編集(&E)"),
                              QStringLiteral("編集に関係する操作のメニューです。"));
@@ -508,6 +516,23 @@ void TTvFrmMain::CreateMenu() {
         add(mnuEdit, "mnuClear", QStringLiteral("クリア(&D)"),
             QStringLiteral("ウィンドウ内の入出力内容をクリアします。"), &TTvFrmMain::mnuClearClick);
     mnuClear->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+
+    QMenu* mnuFavourite = addMenu("mnuFavourite_fa", QStringLiteral("お気に入り(&A)"),
+                                  QStringLiteral("よく使う単位の組み合わせのメニューです。"));
+    mnuFavouriteAdd =
+        add(mnuFavourite, "mnuFavouriteAdd", QStringLiteral("現在の組み合わせを追加"),
+            QStringLiteral("いまの集団と単位（基数変換では基数）をお気に入りに加えます。"),
+            &TTvFrmMain::mnuFavouriteAddClick);
+    mnuFavourite->addSeparator();
+    QAction* favouritesEnd = mnuFavourite->addSeparator();
+    mnuFavouritesManage =
+        add(mnuFavourite, "mnuFavouritesManage", QStringLiteral("お気に入りの整理(&M)..."),
+            QStringLiteral("お気に入りの名前の変更、並べ替え、削除を行います。"),
+            &TTvFrmMain::mnuFavouritesManageClick);
+    favouritesMenu_ = std::make_unique<TFavouritesMenu>(
+        mnuFavourite, favouritesEnd,
+        [this](const TFavourite& favourite) { Guard([&] { FavouriteClick(favourite); }); });
+    favouritesMenu_->Fill({});
 
     QMenu* mnuOther = addMenu("mnuOther_fm", QStringLiteral("その他(&O)"),
                               QStringLiteral("その他の操作のメニューです。"));
@@ -595,10 +620,12 @@ bool TTvFrmMain::event(QEvent* e) {
 QAction* TTvFrmMain::ShortcutAction(const QKeyEvent* key) const {
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
     const QKeySequence pressed(QKeyCombination(modifiers, Qt::Key(key->key())));
-    for (QAction* action : menuActions_) {
-        for (const QKeySequence& shortcut : action->shortcuts()) {
-            if (shortcut == pressed) {
-                return action;
+    for (const std::vector<QAction*>* actions : {&menuActions_, &favouritesMenu_->Items()}) {
+        for (QAction* action : *actions) {
+            for (const QKeySequence& shortcut : action->shortcuts()) {
+                if (shortcut == pressed) {
+                    return action;
+                }
             }
         }
     }
@@ -740,6 +767,7 @@ void TTvFrmMain::ReadConvertSettings(const TIniFile& ini) {
     ConvDispose = ReadSetting(ini, setting::ConvDispose);
     ShowAns = ReadSetting(ini, setting::ShowAns);
     ShowExp = ReadSetting(ini, setting::ShowExp);
+    ReadHistorySettings(ini);
 }
 
 void TTvFrmMain::FrmMainShow() {
@@ -750,7 +778,10 @@ void TTvFrmMain::FrmMainShow() {
     const int unitSeries = ReadSetting(ini, setting::UnitSeries);
     const int lastUnits = ReadSetting(ini, setting::LastUnits);
     const int setUnits = ReadSetting(ini, setting::SetUnits);
+    history_->Open(THistory::DefaultPath());
     ReadConvertSettings(ini);
+    lastUnitPair_ = ReadSetting(ini, setting::LastUnitPair);
+    FillFavourites();
 
     // Left and Top are the outer frame's corner, as the shutdown writes them. A stored corner
     // that would leave the title bar out of every work area is brought back into one.
@@ -771,6 +802,22 @@ void TTvFrmMain::FrmMainShow() {
     }
     PageControlChange();
     comUnitsClick();
+    if (lastUnitPair_ == 1 && history_->Store() != nullptr && comUnits->currentIndex() >= 0) {
+        // The units last used in the start-up group; a unit no longer there leaves the first.
+        try {
+            const std::string group = S(comUnits->currentText());
+            if (const auto pair = history_->Store()->LastUnits(group)) {
+                const TUnitPairPlace place =
+                    FindUnitPair(*units_, group, pair->first, pair->second);
+                if (place.Found()) {
+                    comInput->setCurrentIndex(place.Source);
+                    comOutput->setCurrentIndex(place.Target);
+                }
+            }
+        } catch (const EHistoryError& e) {
+            history_->Warn(QStringLiteral("履歴を読み込めませんでした。"), Q(e.what()));
+        }
+    }
     StartUpDone = true;
     NoticeReadOnlySettings();
 }
@@ -788,6 +835,7 @@ void TTvFrmMain::FrmMainDestroy() {
         return;
     }
     shutdownDone_ = true;
+    history_->Flush();
     try {
         TIniFile ini = Settings();
         WriteSetting(ini, setting::Left, x());
@@ -809,6 +857,7 @@ QString TTvFrmMain::GroupCaption() const {
 }
 
 void TTvFrmMain::PageControlChange() {
+    history_->Flush();
     if (PageControl->currentIndex() == 0) {
         SetCaption(GroupCaption());
         mnuAConv->setEnabled(true);
@@ -828,6 +877,7 @@ void TTvFrmMain::comUnitsClick() {
     if (index == LoadedUnits) {
         return;
     }
+    history_->Flush();
     SetCaption(QStringLiteral("Tenvari - 読込中"));
     if (index >= 0 && index < units_->GroupCount()) {
         units_->SelectGroup(index);
@@ -887,7 +937,10 @@ bool TTvFrmMain::UnitConv() {
     if (!UnitListsUsable()) {
         return true;
     }
-    if (edtInput->text().isEmpty()) {
+    const bool fromEmptyBox = edtInput->text().isEmpty();
+    if (fromEmptyBox) {
+        // The conversion that the "0" starts is this one's, not an entry of its own.
+        const THistoryRecorder::TScope inner(*history_, THistoryRecorder::TMode::None);
         SetZeroSelected(edtInput);
     }
 
@@ -910,6 +963,8 @@ bool TTvFrmMain::UnitConv() {
             lines += Q(result.FormulaLine) + QStringLiteral("\r\n");
         }
         ResultText() += lines;
+        // Written before the result is shown: a result on the screen is in the history.
+        history_->Converted(PageEntry(false, result.Output), fromEmptyBox);
         edtOutput->setText(Q(result.Output));
         edtOutput->SetStale(false);
         SetStatus(QStringLiteral("単位変換：変換完了"));
@@ -927,6 +982,7 @@ bool TTvFrmMain::UnitConv() {
 }
 
 void TTvFrmMain::mnuNConvClick() {
+    const THistoryRecorder::TScope command(*history_, THistoryRecorder::TMode::Now);
     if (!BatchRunning) {
         ResultText().clear();
     }
@@ -947,6 +1003,7 @@ void TTvFrmMain::edtInputChange() {
 }
 
 bool TTvFrmMain::comChange() {
+    history_->Flush();
     return ConvDispose != 1 || UnitConv();
 }
 
@@ -970,12 +1027,15 @@ bool TTvFrmMain::BaseConv() {
     if (!StartUpDone) {
         return true;
     }
-    if (edtInputB->text().isEmpty()) {
+    const bool fromEmptyBox = edtInputB->text().isEmpty();
+    if (fromEmptyBox) {
+        const THistoryRecorder::TScope inner(*history_, THistoryRecorder::TMode::None);
         SetZeroSelected(edtInputB);
     }
     try {
         const TBaseConvResult result =
             ConvertBase(S(edtInputB->text()), S(edtBaseInput->text()), S(edtBaseOutput->text()));
+        history_->Converted(PageEntry(true, result.Output), fromEmptyBox);
         edtOutputB->setText(Q(result.Output));
         edtOutputB->SetStale(false);
         ResultText() += Q(result.ReportLine) + QStringLiteral("\r\n");
@@ -998,6 +1058,7 @@ void TTvFrmMain::edtInputBChange() {
 
 void TTvFrmMain::edtBaseInputChange() {
     edtOutputB->SetStale(true);
+    history_->Flush();
     SetBoxText(edtInputB, QString());
     if (ConvDispose == 1) {
         BaseConv();
@@ -1010,6 +1071,7 @@ void TTvFrmMain::btnBaseInputClick(const QString& caption) {
 }
 
 void TTvFrmMain::btnBaseOutputClick(const QString& caption) {
+    history_->Flush();
     edtBaseOutput->setText(caption);
     FocusValueBox(edtInputB);
     if (ConvDispose == 1) {
@@ -1056,13 +1118,17 @@ void TTvFrmMain::mnuAConvClick() {
     BatchRunning = true;
     try {
         ResultText().clear();
+        // The batch is one entry, written once all its conversions are done.
+        bool converted = false;
+        THistoryEntry entry = PageEntry(PageControl->currentIndex() != 0, {});
+        const THistoryRecorder::TScope steps(*history_, THistoryRecorder::TMode::None);
         if (PageControl->currentIndex() == 0) {
             const int count = std::min<int>(units_->UnitCount(), comOutput->count());
             {
                 const TQuietAccessibility quiet;
                 for (int i = 0; i < count; ++i) {
                     comOutput->setCurrentIndex(i);
-                    UnitConv();
+                    converted = UnitConv() || converted;
                 }
             }
             SetStatus(QStringLiteral("単位変換：一括変換完了"));
@@ -1075,13 +1141,22 @@ void TTvFrmMain::mnuAConvClick() {
                 const TQuietAccessibility quiet;
                 for (int base = 2; base <= 36; ++base) {
                     edtBaseOutput->setText(QString::number(base));
-                    BaseConv();
+                    converted = BaseConv() || converted;
                 }
             }
             SetStatus(QStringLiteral("基数変換：一括変換完了"));
             edtOutputB->setText(QStringLiteral("0"));
             edtBaseOutput->setText(QStringLiteral("10"));
             edtOutputB->SetStale(true);
+        }
+        if (converted) {
+            // Before the report is shown; the value as typed, which an empty box made "0".
+            entry.Value = S((PageControl->currentIndex() == 0 ? edtInput : edtInputB)->text());
+            entry.Target.clear();
+            entry.Batch = true;
+            entry.Result =
+                S(ResultText().trimmed().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            history_->RecordNow(entry);
         }
         Sound().Asterisk();
         frmAll_->ShowModal();
@@ -1191,6 +1266,7 @@ void TTvFrmMain::mnuFrontClick() {
 }
 
 void TTvFrmMain::mnuSettingClick() {
+    history_->Flush();
     frmSet_->ShowModal();
     ReadConvertSettings(Settings());
     NoticeReadOnlySettings();
@@ -1244,6 +1320,8 @@ void TTvFrmMain::mnuFindClick() {
     if (!frmFind_) {
         frmFind_ = new TTvFrmFind(this);
     }
+    history_->Flush();
+    frmFind_->SetRecent(RecentHits());
     if (const std::optional<TFindChoice> choice = frmFind_->ShowModal(*search_)) {
         TakeFoundUnit(*choice);
     }
@@ -1278,6 +1356,7 @@ void TTvFrmMain::TakeFoundUnit(const TFindChoice& choice) {
 }
 
 void TTvFrmMain::mnuSwapClick() {
+    history_->Flush();
     if (PageControl->currentIndex() == 0) {
         const int source = comInput->currentIndex();
         comInput->setCurrentIndex(comOutput->currentIndex());
@@ -1317,6 +1396,215 @@ void TTvFrmMain::mnuUserEditClick() {
     const TUserUnitsFile file = CreateUserUnitsFile(UserDataDir());
     // Without an editor the warning at least tells the user where the file is.
     OpenUrlOrWarn(this, QUrl::fromLocalFile(Q(file.Path)));
+}
+
+// ---- history and favourites ----
+
+void TTvFrmMain::ReadHistorySettings(const TIniFile& ini) {
+    const bool on = Choice(setting::HistoryOn, ReadSetting(ini, setting::HistoryOn)) == 1;
+    const int cap = Choice(setting::HistoryEntries, ReadSetting(ini, setting::HistoryEntries));
+    history_->SetKeeping(on, cap);
+    if (on && history_->Store() != nullptr) {
+        try {
+            history_->Store()->Trim(static_cast<size_t>(cap));
+        } catch (const EHistoryError& e) {
+            history_->Warn(QStringLiteral("履歴に書き込めませんでした。"), Q(e.what()));
+        }
+    }
+}
+
+THistoryEntry TTvFrmMain::PageEntry(bool basePage, const std::string& result) const {
+    THistoryEntry entry;
+    entry.Result = result;
+    entry.ShowAns = ShowAns;
+    if (basePage) {
+        entry.Page = THistoryPage::Base;
+        entry.Source = S(edtBaseInput->text());
+        entry.Target = S(edtBaseOutput->text());
+        entry.Value = S(edtInputB->text());
+    } else {
+        entry.Group = S(comUnits->currentText());
+        entry.Source = S(comInput->currentText());
+        entry.Target = S(comOutput->currentText());
+        entry.Value = S(edtInput->text());
+    }
+    return entry;
+}
+
+std::vector<TUnitHit> TTvFrmMain::RecentHits() const {
+    constexpr size_t kRecent = 10;
+    std::vector<TUnitHit> hits;
+    if (history_->Store() == nullptr) {
+        return hits;
+    }
+    std::vector<TRecentUnit> recent;
+    try {
+        recent = history_->Store()->RecentUnits(kRecent);
+    } catch (const EHistoryError&) {
+        return hits;
+    }
+    // A unit's index in the search counts the units of the groups before its own.
+    std::vector<int32_t> firstUnit(static_cast<size_t>(units_->GroupCount()) + 1, 0);
+    for (int32_t g = 0; g < units_->GroupCount(); ++g) {
+        firstUnit[static_cast<size_t>(g) + 1] =
+            firstUnit[static_cast<size_t>(g)] + units_->GetGroup(g).Count;
+    }
+    for (const TRecentUnit& unit : recent) {
+        const TUnitPairPlace place = FindUnitPair(*units_, unit.Group, unit.Unit, {});
+        if (place.Found()) {
+            hits.push_back({place.Group, place.Source,
+                            firstUnit[static_cast<size_t>(place.Group)] + place.Source});
+        }
+    }
+    return hits;
+}
+
+void TTvFrmMain::mnuHistoryClick() {
+    THistory* store = history_->Store();
+    if (store == nullptr) {
+        Sound().Exclamation();
+        SetStatus(QStringLiteral("履歴：使用できません"));
+        return;
+    }
+    history_->Flush();
+    if (!frmHistory_) {
+        frmHistory_ = new TTvFrmHistory(this);
+    }
+    if (const std::optional<THistoryEntry> entry = frmHistory_->ShowModal(*store)) {
+        ApplyEntry(*entry);
+    } else if (frmHistory_->Cleared()) {
+        SetStatus(QStringLiteral("履歴：消去完了"));
+    }
+}
+
+void TTvFrmMain::ShowPage(int page) {
+    if (PageControl->currentIndex() != page) {
+        {
+            const QSignalBlocker blocker(PageControl);
+            PageControl->setCurrentIndex(page);
+        }
+        PageControlChange();
+    }
+}
+
+bool TTvFrmMain::SelectUnitPair(const std::string& group, const std::string& source,
+                                const std::string& target) {
+    const TUnitPairPlace place = FindUnitPair(*units_, group, source, target);
+    if (!place.Found()) {
+        // Never another unit in its place: the user learns which one is gone.
+        Sound().Exclamation();
+        SetStatus((place.Group < 0 ? QStringLiteral("集団がありません：")
+                                   : QStringLiteral("単位がありません：")) +
+                  Q(place.Missing));
+        return false;
+    }
+    ShowPage(0);
+    comUnits->setCurrentIndex(place.Group);
+    comUnitsClick();
+    comInput->setCurrentIndex(place.Source);
+    if (place.Target >= 0) {
+        comOutput->setCurrentIndex(place.Target);
+    }
+    return true;
+}
+
+void TTvFrmMain::ApplyEntry(const THistoryEntry& entry) {
+    if (entry.Page == THistoryPage::Base) {
+        ShowPage(1);
+        SetBoxText(edtBaseInput, Q(entry.Source));
+        if (!entry.Batch) {
+            edtBaseOutput->setText(Q(entry.Target));
+        }
+        SetBoxText(edtInputB, Q(entry.Value));
+    } else {
+        if (!SelectUnitPair(entry.Group, entry.Source,
+                            entry.Batch ? std::string() : entry.Target)) {
+            return;
+        }
+        SetBoxText(edtInput, Q(entry.Value));
+    }
+    if (entry.Batch) {
+        mnuAConvClick();
+    } else {
+        mnuNConvClick();
+    }
+}
+
+void TTvFrmMain::FillFavourites() {
+    std::vector<TFavourite> favourites;
+    if (history_->Store() != nullptr) {
+        try {
+            favourites = history_->Store()->Favourites();
+        } catch (const EHistoryError& e) {
+            history_->Warn(QStringLiteral("お気に入りを読み込めませんでした。"), Q(e.what()));
+        }
+    }
+    favouritesMenu_->Fill(favourites);
+}
+
+void TTvFrmMain::mnuFavouriteAddClick() {
+    THistory* store = history_->Store();
+    const bool unitPage = PageControl->currentIndex() == 0;
+    if (store == nullptr || (unitPage && !UnitListsUsable())) {
+        Sound().Exclamation();
+        SetStatus(QStringLiteral("お気に入り：追加できません"));
+        return;
+    }
+    TFavourite favourite;
+    if (unitPage) {
+        favourite.Group = S(comUnits->currentText());
+        favourite.Source = S(comInput->currentText());
+        favourite.Target = S(comOutput->currentText());
+        favourite.Name = favourite.Source + " → " + favourite.Target;
+    } else {
+        favourite.Page = THistoryPage::Base;
+        favourite.Source = S(edtBaseInput->text());
+        favourite.Target = S(edtBaseOutput->text());
+        favourite.Name = "基数 " + favourite.Source + " → " + favourite.Target;
+    }
+    // A store that fails here fails the command: the error box names the file.
+    if (!store->AddFavourite(favourite)) {
+        Sound().Exclamation();
+        SetStatus(QStringLiteral("お気に入り：登録済み"));
+        return;
+    }
+    FillFavourites();
+    SetStatus(QStringLiteral("お気に入り：追加完了"));
+}
+
+void TTvFrmMain::mnuFavouritesManageClick() {
+    THistory* store = history_->Store();
+    if (store == nullptr) {
+        Sound().Exclamation();
+        SetStatus(QStringLiteral("お気に入り：使用できません"));
+        return;
+    }
+    history_->Flush();
+    if (!frmFavourites_) {
+        frmFavourites_ = new TTvFrmFavourites(this);
+    }
+    frmFavourites_->ShowModal(*store);
+    FillFavourites();
+}
+
+void TTvFrmMain::FavouriteClick(const TFavourite& favourite) {
+    bool converted = true;
+    if (favourite.Page == THistoryPage::Base) {
+        ShowPage(1);
+        SetBoxText(edtBaseInput, Q(favourite.Source));
+        history_->Flush();
+        edtBaseOutput->setText(Q(favourite.Target));
+        converted = ConvDispose != 1 || BaseConv();
+    } else {
+        if (!SelectUnitPair(favourite.Group, favourite.Source, favourite.Target)) {
+            return;
+        }
+        converted = comChange();
+    }
+    // A failed conversion keeps its own status text; otherwise the panel names the favourite.
+    if (converted) {
+        SetStatus(QStringLiteral("お気に入り：") + Q(favourite.Name));
+    }
 }
 
 } // namespace tv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/TvHistory.h"
 #include "units/TvUnitsFile.h"
 
 #include <QMainWindow>
@@ -20,15 +21,20 @@ class QTabWidget;
 namespace tv {
 
 class TAlEdit;
+class TFavouritesMenu;
+class THistoryRecorder;
 class TIniFile;
 class TTvFrmAbout;
 class TStatusPanel;
 class TTvFrmAll;
+class TTvFrmFavourites;
 class TTvFrmFind;
+class TTvFrmHistory;
 class TTvFrmSet;
 class TUnitSearch;
 class TUpDown;
 struct TFindChoice;
+struct TUnitHit;
 
 // The main window: the unit page, the base page, the menu and the status bar.
 class TTvFrmMain : public QMainWindow {
@@ -97,6 +103,27 @@ private:
     // Selects a unit taken in the unit search as the user would: the unit page, its group, then
     // the unit in its list.
     void TakeFoundUnit(const TFindChoice& choice);
+    // The unit search's hits of the units the history names, most recent first.
+    std::vector<TUnitHit> RecentHits() const;
+
+    void mnuHistoryClick();
+    // Puts a history entry back (page, group, units or bases, value) and converts it again.
+    void ApplyEntry(const THistoryEntry& entry);
+    void mnuFavouriteAddClick();
+    void mnuFavouritesManageClick();
+    // Selects a favourite's page, group and units (or bases) as the user would.
+    void FavouriteClick(const TFavourite& favourite);
+    void FillFavourites();
+    // Shows the unit page (running the page change) and selects the units of a group by name;
+    // false, with the exclamation beep and the missing name in status panel 0, when the group or
+    // a unit has left the data.
+    bool SelectUnitPair(const std::string& group, const std::string& source,
+                        const std::string& target);
+    // Shows the base page, running the page change.
+    void ShowPage(int page);
+    // The entry of the unit page's or the base page's conversion as the boxes show it.
+    THistoryEntry PageEntry(bool basePage, const std::string& result) const;
+    void ReadHistorySettings(const TIniFile& ini);
 
     void CreateControls();
     void CreateMenu();
@@ -137,6 +164,9 @@ private:
     std::unique_ptr<TPrefixes> prefixes_;
     // The unit search's index of the catalogue: built at the first search, dropped at a re-read.
     std::unique_ptr<TUnitSearch> search_;
+    std::unique_ptr<THistoryRecorder> history_;
+    std::unique_ptr<TFavouritesMenu> favouritesMenu_;
+    int lastUnitPair_ = 0;
 
     bool unitsLoadFailed_ = false;
     bool StartUpDone = false;
@@ -159,6 +189,8 @@ private:
     TTvFrmAll* frmAll_ = nullptr;
     TTvFrmSet* frmSet_ = nullptr;
     TTvFrmFind* frmFind_ = nullptr;
+    TTvFrmHistory* frmHistory_ = nullptr;
+    TTvFrmFavourites* frmFavourites_ = nullptr;
 
     QTabWidget* PageControl = nullptr;
     QGroupBox* gbxInput = nullptr;
@@ -195,6 +227,9 @@ private:
     QAction* mnuSwap = nullptr;
     QAction* mnuCopyValue = nullptr;
     QAction* mnuUserEdit = nullptr;
+    QAction* mnuHistory = nullptr;
+    QAction* mnuFavouriteAdd = nullptr;
+    QAction* mnuFavouritesManage = nullptr;
     // Every menu item, for the key routing of the menu's shortcuts.
     std::vector<QAction*> menuActions_;
 };

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <algorithm>
 #include <cstddef>
@@ -115,6 +117,30 @@ TTvFrmSet::TTvFrmSet(QWidget* parent)
     Label(gbShowAns, "lblShowExp3", QStringLiteral("　 確認することができます。"), 155, 72, 155,
           13);
 
+    auto* TabSheet3 = new QWidget;
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    pctSetting_->addTab(TabSheet3, QStringLiteral("履歴"));
+    QGroupBox* gbHistory =
+        Group(TabSheet3, "gbHistory", QStringLiteral("変換の履歴"), 4, 8, 313, 73);
+    cbxHistory_ = new QCheckBox(QStringLiteral("変換を履歴に残す"), gbHistory);
+    cbxHistory_->setObjectName(QStringLiteral("cbxHistory"));
+    Place(cbxHistory_, 8, 20, 153, 17);
+    QLabel* lblHistoryEntries =
+        Label(gbHistory, "lblHistoryEntries", QStringLiteral("残す件数"), 8, 47, 60, 13);
+    spnHistoryEntries_ = new QSpinBox(gbHistory);
+    spnHistoryEntries_->setObjectName(QStringLiteral("spnHistoryEntries"));
+    spnHistoryEntries_->setRange(setting::HistoryEntries.Least, setting::HistoryEntries.Most);
+    spnHistoryEntries_->setSuffix(QStringLiteral(" 件"));
+    spnHistoryEntries_->setAlignment(Qt::AlignRight);
+    spnHistoryEntries_->setGeometry(80, 42, 97, 22);
+    lblHistoryEntries->setBuddy(spnHistoryEntries_);
+    spnHistoryEntries_->setAccessibleName(QStringLiteral("残す件数"));
+    QGroupBox* gbLastUnitPair =
+        Group(TabSheet3, "gbLastUnitPair", QStringLiteral("起動時の単位"), 4, 87, 313, 49);
+    cbxLastUnitPair_ = new QCheckBox(QStringLiteral("前回の単位で開始"), gbLastUnitPair);
+    cbxLastUnitPair_->setObjectName(QStringLiteral("cbxLastUnitPair"));
+    Place(cbxLastUnitPair_, 8, 20, 153, 17);
+
     btnOK_ = new QPushButton(QStringLiteral("OK"), this);
     btnOK_->setObjectName(QStringLiteral("btnOK"));
     btnOK_->setGeometry(132, 191, 89, 21);
@@ -139,6 +165,11 @@ TTvFrmSet::TTvFrmSet(QWidget* parent)
     onChecked(rbtShowAns_, &TTvFrmSet::rbtShowAnsClick);
     connect(comUnitSeries_, &QComboBox::activated, this, [this] { comUnitSeriesClick(); });
     connect(cbxExpShow_, &QCheckBox::toggled, this, [this] { cbxExpShowClick(); });
+    connect(cbxHistory_, &QCheckBox::toggled, this, [this] { cbxHistoryClick(); });
+    connect(spnHistoryEntries_, &QSpinBox::valueChanged, this,
+            [this](int value) { HistoryEntries = value; });
+    connect(cbxLastUnitPair_, &QCheckBox::toggled, this,
+            [this](bool on) { LastUnitPair = on ? 1 : 0; });
     connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
     connect(btnCancel_, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 
@@ -208,9 +239,17 @@ void TTvFrmSet::frmSetShow() {
     ShowExp = Choice(setting::ShowExp, ReadSetting(ini, setting::ShowExp));
     cbxExpShow_->setChecked(ShowExp == 1);
 
+    HistoryOn = Choice(setting::HistoryOn, ReadSetting(ini, setting::HistoryOn));
+    HistoryEntries = Choice(setting::HistoryEntries, ReadSetting(ini, setting::HistoryEntries));
+    LastUnitPair = Choice(setting::LastUnitPair, ReadSetting(ini, setting::LastUnitPair));
+    cbxHistory_->setChecked(HistoryOn == 1);
+    spnHistoryEntries_->setValue(HistoryEntries);
+    spnHistoryEntries_->setEnabled(HistoryOn == 1);
+    cbxLastUnitPair_->setChecked(LastUnitPair == 1);
+
     // The first control of the page it opens on: the chosen option of its first group.
-    FocusFirstControl(pctSetting_->currentIndex() == 0 ? rbtMainWinPos_[WinPos]
-                                                       : rbtConvDispose_[ConvDispose]);
+    QWidget* const first[] = {rbtMainWinPos_[WinPos], rbtConvDispose_[ConvDispose], cbxHistory_};
+    FocusFirstControl(first[std::clamp(pctSetting_->currentIndex(), 0, 2)]);
 }
 
 void TTvFrmSet::rbtMainWinPosClick(int value) {
@@ -238,6 +277,11 @@ void TTvFrmSet::cbxExpShowClick() {
     ShowExp = cbxExpShow_->isChecked() ? 1 : 0;
 }
 
+void TTvFrmSet::cbxHistoryClick() {
+    HistoryOn = cbxHistory_->isChecked() ? 1 : 0;
+    spnHistoryEntries_->setEnabled(HistoryOn == 1);
+}
+
 void TTvFrmSet::btnOKClick() {
     try {
         TIniFile ini(settingsPath_.toStdString(), settingsDefaults_.toStdString());
@@ -247,6 +291,9 @@ void TTvFrmSet::btnOKClick() {
         WriteSetting(ini, setting::ConvDispose, ConvDispose);
         WriteSetting(ini, setting::ShowAns, ShowAns);
         WriteSetting(ini, setting::ShowExp, ShowExp);
+        WriteSetting(ini, setting::HistoryOn, HistoryOn);
+        WriteSetting(ini, setting::HistoryEntries, HistoryEntries);
+        WriteSetting(ini, setting::LastUnitPair, LastUnitPair);
         ini.Save();
     } catch (const std::exception& error) {
         // The dialog stays open with its choices, so the user can cancel or try again.

@@ -12,6 +12,7 @@ class QComboBox;
 class QCheckBox;
 class QPushButton;
 class QGroupBox;
+class QSpinBox;
 
 namespace tv {
 
@@ -34,6 +35,9 @@ public:
     QTabWidget* pctSetting() const { return pctSetting_; }
     QComboBox* comUnitSeries() const { return comUnitSeries_; }
     QCheckBox* cbxExpShow() const { return cbxExpShow_; }
+    QCheckBox* cbxHistory() const { return cbxHistory_; }
+    QSpinBox* spnHistoryEntries() const { return spnHistoryEntries_; }
+    QCheckBox* cbxLastUnitPair() const { return cbxLastUnitPair_; }
     QPushButton* btnOK() const { return btnOK_; }
     QPushButton* btnCancel() const { return btnCancel_; }
     QRadioButton* rbtMainWinPos(int value) const;
@@ -49,6 +53,7 @@ private:
     void rbtConvDisposeClick(int value);
     void rbtShowAnsClick(int value);
     void cbxExpShowClick();
+    void cbxHistoryClick();
     void btnOKClick();
     void btnCancelClick();
 
@@ -63,6 +68,9 @@ private:
     int ConvDispose = 0;
     int ShowAns = 0;
     int ShowExp = 0;
+    int HistoryOn = 1;
+    int HistoryEntries = 10000;
+    int LastUnitPair = 0;
 
     QTabWidget* pctSetting_ = nullptr;
     // One button for each choice of the key.
@@ -72,6 +80,9 @@ private:
     QRadioButton* rbtConvDispose_[setting::ConvDispose.Choices] = {};
     QRadioButton* rbtShowAns_[setting::ShowAns.Choices] = {};
     QCheckBox* cbxExpShow_ = nullptr;
+    QCheckBox* cbxHistory_ = nullptr;
+    QSpinBox* spnHistoryEntries_ = nullptr;
+    QCheckBox* cbxLastUnitPair_ = nullptr;
     QPushButton* btnOK_ = nullptr;
     QPushButton* btnCancel_ = nullptr;
 };

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -177,9 +178,9 @@ private slots:
         }
     }
 
-    // OK writes the six keys in their order after what the file holds, keeping every other
+    // OK writes the nine keys in their order after what the file holds, keeping every other
     // section and key; comments go as at every save.
-    void okWritesTheSixKeys() {
+    void okWritesTheNineKeys() {
         WriteAll(path_, "[StartUp]\nLeft=10\nTop=20\nLastUnits=1\n; note\n[Mine]\nfoo=bar\n");
         TTvFrmSet& d = *dialog_;
         const int result = Show([&] {
@@ -197,9 +198,10 @@ private slots:
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nLeft=10\nTop=20\nLastUnits=1\nWinPos=1\n"
-                                            "UnitSeries=2\nSetUnits=1\n\n"
+                                            "UnitSeries=2\nSetUnits=1\nLastUnitPair=0\n\n"
                                             "[Mine]\nfoo=bar\n\n"
-                                            "[Convert]\nConvDispose=1\nShowAns=2\nShowExp=1\n\n"));
+                                            "[Convert]\nConvDispose=1\nShowAns=2\nShowExp=1\n\n"
+                                            "[History]\nRecord=1\nEntries=10000\n\n"));
     }
 
     void enterIsOk() {
@@ -210,20 +212,52 @@ private slots:
             QTest::keyClick(&d, Qt::Key_Return);
         });
         QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nWinPos=0\nUnitSeries=0\nSetUnits=0\n\n"
-                                            "[Convert]\nConvDispose=0\nShowAns=0\nShowExp=1\n\n"));
+        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nWinPos=0\nUnitSeries=0\nSetUnits=0\n"
+                                            "LastUnitPair=0\n\n"
+                                            "[Convert]\nConvDispose=0\nShowAns=0\nShowExp=1\n\n"
+                                            "[History]\nRecord=1\nEntries=10000\n\n"));
     }
 
     // Values the dialog could not show are replaced by the choices it showed; a group position
     // outside the list is kept, since the list may be longer at the next start.
     void okAfterValuesOutsideTheListsWritesWhatWasShown() {
-        WriteAll(path_, "[StartUp]\nWinPos=5\nUnitSeries=7\nSetUnits=9\n"
-                        "[Convert]\nConvDispose=-1\nShowAns=3\nShowExp=2\n");
+        WriteAll(path_, "[StartUp]\nWinPos=5\nUnitSeries=7\nSetUnits=9\nLastUnitPair=3\n"
+                        "[Convert]\nConvDispose=-1\nShowAns=3\nShowExp=2\n"
+                        "[History]\nRecord=2\nEntries=0\n");
         TTvFrmSet& d = *dialog_;
         QCOMPARE(Show([&] { QTest::mouseClick(d.btnOK(), Qt::LeftButton); }),
                  int(QDialog::Accepted));
-        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nWinPos=0\nUnitSeries=0\nSetUnits=9\n\n"
-                                            "[Convert]\nConvDispose=0\nShowAns=0\nShowExp=0\n\n"));
+        QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nWinPos=0\nUnitSeries=0\nSetUnits=9\n"
+                                            "LastUnitPair=0\n\n"
+                                            "[Convert]\nConvDispose=0\nShowAns=0\nShowExp=0\n\n"
+                                            "[History]\nRecord=1\nEntries=10000\n\n"));
+    }
+
+    // The history page: the switch, the number of entries (enabled with the switch, within its
+    // range) and the start with the last units, read and written like the other keys.
+    void historyPage() {
+        WriteAll(path_, "[History]\nRecord=0\nEntries=500\n[StartUp]\nLastUnitPair=1\n");
+        TTvFrmSet& d = *dialog_;
+        Show([&] {
+            d.pctSetting()->setCurrentIndex(2);
+            QCOMPARE(d.pctSetting()->tabText(2), QStringLiteral("履歴"));
+            QVERIFY(!d.cbxHistory()->isChecked());
+            QCOMPARE(d.spnHistoryEntries()->value(), 500);
+            QVERIFY(!d.spnHistoryEntries()->isEnabled());
+            QVERIFY(d.cbxLastUnitPair()->isChecked());
+            QTest::mouseClick(d.cbxHistory(), Qt::LeftButton);
+            QVERIFY(d.spnHistoryEntries()->isEnabled());
+            d.spnHistoryEntries()->setFocus();
+            d.spnHistoryEntries()->selectAll();
+            QTest::keyClicks(d.spnHistoryEntries(), QStringLiteral("999999"));
+            // Typing stops at the end of the range.
+            QCOMPARE(d.spnHistoryEntries()->value(), 99999);
+            QTest::mouseClick(d.cbxLastUnitPair(), Qt::LeftButton);
+            QTest::mouseClick(d.btnOK(), Qt::LeftButton);
+        });
+        const QByteArray file = ReadAll(path_);
+        QVERIFY2(file.contains("[History]\nRecord=1\nEntries=99999\n"), file.constData());
+        QVERIFY2(file.contains("LastUnitPair=0\n"), file.constData());
     }
 
     void choosingTheGroupRuleSwitchesTheList() {

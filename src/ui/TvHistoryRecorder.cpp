@@ -1,0 +1,119 @@
+#include "ui/TvHistoryRecorder.h"
+
+#include "ui/TvRecordDebounce.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace tv {
+
+namespace {
+
+// A warning box shown once the current handler has returned, so that a conversion is never
+// held up or entered again by a box's event loop.
+void WarnLater(QWidget* window, const QString& text) {
+    QTimer::singleShot(0, window, [window = QPointer<QWidget>(window), text] {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"), text, QMessageBox::Ok,
+                        window && window->isVisible() ? window.data() : nullptr);
+        box.exec();
+    });
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+THistoryRecorder::THistoryRecorder(QWidget* window)
+    : window_(window), debounce_(std::make_unique<TRecordDebounce>(
+                           [this](const THistoryEntry& entry) { Write(entry); })) {}
+
+THistoryRecorder::~THistoryRecorder() = default;
+
+void THistoryRecorder::Open(const std::string& path) {
+    try {
+        store_ = std::make_unique<THistory>(path);
+    } catch (const EHistoryError& e) {
+        Warn(QStringLiteral("履歴を使用できないため、履歴なしで続けます。"), Q(e.what()));
+        return;
+    }
+    if (!store_->BrokenCopy().empty()) {
+        WarnLater(window_, QStringLiteral("履歴ファイルが壊れていたため、別の名前で残し、"
+                                          "新しい履歴を始めました。\n\n") +
+                               Q(store_->BrokenCopy()));
+    }
+}
+
+void THistoryRecorder::SetKeeping(bool on, int cap) {
+    if (!on) {
+        debounce_->Drop();
+    }
+    keeping_ = on;
+    cap_ = cap;
+}
+
+void THistoryRecorder::Converted(const THistoryEntry& entry, bool fromEmptyBox) {
+    if (!keeping_ || store_ == nullptr) {
+        return;
+    }
+    switch (mode_) {
+    case TMode::Held:
+        if (!fromEmptyBox) {
+            debounce_->Hold(entry);
+        }
+        break;
+    case TMode::Now:
+        RecordNow(entry);
+        break;
+    case TMode::None:
+        break;
+    }
+}
+
+void THistoryRecorder::RecordNow(const THistoryEntry& entry) {
+    if (!keeping_ || store_ == nullptr) {
+        return;
+    }
+    // The command repeats the conversion the edits made: one entry for both.
+    if (debounce_->Held() && debounce_->Held()->SameConversion(entry)) {
+        debounce_->Drop();
+    } else {
+        debounce_->Flush();
+    }
+    Write(entry);
+}
+
+void THistoryRecorder::Flush() {
+    debounce_->Flush();
+}
+
+void THistoryRecorder::SetPause(int ms) {
+    debounce_->SetPause(ms);
+}
+
+void THistoryRecorder::Write(const THistoryEntry& entry) {
+    if (!keeping_ || store_ == nullptr) {
+        return;
+    }
+    try {
+        store_->Record(entry, static_cast<size_t>(cap_));
+    } catch (const EHistoryError& e) {
+        // The store keeps the entry and writes it with the next one that it can write.
+        Warn(QStringLiteral("履歴に書き込めませんでした。変換はこのまま続けられます。"
+                            "書き込めるようになれば、その間の変換もまとめて書き込みます。"),
+             Q(e.what()));
+    }
+}
+
+void THistoryRecorder::Warn(const QString& text, const QString& detail) {
+    if (warned_) {
+        return;
+    }
+    warned_ = true;
+    WarnLater(window_, text + QStringLiteral("\n\n") + detail);
+}
+
+} // namespace tv

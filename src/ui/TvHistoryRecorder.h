@@ -1,0 +1,87 @@
+#pragma once
+
+#include "history/TvHistory.h"
+
+#include <QString>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace tv {
+
+class TRecordDebounce;
+
+// The main window's side of the history: the store, whether conversions are kept, and how a
+// conversion becomes an entry. A command's conversion is written before its result is shown; a
+// conversion made by an edit (conversion on every change) is held until the edits pause, a unit
+// or base changes, or the window closes. Problems with the store are said once per run, in a
+// warning box after the handler that met them; conversions never fail because of them.
+class THistoryRecorder {
+public:
+    // What a conversion that completes now becomes.
+    enum class TMode {
+        Held, // made by an edit: held until the edits pause
+        Now,  // made by a command: written at once
+        None, // part of a larger conversion (a batch step, the "0" put into an empty box)
+    };
+
+    // Sets the recorder's mode for a scope.
+    class TScope {
+    public:
+        TScope(THistoryRecorder& recorder, TMode mode)
+            : recorder_(recorder), saved_(recorder.mode_) {
+            recorder_.mode_ = mode;
+        }
+        ~TScope() { recorder_.mode_ = saved_; }
+        TScope(const TScope&) = delete;
+        TScope& operator=(const TScope&) = delete;
+
+    private:
+        THistoryRecorder& recorder_;
+        TMode saved_;
+    };
+
+    explicit THistoryRecorder(QWidget* window);
+    ~THistoryRecorder();
+    THistoryRecorder(const THistoryRecorder&) = delete;
+    THistoryRecorder& operator=(const THistoryRecorder&) = delete;
+
+    // Opens the store at path; a broken file moved aside, or a store that cannot be used, is
+    // said in a warning box.
+    void Open(const std::string& path);
+    // The store; null when it could not be opened.
+    THistory* Store() const { return store_.get(); }
+
+    // Whether conversions are kept, and how many entries.
+    void SetKeeping(bool on, int cap);
+    bool Keeping() const { return keeping_; }
+
+    TMode Mode() const { return mode_; }
+    // A conversion has completed and its result is about to be shown: written, held or left
+    // according to the mode. fromEmptyBox: the value is the "0" that the program put into an
+    // empty box, which an edit does not hold.
+    void Converted(const THistoryEntry& entry, bool fromEmptyBox);
+    // Writes entry now (a batch): what is held is written first unless it is the same.
+    void RecordNow(const THistoryEntry& entry);
+    // Writes what is held: a unit or base changed, a window opens, the program ends.
+    void Flush();
+    // For tests: the pause after which a held conversion is written.
+    void SetPause(int ms);
+
+    // Says a problem with the store once per run.
+    void Warn(const QString& text, const QString& detail);
+
+private:
+    void Write(const THistoryEntry& entry);
+
+    QWidget* window_;
+    std::unique_ptr<THistory> store_;
+    std::unique_ptr<TRecordDebounce> debounce_;
+    bool keeping_ = true;
+    int cap_ = 10000;
+    TMode mode_ = TMode::Held;
+    bool warned_ = false;
+};
+
+} // namespace tv
