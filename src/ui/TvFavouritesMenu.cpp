@@ -14,7 +14,7 @@ TFavouritesMenu::TFavouritesMenu(QMenu* menu, QAction* before,
 void TFavouritesMenu::Fill(const std::vector<TFavourite>& favourites) {
     for (QAction* item : items_) {
         menu_->removeAction(item);
-        item->deleteLater();
+        delete item;
     }
     items_.clear();
     if (favourites.empty()) {
