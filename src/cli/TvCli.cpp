@@ -4,6 +4,7 @@
 #include "calc/TvCalculate.h"
 #include "calc/TvUnitSearch.h"
 #include "cli/TvCheck.h"
+#include "cli/TvCliHistory.h"
 #include "cli/TvLineReader.h"
 #include "units/TvErrors.h"
 #include "units/TvPaths.h"
@@ -42,6 +43,10 @@ constexpr std::string_view kUsage =
     "  base-all FROM DIGITS           convert DIGITS into every base from 2 to 36\n"
     "  check                          check units.dat and prefix.dat, the shipped and the\n"
     "                                 user's\n"
+    "  history [-n N]                 list the window's history, newest first (the last N):\n"
+    "                                 time, group, value, source, result, target\n"
+    "  history --clear                clear the window's history\n"
+    "  favourites                     list the favourites: name, group, source, target\n"
     "GROUP is a name (the first match in file order) or #N for index N. FROM and TO are a\n"
     "unit's name, the symbol in its brackets, or its name without them; or #N with GROUP.\n"
     "Without GROUP, the one group that holds the units is used.\n"
@@ -227,6 +232,10 @@ public:
         }
         if (command == "check") {
             return Check();
+        }
+        if (const std::optional<int> status =
+                RunHistoryCommand(command, options_.Args, out_, err_)) {
+            return *status;
         }
         throw TUsageError("unknown command " + command, true);
     }

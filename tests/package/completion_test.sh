@@ -113,6 +113,10 @@ row "--data=DIR form" "--data=$data" units '' :: 長さ '面\ 積'
 row "options ended by --" "${d[@]}" -- units '' :: 長さ '面\ 積'
 row "quoted command" "${d[@]}" '"units"' '' :: 長さ '面\ 積'
 row "no command" "${d[@]}" nosuch '' :: ''
+row "the history's commands" h :: history
+row "history's options" history '' :: -n --clear
+row "history's options after the command" "${d[@]}" history --c :: --clear
+row "nothing after the history's count" history -n 5 '' :: ''
 
 # Every command and option of the tool's own usage text is offered.
 usage=$("$tool" --help)
