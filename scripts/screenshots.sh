@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots of docs/screenshots: the main window's two pages, the results window, the
-# unit search, the settings dialog's two pages and the about dialog, each window's client area, on
-# the desktop of the desktop suite (Xvfb, openbox, the shipped data and font).
+# unit search, the history window, the settings dialog's three pages and the about dialog, each
+# window's client area, on the desktop of the desktop suite (Xvfb, openbox, the shipped data and
+# font).
 #
 #   scripts/screenshots.sh [SCALE [FOLDER [PROGRAM]]]
 #
@@ -78,11 +79,20 @@ window=$(wait_window "単位の検索") && {
 keys Escape
 wait_for "the unit search to close" window_gone "単位の検索"
 
+# History: the conversions above, newest first.
+focus "$main_window"
+keys ctrl+h
+window=$(wait_window "履歴") && shot "$window" history-window
+keys Escape
+wait_for "the history window to close" window_gone "履歴"
+
 focus "$main_window"
 keys ctrl+s
 window=$(wait_window "設定") && shot "$window" settings-startup
 keys ctrl+Tab
 shot "$window" settings-convert
+keys ctrl+Tab
+shot "$window" settings-history
 keys Escape
 wait_for "the settings dialog to close" window_gone "設定"
 

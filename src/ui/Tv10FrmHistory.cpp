@@ -45,9 +45,14 @@ QString EntrySourceText(const THistoryEntry& entry) {
 
 QString EntryTargetText(const THistoryEntry& entry) {
     if (entry.Batch) {
-        const auto lines = std::count(entry.Result.begin(), entry.Result.end(), '\n') +
-                           (entry.Result.empty() ? 0 : 1);
-        return QStringLiteral("一括変換 (%1 件)").arg(lines);
+        // One report line per conversion; a formula line (ShowExp) starts with a tab.
+        int conversions = 0;
+        for (size_t start = 0; start < entry.Result.size();) {
+            const size_t end = std::min(entry.Result.find('\n', start), entry.Result.size());
+            conversions += end > start && entry.Result[start] != '\t' ? 1 : 0;
+            start = end + 1;
+        }
+        return QStringLiteral("一括変換 (%1 件)").arg(conversions);
     }
     return WithUnit(entry, entry.Result, entry.Target);
 }
@@ -146,7 +151,10 @@ TTvFrmHistory::TTvFrmHistory(QWidget* parent)
     lstEntries_->setFocusPolicy(Qt::NoFocus);
     QHeaderView* header = lstEntries_->header();
     header->setStretchLastSection(true);
-    header->resizeSection(0, 110);
+    // The time whole, with a character's room for the cell's margins.
+    const QFontMetrics metrics = lstEntries_->fontMetrics();
+    header->resizeSection(0, metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00")) +
+                                 2 * metrics.averageCharWidth());
     header->resizeSection(1, 90);
     header->resizeSection(2, 170);
 

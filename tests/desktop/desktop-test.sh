@@ -545,9 +545,36 @@ check_window_identity() {
     stop_program
 }
 
+# The program killed (SIGKILL) right after it showed a result, ten times in a row: the history
+# stays a sound database and holds every result that was shown.
+check_history_survives_kill() {
+    local folder=$tmp/history db=$XDG_STATE_HOME/tenvari/history.sqlite i expected= killed
+    install_program "$folder"
+    rm -rf "$XDG_STATE_HOME/tenvari"
+    for i in 1 2 3 4 5 6 7 8 9 10; do
+        start_program "$folder/tenvari" || return
+        focus "$main_window"
+        type_text "$i"
+        keys Return
+        # The report on the clipboard: the conversion has run and its result is shown.
+        copy_expecting "$(current_report "$i")" >/dev/null
+        kill -KILL "$program_pid"
+        wait "$program_pid" 2>/dev/null
+        killed=$?
+        program_pid=
+        [ "$killed" -eq 137 ] || fail "run $i: ended with $killed before it was killed"
+        [ ! -s "$stderr" ] || fail "run $i wrote to standard error: $(head -c 300 "$stderr")"
+        expected+="$i=$i "
+    done
+    expect "after ten kills the history passes its integrity check" ok \
+        "$(sqlite3 "$db" 'PRAGMA integrity_check')"
+    expect "every result shown before a kill is in the history" "$expected" \
+        "$(sqlite3 "$db" "SELECT value || '=' || result FROM entries ORDER BY id" | tr '\n' ' ')"
+}
+
 # ---- main --------------------------------------------------------------------------------------
 
-for tool in Xvfb openbox xdotool xclip xprop xwininfo iconv dbus-daemon dbus-send setsid; do
+for tool in Xvfb openbox xdotool xclip xprop xwininfo iconv dbus-daemon dbus-send setsid sqlite3; do
     command -v "$tool" >/dev/null || { echo "desktop suite: $tool is missing" >&2; exit 1; }
 done
 start_session
@@ -557,7 +584,7 @@ if [ ${#checks[@]} -eq 0 ]; then
     checks=(restart_loop offscreen_position_brought_back main_window_centred dialogs
         dialog_frames_every_showing top_most_keeps_place enter_in_open_list base_page_255
         paste_and_clipboard beep_is_quiet settings_location screen_reader focus_chains
-        nothing_to_open_with window_identity)
+        nothing_to_open_with window_identity history_survives_kill)
 fi
 for check in "${checks[@]}"; do
     echo "== $check"
