@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <unistd.h>
@@ -114,6 +115,61 @@ void LoadUnitsEachIteration(benchmark::State& state, const std::string& path) {
         }
         benchmark::DoNotOptimize(units.GroupCount());
     }
+}
+
+std::string TemporaryFolder() {
+    std::string name = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+    name += "/tenvari-bench-XXXXXX";
+    if (mkdtemp(name.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::abort();
+    }
+    static std::vector<std::string> toRemove;
+    if (toRemove.empty()) {
+        std::atexit([] {
+            for (const std::string& path : toRemove) {
+                std::error_code ec;
+                std::filesystem::remove_all(path, ec);
+            }
+        });
+    }
+    toRemove.push_back(name);
+    return name + "/";
+}
+
+tv::THistoryEntry HistoryEntry(int n) {
+    struct Pair {
+        const char* group;
+        const char* source;
+        const char* target;
+    };
+    static const Pair kPairs[] = {
+        {"長さ", "マイル [mi]", "キロメートル [km]"}, {"面積", "坪", "平方メートル [m2]"},
+        {"重さ", "ポンド [lb]", "キログラム [kg]"},   {"温度", "華氏 [°F]", "摂氏 [°C]"},
+        {"体積", "ガロン (米) [gal]", "リットル [L]"}, {"長さ", "フィート [ft]", "メートル [m]"},
+        {"圧力", "気圧 [atm]", "ヘクトパスカル [hPa]"}, {"速さ", "ノット [kn]", "キロメートル毎時 [km/h]"},
+    };
+    const Pair& pair = kPairs[static_cast<size_t>(n) % std::size(kPairs)];
+    tv::THistoryEntry entry;
+    entry.Time = 1796792585 + n;
+    entry.Group = pair.group;
+    entry.Source = pair.source;
+    entry.Target = pair.target;
+    entry.Value = std::to_string(n % 997) + "." + std::to_string(n % 10);
+    entry.Result = "1" + std::to_string(100000000000000000LL + n * 7919LL);
+    return entry;
+}
+
+const std::string& LargeHistoryFile() {
+    static const std::string path = [] {
+        const std::string file = TemporaryFolder() + "history.sqlite";
+        tv::THistory history(file);
+        for (int n = 0; n < kHistoryEntries; ++n) {
+            history.Record(HistoryEntry(n), 0);
+        }
+        return file;
+    }();
+    return path;
 }
 
 } // namespace tvbench

@@ -3,6 +3,7 @@
 // What the benchmark programs share: the shipped data, large generated units files, and the
 // loading of units files.
 
+#include "history/TvHistory.h"
 #include "units/TvUnitsFile.h"
 
 #include <benchmark/benchmark.h>
@@ -37,5 +38,19 @@ const tv::TUnits& LoadedUnits(const std::string& path);
 
 // The body of a benchmark that reads the units file at path into a new catalogue each iteration.
 void LoadUnitsEachIteration(benchmark::State& state, const std::string& path);
+
+// The number of entries of the generated history: the default number kept.
+inline constexpr int kHistoryEntries = 10000;
+
+// Entry n of the generated history: conversions between units with real-looking names
+// ("マイル [mi]" to "キロメートル [km]" and the like, in turn), values and 18-digit results.
+tv::THistoryEntry HistoryEntry(int n);
+
+// Path of a history database of kHistoryEntries entries, written once per run into a temporary
+// folder of its own, which is removed at exit.
+const std::string& LargeHistoryFile();
+
+// A new temporary folder, removed at exit; its path ends in "/".
+std::string TemporaryFolder();
 
 } // namespace tvbench
