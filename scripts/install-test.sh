@@ -41,7 +41,7 @@ check_package() {
     # dpkg-shlibdeps names with their minimum versions.
     declared=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_DEPENDS "\(.*\)")$/\1/p' \
         "$build/CPackConfig.cmake" | tr ',' ' ')
-    local linked=(libc6 libstdc++6) named
+    local linked=(libc6 libstdc++6 libsqlite3-0) named
     read -ra named <<<"$declared"
     if [ -x "$prefix/bin/tenvari" ]; then
         linked+=(libqt6core6 libqt6gui6 libqt6widgets6 libcanberra0 libasound2)

@@ -14,6 +14,7 @@
 #include <set>
 #include <system_error>
 #include <unistd.h>
+#include <unordered_map>
 #include <utility>
 
 namespace tv {
@@ -640,16 +641,25 @@ std::string FormatIsoLocalTime(int64_t time) {
 THistoryIndex::THistoryIndex(const std::vector<THistoryEntry>& entries) {
     starts_.reserve(entries.size() + 1);
     folded_.reserve(entries.size() * 64);
-    std::string text;
+    // Groups and units repeat from entry to entry: each distinct name is folded once.
+    std::unordered_map<std::string_view, std::string> names;
+    const auto foldName = [&names](const std::string& name) -> const std::string& {
+        auto [it, added] = names.try_emplace(name);
+        if (added) {
+            it->second = FoldForSearch(name);
+        }
+        return it->second;
+    };
     for (const THistoryEntry& entry : entries) {
         starts_.push_back(folded_.size());
-        text.clear();
-        for (const std::string* field :
-             {&entry.Group, &entry.Source, &entry.Target, &entry.Value, &entry.Result}) {
-            text += *field;
-            text += '\n';
+        for (const std::string* name : {&entry.Group, &entry.Source, &entry.Target}) {
+            folded_ += foldName(*name);
+            folded_ += '\n';
         }
-        folded_ += FoldForSearch(text);
+        for (const std::string* text : {&entry.Value, &entry.Result}) {
+            folded_ += FoldForSearch(*text);
+            folded_ += '\n';
+        }
     }
     starts_.push_back(folded_.size());
 }

@@ -209,7 +209,7 @@ std::optional<THistoryEntry> TTvFrmHistory::ShowModal(THistory& store) {
     choice_.reset();
     cleared_ = false;
     entries_ = store.Entries();
-    index_ = std::make_unique<THistoryIndex>(entries_);
+    index_.reset();
     FrmHistoryShow();
     exec();
     model_->SetRows(nullptr, {});
@@ -230,8 +230,19 @@ void TTvFrmHistory::FrmHistoryShow() {
 
 void TTvFrmHistory::edtFilterChange() {
     std::vector<size_t> rows;
-    if (index_) {
-        rows = index_->Find(edtFilter_->text().toStdString());
+    const QString filter = edtFilter_->text();
+    if (filter.isEmpty()) {
+        rows.resize(entries_.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            rows[i] = i;
+        }
+    } else {
+        // The entries are folded at the first filter, so that opening the window costs only
+        // reading them.
+        if (!index_) {
+            index_ = std::make_unique<THistoryIndex>(entries_);
+        }
+        rows = index_->Find(filter.toStdString());
     }
     const int count = static_cast<int>(rows.size());
     model_->SetRows(&entries_, std::move(rows));
@@ -273,7 +284,7 @@ void TTvFrmHistory::DeleteEntry() {
         return;
     }
     entries_.erase(entries_.begin() + model_->EntryAt(row));
-    index_ = std::make_unique<THistoryIndex>(entries_);
+    index_.reset();
     edtFilterChange();
     // The row below takes the removed one's place, so Delete can be pressed again.
     const int rows = model_->rowCount();
@@ -301,7 +312,7 @@ void TTvFrmHistory::btnClearClick() {
     }
     cleared_ = true;
     entries_.clear();
-    index_ = std::make_unique<THistoryIndex>(entries_);
+    index_.reset();
     edtFilterChange();
     Sound().Asterisk();
 }
