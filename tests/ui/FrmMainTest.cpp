@@ -267,8 +267,10 @@ void FrmMainTest::init() {
     ResultText().clear();
     TopMostMode = false;
     QGuiApplication::clipboard()->clear();
-    // A user's data folder of the test's own, empty until a test writes into it.
+    // A user's data folder of the test's own, empty until a test writes into it, and a history
+    // of its own.
     qputenv("XDG_DATA_HOME", dir_->filePath(QStringLiteral("data-home")).toUtf8());
+    qputenv("XDG_STATE_HOME", dir_->filePath(QStringLiteral("state-home")).toUtf8());
 }
 
 void FrmMainTest::cleanup() {
