@@ -778,8 +778,8 @@ void TTvFrmMain::FrmMainShow() {
     const int unitSeries = ReadSetting(ini, setting::UnitSeries);
     const int lastUnits = ReadSetting(ini, setting::LastUnits);
     const int setUnits = ReadSetting(ini, setting::SetUnits);
-    history_->Open(THistory::DefaultPath());
     ReadConvertSettings(ini);
+    history_->Open(THistory::DefaultPath());
     lastUnitPair_ = ReadSetting(ini, setting::LastUnitPair);
     FillFavourites();
 
@@ -1460,7 +1460,7 @@ std::vector<TUnitHit> TTvFrmMain::RecentHits() const {
 }
 
 void TTvFrmMain::mnuHistoryClick() {
-    THistory* store = history_->Store();
+    THistory* store = history_->CreateStore();
     if (store == nullptr) {
         Sound().Exclamation();
         SetStatus(QStringLiteral("履歴：使用できません"));
@@ -1543,7 +1543,7 @@ void TTvFrmMain::FillFavourites() {
 }
 
 void TTvFrmMain::mnuFavouriteAddClick() {
-    THistory* store = history_->Store();
+    THistory* store = history_->CreateStore();
     const bool unitPage = PageControl->currentIndex() == 0;
     if (store == nullptr || (unitPage && !UnitListsUsable())) {
         Sound().Exclamation();
@@ -1573,7 +1573,7 @@ void TTvFrmMain::mnuFavouriteAddClick() {
 }
 
 void TTvFrmMain::mnuFavouritesManageClick() {
-    THistory* store = history_->Store();
+    THistory* store = history_->CreateStore();
     if (store == nullptr) {
         Sound().Exclamation();
         SetStatus(QStringLiteral("お気に入り：使用できません"));

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <filesystem>
+#include <system_error>
 
 namespace tv {
 
@@ -34,9 +36,34 @@ THistoryRecorder::THistoryRecorder(QWidget* window)
 THistoryRecorder::~THistoryRecorder() = default;
 
 void THistoryRecorder::Open(const std::string& path) {
+    path_ = path;
+    std::error_code ec;
+    // With the history off, not even an empty file is written.
+    if (keeping_ || std::filesystem::exists(path_, ec)) {
+        OpenNow();
+    }
+}
+
+THistory* THistoryRecorder::Store() {
+    std::error_code ec;
+    if (!store_ && !failed_ && !path_.empty() && std::filesystem::exists(path_, ec)) {
+        OpenNow();
+    }
+    return store_.get();
+}
+
+THistory* THistoryRecorder::CreateStore() {
+    if (!store_ && !failed_ && !path_.empty()) {
+        OpenNow();
+    }
+    return store_.get();
+}
+
+void THistoryRecorder::OpenNow() {
     try {
-        store_ = std::make_unique<THistory>(path);
+        store_ = std::make_unique<THistory>(path_);
     } catch (const EHistoryError& e) {
+        failed_ = true;
         Warn(QStringLiteral("履歴を使用できないため、履歴なしで続けます。"), Q(e.what()));
         return;
     }
@@ -56,7 +83,7 @@ void THistoryRecorder::SetKeeping(bool on, int cap) {
 }
 
 void THistoryRecorder::Converted(const THistoryEntry& entry, bool fromEmptyBox) {
-    if (!keeping_ || store_ == nullptr) {
+    if (!keeping_ || failed_) {
         return;
     }
     switch (mode_) {
@@ -74,7 +101,7 @@ void THistoryRecorder::Converted(const THistoryEntry& entry, bool fromEmptyBox) 
 }
 
 void THistoryRecorder::RecordNow(const THistoryEntry& entry) {
-    if (!keeping_ || store_ == nullptr) {
+    if (!keeping_ || failed_) {
         return;
     }
     // The command repeats the conversion the edits made: one entry for both.
@@ -95,11 +122,12 @@ void THistoryRecorder::SetPause(int ms) {
 }
 
 void THistoryRecorder::Write(const THistoryEntry& entry) {
-    if (!keeping_ || store_ == nullptr) {
+    THistory* store = keeping_ ? CreateStore() : nullptr;
+    if (store == nullptr) {
         return;
     }
     try {
-        store_->Record(entry, static_cast<size_t>(cap_));
+        store->Record(entry, static_cast<size_t>(cap_));
     } catch (const EHistoryError& e) {
         // The store keeps the entry and writes it with the next one that it can write.
         Warn(QStringLiteral("履歴に書き込めませんでした。変換はこのまま続けられます。"

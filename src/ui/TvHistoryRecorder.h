@@ -47,11 +47,15 @@ public:
     THistoryRecorder(const THistoryRecorder&) = delete;
     THistoryRecorder& operator=(const THistoryRecorder&) = delete;
 
-    // Opens the store at path; a broken file moved aside, or a store that cannot be used, is
-    // said in a warning box.
+    // The store at path: opened now, unless conversions are not kept and there is no file yet
+    // (then nothing is written until a command needs the store). A broken file moved aside, or
+    // a store that cannot be used, is said in a warning box.
     void Open(const std::string& path);
-    // The store; null when it could not be opened.
-    THistory* Store() const { return store_.get(); }
+    // The store for reading: null when it could not be opened or there is no file.
+    THistory* Store();
+    // The store for a command that writes to it or shows it, created when there is no file;
+    // null when it cannot be used.
+    THistory* CreateStore();
 
     // Whether conversions are kept, and how many entries.
     void SetKeeping(bool on, int cap);
@@ -75,7 +79,11 @@ public:
 private:
     void Write(const THistoryEntry& entry);
 
+    void OpenNow();
+
     QWidget* window_;
+    std::string path_;
+    bool failed_ = false;
     std::unique_ptr<THistory> store_;
     std::unique_ptr<TRecordDebounce> debounce_;
     bool keeping_ = true;

@@ -502,17 +502,23 @@ void FrmMainHistoryTest::startWithTheLastUnits() {
              units);
 }
 
-// Off: nothing is written, what is there stays and can be seen.
+// Off: nothing is written, not even an empty file; what is there stays.
 void FrmMainHistoryTest::historyOffWritesNothing() {
-    THistory(DbPath().toStdString()).Record(Entry("長さ", "km", "m", "2", "2000"), 0);
     WriteSettings(QStringLiteral("[History]\nRecord=0\n[Convert]\nConvDispose=1\n"));
-    Start();
-    Type(Edit("edtInput"), QStringLiteral("5"));
-    Press(Edit("edtInput"), Qt::Key_Return);
-    Press(Edit("edtInput"), Qt::Key_Return, Qt::ShiftModifier);
-    guard_.TakeTitles();
-    Destroy();
-    QCOMPARE(Entries().size(), 1U);
+    for (const bool fileThere : {false, true}) {
+        if (fileThere)
+            THistory(DbPath().toStdString()).Record(Entry("長さ", "km", "m", "2", "2000"), 0);
+        Start();
+        Type(Edit("edtInput"), QStringLiteral("5"));
+        Press(Edit("edtInput"), Qt::Key_Return);
+        Press(Edit("edtInput"), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(guard_.TakeTitles(), QStringList{QStringLiteral("変換結果")});
+        Destroy();
+        if (fileThere)
+            QCOMPARE(Entries().size(), 1U);
+        else
+            QVERIFY(!QFile::exists(DbPath()));
+    }
 }
 
 void FrmMainHistoryTest::capDropsTheOldest() {
