@@ -301,12 +301,14 @@ check_settings_location() {
     printf '[StartUp]\nWinPos=1\nLeft=300\nTop=200\n' >"$folder/tenvari.ini"
     local user_config=$tmp/user-config runner=()
     if [ "$(id -u)" -eq 0 ]; then
-        # Root may write anywhere: the program runs as an ordinary user.
-        mkdir -p "$user_config" "$tmp/user-runtime" "$tmp/user-home"
-        chown 65534:65534 "$user_config" "$tmp/user-runtime" "$tmp/user-home"
+        # Root may write anywhere: the program runs as an ordinary user, with a history folder
+        # of that user's.
+        mkdir -p "$user_config" "$tmp/user-runtime" "$tmp/user-home" "$tmp/user-state"
+        chown 65534:65534 "$user_config" "$tmp/user-runtime" "$tmp/user-home" "$tmp/user-state"
         chmod 700 "$tmp/user-runtime"
         runner=(setpriv --reuid=65534 --regid=65534 --clear-groups --
-            env HOME="$tmp/user-home" XDG_RUNTIME_DIR="$tmp/user-runtime")
+            env HOME="$tmp/user-home" XDG_RUNTIME_DIR="$tmp/user-runtime"
+            XDG_STATE_HOME="$tmp/user-state")
     else
         mkdir -p "$user_config"
     fi
