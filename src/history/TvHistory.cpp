@@ -623,6 +623,33 @@ TUnitPairPlace FindUnitPair(const TUnits& units, const std::string& group,
     return place;
 }
 
+std::vector<TUnitHit> RecentUnitHits(const std::vector<TRecentUnit>& recent, const TUnits& units) {
+    // A unit's index in the search counts the units of the groups before its own.
+    std::vector<int32_t> firstUnit(static_cast<size_t>(units.GroupCount()) + 1, 0);
+    for (int32_t g = 0; g < units.GroupCount(); ++g) {
+        firstUnit[static_cast<size_t>(g) + 1] =
+            firstUnit[static_cast<size_t>(g)] + units.GetGroup(g).Count;
+    }
+    std::vector<TUnitHit> hits;
+    for (const TRecentUnit& unit : recent) {
+        const TUnitPairPlace place = FindUnitPair(units, unit.Group, unit.Unit, {});
+        if (place.Found()) {
+            hits.push_back({place.Group, place.Source,
+                            firstUnit[static_cast<size_t>(place.Group)] + place.Source});
+        }
+    }
+    return hits;
+}
+
+TFavourite UnitFavourite(const std::string& group, const std::string& source,
+                         const std::string& target) {
+    return {0, source + " → " + target, THistoryPage::Unit, group, source, target};
+}
+
+TFavourite BaseFavourite(const std::string& source, const std::string& target) {
+    return {0, "基数 " + source + " → " + target, THistoryPage::Base, "", source, target};
+}
+
 std::string FormatIsoLocalTime(int64_t time) {
     const auto t = static_cast<std::time_t>(time);
     std::tm local{};

@@ -159,6 +159,16 @@ struct TUnitPairPlace {
 TUnitPairPlace FindUnitPair(const TUnits& units, const std::string& group,
                             const std::string& source, const std::string& target);
 
+// The unit search's hits (see TUnitSearch) of the recent units still in units, in order.
+struct TUnitHit;
+std::vector<TUnitHit> RecentUnitHits(const std::vector<TRecentUnit>& recent, const TUnits& units);
+
+// A favourite of the unit page's group and two units, named "source → target", and one of the
+// base page's two bases, named "基数 source → target".
+TFavourite UnitFavourite(const std::string& group, const std::string& source,
+                         const std::string& target);
+TFavourite BaseFavourite(const std::string& source, const std::string& target);
+
 // Time as ISO 8601 local time with its offset: "2026-12-09T14:03:05+09:00".
 std::string FormatIsoLocalTime(int64_t time);
 

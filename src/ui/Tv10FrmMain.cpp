@@ -1433,30 +1433,13 @@ THistoryEntry TTvFrmMain::PageEntry(bool basePage, const std::string& result) co
 
 std::vector<TUnitHit> TTvFrmMain::RecentHits() const {
     constexpr size_t kRecent = 10;
-    std::vector<TUnitHit> hits;
-    if (history_->Store() == nullptr) {
-        return hits;
-    }
-    std::vector<TRecentUnit> recent;
+    THistory* store = history_->Store();
     try {
-        recent = history_->Store()->RecentUnits(kRecent);
+        return store == nullptr ? std::vector<TUnitHit>()
+                                : RecentUnitHits(store->RecentUnits(kRecent), *units_);
     } catch (const EHistoryError&) {
-        return hits;
+        return {};
     }
-    // A unit's index in the search counts the units of the groups before its own.
-    std::vector<int32_t> firstUnit(static_cast<size_t>(units_->GroupCount()) + 1, 0);
-    for (int32_t g = 0; g < units_->GroupCount(); ++g) {
-        firstUnit[static_cast<size_t>(g) + 1] =
-            firstUnit[static_cast<size_t>(g)] + units_->GetGroup(g).Count;
-    }
-    for (const TRecentUnit& unit : recent) {
-        const TUnitPairPlace place = FindUnitPair(*units_, unit.Group, unit.Unit, {});
-        if (place.Found()) {
-            hits.push_back({place.Group, place.Source,
-                            firstUnit[static_cast<size_t>(place.Group)] + place.Source});
-        }
-    }
-    return hits;
 }
 
 void TTvFrmMain::mnuHistoryClick() {
@@ -1550,18 +1533,10 @@ void TTvFrmMain::mnuFavouriteAddClick() {
         SetStatus(QStringLiteral("お気に入り：追加できません"));
         return;
     }
-    TFavourite favourite;
-    if (unitPage) {
-        favourite.Group = S(comUnits->currentText());
-        favourite.Source = S(comInput->currentText());
-        favourite.Target = S(comOutput->currentText());
-        favourite.Name = favourite.Source + " → " + favourite.Target;
-    } else {
-        favourite.Page = THistoryPage::Base;
-        favourite.Source = S(edtBaseInput->text());
-        favourite.Target = S(edtBaseOutput->text());
-        favourite.Name = "基数 " + favourite.Source + " → " + favourite.Target;
-    }
+    const TFavourite favourite =
+        unitPage ? UnitFavourite(S(comUnits->currentText()), S(comInput->currentText()),
+                                 S(comOutput->currentText()))
+                 : BaseFavourite(S(edtBaseInput->text()), S(edtBaseOutput->text()));
     // A store that fails here fails the command: the error box names the file.
     if (!store->AddFavourite(favourite)) {
         Sound().Exclamation();

@@ -4,6 +4,7 @@
 
 #include "history/TvHistory.h"
 #include "TvTestFolder.h"
+#include "calc/TvUnitSearch.h"
 #include "units/TvUnitsFile.h"
 
 #include <gtest/gtest.h>
@@ -520,6 +521,26 @@ TEST_F(HistoryTest, UnitPairsAreFoundByName) {
         EXPECT_EQ(place.Missing, row.missing);
         EXPECT_EQ(place.Found(), row.missing.empty());
     }
+}
+
+TEST_F(HistoryTest, RecentUnitsAsHitsOfTheUnitSearch) {
+    TUnits units;
+    ASSERT_TRUE(units.LoadFromFile(
+        WriteBytes("units.dat", ">>\n長さ\nm,$i,$t,\nkm,$i*1000,$t/1000,\n<<\n"
+                                ">>\n面積\n坪,$i*400/121,$t*121/400,\nm2,$i,$t,\n<<\n")));
+    const TUnitSearch search(units);
+    const std::vector<TUnitHit> hits =
+        RecentUnitHits({{"面積", "m2"}, {"長さ", "mi"}, {"温度", "K"}, {"長さ", "km"}}, units);
+    ASSERT_EQ(hits.size(), 2U) << "units no longer in the data are left out";
+    EXPECT_EQ(search.GroupName(hits[0]) + "/" + std::string(search.UnitName(hits[0])), "面積/m2");
+    EXPECT_EQ(search.GroupName(hits[1]) + "/" + std::string(search.UnitName(hits[1])), "長さ/km");
+    EXPECT_EQ(hits[0], (TUnitHit{1, 1, 3}));
+
+    EXPECT_EQ(UnitFavourite("長さ", "マイル [mi]", "m").Name, "マイル [mi] → m");
+    const TFavourite base = BaseFavourite("10", "16");
+    EXPECT_EQ(base.Name, "基数 10 → 16");
+    EXPECT_EQ(base.Page, THistoryPage::Base);
+    EXPECT_EQ(base.Group, "");
 }
 
 TEST(HistoryTime, IsoLocalTimeWithOffset) {
