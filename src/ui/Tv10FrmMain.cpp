@@ -802,20 +802,12 @@ void TTvFrmMain::FrmMainShow() {
     }
     PageControlChange();
     comUnitsClick();
-    if (lastUnitPair_ == 1 && history_->Store() != nullptr && comUnits->currentIndex() >= 0) {
+    if (lastUnitPair_ == 1 && comUnits->currentIndex() >= 0) {
         // The units last used in the start-up group; a unit no longer there leaves the first.
-        try {
-            const std::string group = S(comUnits->currentText());
-            if (const auto pair = history_->Store()->LastUnits(group)) {
-                const TUnitPairPlace place =
-                    FindUnitPair(*units_, group, pair->first, pair->second);
-                if (place.Found()) {
-                    comInput->setCurrentIndex(place.Source);
-                    comOutput->setCurrentIndex(place.Target);
-                }
-            }
-        } catch (const EHistoryError& e) {
-            history_->Warn(QStringLiteral("履歴を読み込めませんでした。"), Q(e.what()));
+        const TUnitPairPlace place = history_->LastUnitsIn(*units_, S(comUnits->currentText()));
+        if (place.Found()) {
+            comInput->setCurrentIndex(place.Source);
+            comOutput->setCurrentIndex(place.Target);
         }
     }
     StartUpDone = true;
@@ -1401,16 +1393,9 @@ void TTvFrmMain::mnuUserEditClick() {
 // ---- history and favourites ----
 
 void TTvFrmMain::ReadHistorySettings(const TIniFile& ini) {
-    const bool on = Choice(setting::HistoryOn, ReadSetting(ini, setting::HistoryOn)) == 1;
-    const int cap = Choice(setting::HistoryEntries, ReadSetting(ini, setting::HistoryEntries));
-    history_->SetKeeping(on, cap);
-    if (on && history_->Store() != nullptr) {
-        try {
-            history_->Store()->Trim(static_cast<size_t>(cap));
-        } catch (const EHistoryError& e) {
-            history_->Warn(QStringLiteral("履歴に書き込めませんでした。"), Q(e.what()));
-        }
-    }
+    history_->SetKeeping(
+        Choice(setting::HistoryOn, ReadSetting(ini, setting::HistoryOn)) == 1,
+        Choice(setting::HistoryEntries, ReadSetting(ini, setting::HistoryEntries)));
 }
 
 THistoryEntry TTvFrmMain::PageEntry(bool basePage, const std::string& result) const {

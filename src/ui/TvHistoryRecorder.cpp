@@ -80,6 +80,30 @@ void THistoryRecorder::SetKeeping(bool on, int cap) {
     }
     keeping_ = on;
     cap_ = cap;
+    if (on && store_ != nullptr) {
+        try {
+            store_->Trim(static_cast<size_t>(cap));
+        } catch (const EHistoryError& e) {
+            Warn(QStringLiteral("履歴に書き込めませんでした。"), Q(e.what()));
+        }
+    }
+}
+
+TUnitPairPlace THistoryRecorder::LastUnitsIn(const TUnits& units, const std::string& group) {
+    TUnitPairPlace place;
+    place.Missing = group;
+    THistory* store = Store();
+    if (store == nullptr) {
+        return place;
+    }
+    try {
+        if (const auto pair = store->LastUnits(group)) {
+            place = FindUnitPair(units, group, pair->first, pair->second);
+        }
+    } catch (const EHistoryError& e) {
+        Warn(QStringLiteral("履歴を読み込めませんでした。"), Q(e.what()));
+    }
+    return place;
 }
 
 void THistoryRecorder::Converted(const THistoryEntry& entry, bool fromEmptyBox) {

@@ -57,9 +57,13 @@ public:
     // null when it cannot be used.
     THistory* CreateStore();
 
-    // Whether conversions are kept, and how many entries.
+    // Whether conversions are kept, and how many entries; while they are, entries beyond cap
+    // are dropped at once.
     void SetKeeping(bool on, int cap);
     bool Keeping() const { return keeping_; }
+
+    // Where the units last used in group are in units (nothing found: no entry, or a unit gone).
+    TUnitPairPlace LastUnitsIn(const TUnits& units, const std::string& group);
 
     TMode Mode() const { return mode_; }
     // A conversion has completed and its result is about to be shown: written, held or left
