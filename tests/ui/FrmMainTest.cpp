@@ -2555,7 +2555,7 @@ void FrmMainTest::readOnlySettingsAreKeptForTheSession() {
     guard_.Expect([&](QWidget* modal) {
         auto* dialog = qobject_cast<TTvFrmSet*>(modal);
         QVERIFY(dialog);
-        dialog->findChild<QCheckBox*>()->click();
+        dialog->cbxExpShow()->click();
         QTest::keyClick(dialog, Qt::Key_Return);
     });
     Press(Edit("edtInput"), Qt::Key_S, Qt::ControlModifier);
