@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <algorithm>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <algorithm>
