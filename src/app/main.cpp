@@ -1,3 +1,7 @@
+#include "desktop/TvApplicationBus.h"
+#include "desktop/TvLaunchRequest.h"
+#include "desktop/TvTray.h"
+#include "desktop/TvWindowRequests.h"
 #include "ui/Tv10FrmAbout.h"
 #include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmMain.h"
@@ -11,9 +15,27 @@
 #include <QDir>
 #include <QFont>
 #include <QIcon>
+#include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+void Print(std::FILE* stream, const QString& text) {
+    if (!text.isEmpty()) {
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+        if (!text.endsWith(QLatin1Char('\n'))) {
+            std::fputc('\n', stream);
+        }
+    }
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    namespace desktop = tv::desktop;
+    // Qt's X11 platform takes the startup id out of the environment as the application starts.
+    const desktop::TActivation activation = desktop::ActivationFromEnvironment();
     if (const auto platform =
             tv::ChoosePlatform([](const char* name) { return std::getenv(name); })) {
         qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
@@ -23,8 +45,24 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Tenvari"));
     // The desktop entry's name: what a desktop matches the program's windows and D-Bus name with.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tenvari.Tenvari"));
-    tv::InstallQtTranslation(&app);
 
+    const desktop::TCommandLine line = desktop::ParseCommandLine(QApplication::arguments().mid(1),
+                                                                 QStringLiteral(TENVARI_VERSION));
+    if (line.Ends()) {
+        Print(stdout, line.Output);
+        Print(stderr, line.Error);
+        return line.ExitCode;
+    }
+    // A second copy hands its request to the first and ends, before building any window.
+    desktop::TApplicationService service;
+    const desktop::TInstance instance = desktop::ClaimOrForward(line.Request, activation, service);
+    if (instance.Role == desktop::TInstanceRole::Forwarded) {
+        Print(stderr, instance.Message);
+        return instance.Message.isEmpty() ? 0 : 2;
+    }
+    Print(stderr, instance.Message);
+
+    tv::InstallQtTranslation(&app);
     QApplication::setFont(tv::ProgramFont());
     tv::InstallProgramStyle();
 
@@ -47,7 +85,15 @@ int main(int argc, char* argv[]) {
     tv::TTvFrmSet frmSet(&frmMain);
     frmMain.SetWindows(&frmAbout, &frmAll, &frmSet);
 
+    desktop::TTray tray(frmMain);
+    QObject::connect(&frmMain, &tv::TTvFrmMain::SettingsClosed, &tray, &desktop::TTray::Apply);
+    desktop::TWindowRequests requests(frmMain);
+    service.SetHandler(&requests);
+
     frmMain.show();
+    tray.Apply();
+    requests.Start(line.Request);
     const int result = QApplication::exec();
+    service.SetHandler(nullptr);
     return frmMain.UnitsLoadFailed() ? 1 : result;
 }

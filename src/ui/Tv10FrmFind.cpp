@@ -204,8 +204,12 @@ TTvFrmFind::TTvFrmFind(QWidget* parent)
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-std::optional<TFindChoice> TTvFrmFind::ShowModal(const TUnitSearch& search) {
+std::optional<TFindChoice> TTvFrmFind::ShowModal(const TUnitSearch& search,
+                                                 const std::optional<QString>& filter) {
     choice_.reset();
+    if (filter) {
+        edtFilter_->setText(*filter);
+    }
     model_->SetHits(&search, {});
     if (!fitted_) {
         FitToNames(search);

@@ -30,8 +30,10 @@ public:
     explicit TTvFrmFind(QWidget* parent = nullptr);
 
     // Shows the dialog modally over search's units; returns the unit taken, or nothing when the
-    // dialog was closed without one. The filter text of the last search is kept, selected.
-    std::optional<TFindChoice> ShowModal(const TUnitSearch& search);
+    // dialog was closed without one. The filter holds filter when given, else the text of the
+    // last search, selected.
+    std::optional<TFindChoice> ShowModal(const TUnitSearch& search,
+                                         const std::optional<QString>& filter = std::nullopt);
     // Units listed first while the filter is empty, before every unit: the recently used ones.
     void SetRecent(std::vector<TUnitHit> recent) { recent_ = std::move(recent); }
 

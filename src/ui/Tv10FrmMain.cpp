@@ -828,6 +828,13 @@ void TTvFrmMain::FrmMainDestroy() {
     }
     shutdownDone_ = true;
     history_->Flush();
+    SaveWindowSettings();
+}
+
+void TTvFrmMain::SaveWindowSettings() {
+    if (!shown_) {
+        return;
+    }
     try {
         TIniFile ini = Settings();
         WriteSetting(ini, setting::Left, x());
@@ -1262,6 +1269,7 @@ void TTvFrmMain::mnuSettingClick() {
     frmSet_->ShowModal();
     ReadConvertSettings(Settings());
     NoticeReadOnlySettings();
+    emit SettingsClosed();
 }
 
 void TTvFrmMain::mnuDataReReadClick() {
@@ -1305,7 +1313,21 @@ void TTvFrmMain::mnuEndClick() {
 
 // ---- unit search, swap, value copy, the user's units ----
 
+void TTvFrmMain::FocusActiveValueBox() {
+    if (PageControl != nullptr) {
+        FocusValueBox(PageControl->currentIndex() == 0 ? edtInput : edtInputB);
+    }
+}
+
+void TTvFrmMain::OpenUnitSearch(const QString& terms) {
+    Guard([this, &terms] { FindUnit(terms); });
+}
+
 void TTvFrmMain::mnuFindClick() {
+    FindUnit(std::nullopt);
+}
+
+void TTvFrmMain::FindUnit(const std::optional<QString>& filter) {
     if (!search_) {
         search_ = std::make_unique<TUnitSearch>(*units_);
     }
@@ -1314,7 +1336,7 @@ void TTvFrmMain::mnuFindClick() {
     }
     history_->Flush();
     frmFind_->SetRecent(RecentHits());
-    if (const std::optional<TFindChoice> choice = frmFind_->ShowModal(*search_)) {
+    if (const std::optional<TFindChoice> choice = frmFind_->ShowModal(*search_, filter)) {
         TakeFoundUnit(*choice);
     }
 }

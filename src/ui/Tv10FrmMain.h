@@ -53,6 +53,20 @@ public:
 
     bool UnitsLoadFailed() const { return unitsLoadFailed_; }
 
+    // The settings file, as the windows read and write it.
+    TIniFile Settings() const;
+
+    // For the desktop's requests: the active page's value box takes the focus with its text
+    // selected; the unit search opens with terms in its filter; the window's position and group
+    // are written as at a close, for a window that hides instead.
+    void FocusActiveValueBox();
+    void OpenUnitSearch(const QString& terms);
+    void SaveWindowSettings();
+
+signals:
+    // The settings dialog has closed and its conversion settings are in effect.
+    void SettingsClosed();
+
 protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -100,6 +114,8 @@ private:
     void mnuSwapClick();
     void mnuCopyValueClick();
     void mnuUserEditClick();
+    // The unit search, with the filter of the last search or the one given.
+    void FindUnit(const std::optional<QString>& filter);
     // Selects a unit taken in the unit search as the user would: the unit page, its group, then
     // the unit in its list.
     void TakeFoundUnit(const TFindChoice& choice);
@@ -133,7 +149,6 @@ private:
     void FillUnitLists();
     void SelectGroupIndex(int index);
     void ReadConvertSettings(const TIniFile& ini);
-    TIniFile Settings() const;
     // Says once in the status bar that a read-only settings file keeps the settings only for
     // this session.
     void NoticeReadOnlySettings();

@@ -39,6 +39,8 @@ inline constexpr TSettingKey LastUnitPair{"StartUp", "LastUnitPair", 0, 2};
 inline constexpr TSettingKey HistoryOn{"History", "Record", 1, 2};
 // The number of entries kept; the oldest beyond it are dropped.
 inline constexpr TSettingKey HistoryEntries{"History", "Entries", 10000, 0, 1, 100000};
+// 1: an icon in the desktop's tray, and closing the window hides it there.
+inline constexpr TSettingKey TrayIcon{"Desktop", "TrayIcon", 0, 2};
 } // namespace setting
 
 // The choice a stored value stands for: the value itself when it is one of the key's choices or

@@ -61,7 +61,115 @@ bool Supported(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t atom)
     return supported && std::find(supported->begin(), supported->end(), atom) != supported->end();
 }
 
+void SendToRoot(xcb_connection_t* connection, xcb_window_t root,
+                const xcb_client_message_event_t& message, uint32_t mask) {
+    xcb_send_event(connection, 0, root, mask, reinterpret_cast<const char*>(&message));
+}
+
+// The window that holds a Qt window's _NET_WM_USER_TIME: its _NET_WM_USER_TIME_WINDOW, if set.
+xcb_window_t UserTimeWindow(xcb_connection_t* connection, xcb_window_t window) {
+    const auto target = Cardinals(connection, window, Atom(connection, "_NET_WM_USER_TIME_WINDOW"),
+                                  XCB_ATOM_WINDOW);
+    return target && !target->empty() ? target->front() : window;
+}
+
+// Sends "remove: ID=..." of the startup-notification protocol: 20-byte pieces, the first as
+// _NET_STARTUP_INFO_BEGIN, the others as _NET_STARTUP_INFO, the text ended by a zero byte.
+void EndStartup(xcb_connection_t* connection, xcb_window_t root, xcb_window_t window,
+                const QByteArray& startupId) {
+    QByteArray text = "remove: ID=";
+    for (const char c : startupId) {
+        if (c == ' ' || c == '"' || c == '\\') {
+            text += '\\';
+        }
+        text += c;
+    }
+    text += '\0';
+    const xcb_atom_t begin = Atom(connection, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = Atom(connection, "_NET_STARTUP_INFO");
+    for (qsizetype at = 0; at < text.size(); at += 20) {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 8;
+        message.window = window;
+        message.type = at == 0 ? begin : more;
+        std::memcpy(message.data.data8, text.constData() + at,
+                    static_cast<size_t>(std::min<qsizetype>(20, text.size() - at)));
+        SendToRoot(connection, root, message, XCB_EVENT_MASK_PROPERTY_CHANGE);
+    }
+}
+
 } // namespace
+
+uint32_t ServerTime() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    uint32_t time = 0;
+    if (xcb_connection_has_error(connection) == 0) {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        const xcb_window_t window = xcb_generate_id(connection);
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(connection, 0, window, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                          &mask);
+        // Appending nothing changes no value but still stamps a notification with the time.
+        xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME,
+                            XCB_ATOM_STRING, 8, 0, nullptr);
+        xcb_flush(connection);
+        while (xcb_generic_event_t* event = xcb_wait_for_event(connection)) {
+            const bool notified = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+            if (notified) {
+                time = reinterpret_cast<xcb_property_notify_event_t*>(event)->time;
+            }
+            std::free(event);
+            if (notified) {
+                break;
+            }
+        }
+    }
+    xcb_disconnect(connection);
+    return time;
+}
+
+bool ActivateWindow(QWidget* window, const QByteArray& startupId, uint32_t time) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window == nullptr || window->windowHandle() == nullptr ||
+        !window->windowHandle()->isExposed()) {
+        return false;
+    }
+    const auto id = static_cast<xcb_window_t>(window->windowHandle()->winId());
+    const xcb_window_t root = RootOf(connection, id);
+    if (root == XCB_WINDOW_NONE) {
+        return false;
+    }
+    if (time == 0) {
+        time = ServerTime();
+    }
+    if (!startupId.isEmpty()) {
+        const xcb_atom_t utf8 = Atom(connection, "UTF8_STRING");
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id,
+                            Atom(connection, "_NET_STARTUP_ID"), utf8, 8,
+                            static_cast<uint32_t>(startupId.size()), startupId.constData());
+    }
+    if (time != 0) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, UserTimeWindow(connection, id),
+                            Atom(connection, "_NET_WM_USER_TIME"), XCB_ATOM_CARDINAL, 32, 1, &time);
+    }
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = Atom(connection, "_NET_ACTIVE_WINDOW");
+    constexpr uint32_t kFromApplication = 1;
+    message.data.data32[0] = kFromApplication;
+    message.data.data32[1] = time;
+    SendToRoot(connection, root, message,
+               XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+    if (!startupId.isEmpty()) {
+        EndStartup(connection, root, id, startupId);
+    }
+    xcb_flush(connection);
+    return true;
+}
 
 bool Active() {
     return Connection() != nullptr;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMargins>
+#include <cstdint>
 #include <optional>
 
 class QWidget;
@@ -27,5 +29,16 @@ bool SetAbove(QWindow* window, bool on);
 // Asks for a title bar and a border only, with no buttons, through _MOTIF_WM_HINTS on the
 // window's native window. Does nothing while it has none: it never creates one.
 void SetTitleBarOnly(QWindow* window);
+
+// The X server's time now, asked on a short connection of its own (a property change and its
+// notification); 0 when there is no X server.
+uint32_t ServerTime();
+
+// Brings a mapped window to the front with the focus through the window manager: the launch's
+// time stamp (0: the server's time now) becomes the window's user time and goes with
+// _NET_ACTIVE_WINDOW as an application's request, so that the window manager's focus-stealing
+// rules judge the launch and nothing takes the focus behind their back. Then ends the launch's
+// startup notification startupId, if there is one. False when the window is not mapped.
+bool ActivateWindow(QWidget* window, const QByteArray& startupId, uint32_t time);
 
 } // namespace tv::x11
