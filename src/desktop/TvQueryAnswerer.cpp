@@ -1,0 +1,15 @@
+#include "desktop/TvQueryAnswerer.h"
+
+namespace tv::desktop {
+
+std::vector<TAnswer> TQueryAnswerer::Answer(std::string_view query, const TUnits& units,
+                                            const TPrefixes& prefixes, std::size_t limit) const {
+    // Wired to the core's query once it is there.
+    (void)query;
+    (void)units;
+    (void)prefixes;
+    (void)limit;
+    return {};
+}
+
+} // namespace tv::desktop
