@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     xvfb xauth openbox xdotool xclip x11-utils imagemagick units
-    dbus at-spi2-core python3-pyatspi
+    dbus libglib2.0-bin trayer at-spi2-core python3-pyatspi
     desktop-file-utils appstream
     dpkg-dev file lintian man-db groff-base bash-completion
 )

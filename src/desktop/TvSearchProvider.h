@@ -85,7 +85,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, TRunnerAction& ac
 // a text that starts with a number (a sign or an opening bracket may come first), and of at
 // least two characters.
 inline constexpr char kCopyAction[] = "copy";
-inline constexpr char kRunnerMatchRegex[] = "^[\\s(（+\\-－]*[0-9０-９.．]";
+inline constexpr char kRunnerMatchRegex[] = "^[ (（+－-]*[0-9０-９.．]";
 inline constexpr int kRunnerMinLetterCount = 2;
 
 // org.kde.krunner1 at kRunnerPath.
