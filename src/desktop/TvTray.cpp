@@ -70,6 +70,8 @@ void TTray::Show() {
 }
 
 void TTray::Quit() {
+    // Qt's quit closes the windows as the window manager would; none of them may hide then.
+    quitting_ = true;
     if (QApplication::activeModalWidget() != nullptr) {
         // The dialog's own loop ends first; the window then closes.
         QApplication::activeModalWidget()->close();
@@ -81,7 +83,8 @@ void TTray::Quit() {
 bool TTray::eventFilter(QObject* watched, QEvent* event) {
     // Only the window manager's close (the title bar's button, Alt+F4) hides: the exit command,
     // the tray's quit and a failed data re-read close the window by program, and end it.
-    if (watched == &main_ && event->type() == QEvent::Close && event->spontaneous() && icon_) {
+    if (watched == &main_ && event->type() == QEvent::Close && event->spontaneous() && icon_ &&
+        !quitting_) {
         main_.SaveWindowSettings();
         main_.hide();
         event->ignore();

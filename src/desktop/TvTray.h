@@ -39,6 +39,7 @@ private:
     TTvFrmMain& main_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;
+    bool quitting_ = false;
 };
 
 } // namespace tv::desktop

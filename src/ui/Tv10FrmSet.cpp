@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <algorithm>
 #include <cstddef>
@@ -140,6 +141,16 @@ TTvFrmSet::TTvFrmSet(QWidget* parent)
     cbxLastUnitPair_->setObjectName(QStringLiteral("cbxLastUnitPair"));
     Place(cbxLastUnitPair_, 8, 20, 153, 17);
 
+    auto* TabSheet4 = new QWidget;
+    TabSheet4->setObjectName(QStringLiteral("TabSheet4"));
+    pctSetting_->addTab(TabSheet4, QStringLiteral("デスクトップ"));
+    QGroupBox* gbTray = Group(TabSheet4, "gbTray", QStringLiteral("通知領域"), 4, 8, 313, 73);
+    cbxTrayIcon_ = new QCheckBox(QStringLiteral("通知領域にアイコンを表示する"), gbTray);
+    cbxTrayIcon_->setObjectName(QStringLiteral("cbxTrayIcon"));
+    Place(cbxTrayIcon_, 8, 20, 200, 17);
+    Label(gbTray, "lblTray1", QStringLiteral("※ウィンドウを閉じると終了せずに"), 15, 41, 280, 13);
+    Label(gbTray, "lblTray2", QStringLiteral("　 通知領域に隠れます。"), 15, 56, 280, 13);
+
     btnOK_ = new QPushButton(QStringLiteral("OK"), this);
     btnOK_->setObjectName(QStringLiteral("btnOK"));
     btnOK_->setGeometry(132, 191, 89, 21);
@@ -169,6 +180,7 @@ TTvFrmSet::TTvFrmSet(QWidget* parent)
             [this](int value) { HistoryEntries = value; });
     connect(cbxLastUnitPair_, &QCheckBox::toggled, this,
             [this](bool on) { LastUnitPair = on ? 1 : 0; });
+    connect(cbxTrayIcon_, &QCheckBox::toggled, this, [this] { cbxTrayIconClick(); });
     connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
     connect(btnCancel_, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 
@@ -177,6 +189,10 @@ TTvFrmSet::TTvFrmSet(QWidget* parent)
 
 void TTvFrmSet::SetGroupNames(std::function<QStringList()> groupNames) {
     groupNames_ = std::move(groupNames);
+}
+
+void TTvFrmSet::SetTrayAvailable(std::function<bool()> available) {
+    trayAvailable_ = std::move(available);
 }
 
 void TTvFrmSet::SetSettingsPath(const QString& path, const QString& defaults) {
@@ -246,9 +262,18 @@ void TTvFrmSet::frmSetShow() {
     spnHistoryEntries_->setEnabled(HistoryOn == 1);
     cbxLastUnitPair_->setChecked(LastUnitPair == 1);
 
+    TrayIcon = Choice(setting::TrayIcon, ReadSetting(ini, setting::TrayIcon));
+    cbxTrayIcon_->setChecked(TrayIcon == 1);
+    const bool tray = trayAvailable_ ? trayAvailable_() : QSystemTrayIcon::isSystemTrayAvailable();
+    cbxTrayIcon_->setEnabled(tray);
+    cbxTrayIcon_->setToolTip(tray ? QString()
+                                  : QStringLiteral("このデスクトップには通知領域がないため、"
+                                                   "使えません。"));
+
     // The first control of the page it opens on: the chosen option of its first group.
-    QWidget* const first[] = {rbtMainWinPos_[WinPos], rbtConvDispose_[ConvDispose], cbxHistory_};
-    FocusFirstControl(first[std::clamp(pctSetting_->currentIndex(), 0, 2)]);
+    QWidget* const first[] = {rbtMainWinPos_[WinPos], rbtConvDispose_[ConvDispose], cbxHistory_,
+                              cbxTrayIcon_};
+    FocusFirstControl(first[std::clamp(pctSetting_->currentIndex(), 0, 3)]);
 }
 
 void TTvFrmSet::rbtMainWinPosClick(int value) {
@@ -281,6 +306,10 @@ void TTvFrmSet::cbxHistoryClick() {
     spnHistoryEntries_->setEnabled(HistoryOn == 1);
 }
 
+void TTvFrmSet::cbxTrayIconClick() {
+    TrayIcon = cbxTrayIcon_->isChecked() ? 1 : 0;
+}
+
 void TTvFrmSet::btnOKClick() {
     try {
         TIniFile ini(settingsPath_.toStdString(), settingsDefaults_.toStdString());
@@ -293,6 +322,7 @@ void TTvFrmSet::btnOKClick() {
         WriteSetting(ini, setting::HistoryOn, HistoryOn);
         WriteSetting(ini, setting::HistoryEntries, HistoryEntries);
         WriteSetting(ini, setting::LastUnitPair, LastUnitPair);
+        WriteSetting(ini, setting::TrayIcon, TrayIcon);
         ini.Save();
     } catch (const std::exception& error) {
         // The dialog stays open with its choices, so the user can cancel or try again.

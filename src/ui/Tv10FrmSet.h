@@ -26,6 +26,9 @@ public:
     // settings file to read and write.
     void SetGroupNames(std::function<QStringList()> groupNames);
     void SetSettingsPath(const QString& path, const QString& defaults = QString());
+    // Whether the desktop has a tray, asked at each showing; the system tray's own answer unless
+    // a test sets another.
+    void SetTrayAvailable(std::function<bool()> available);
 
     // frmSetShow, then the modal showing; returns QDialog::Accepted after OK, Rejected after
     // Cancel.
@@ -38,6 +41,7 @@ public:
     QCheckBox* cbxHistory() const { return cbxHistory_; }
     QSpinBox* spnHistoryEntries() const { return spnHistoryEntries_; }
     QCheckBox* cbxLastUnitPair() const { return cbxLastUnitPair_; }
+    QCheckBox* cbxTrayIcon() const { return cbxTrayIcon_; }
     QPushButton* btnOK() const { return btnOK_; }
     QPushButton* btnCancel() const { return btnCancel_; }
     QRadioButton* rbtMainWinPos(int value) const;
@@ -54,10 +58,12 @@ private:
     void rbtShowAnsClick(int value);
     void cbxExpShowClick();
     void cbxHistoryClick();
+    void cbxTrayIconClick();
     void btnOKClick();
     void btnCancelClick();
 
     std::function<QStringList()> groupNames_;
+    std::function<bool()> trayAvailable_;
     QString settingsPath_;
     QString settingsDefaults_;
 
@@ -71,6 +77,7 @@ private:
     int HistoryOn = 1;
     int HistoryEntries = 10000;
     int LastUnitPair = 0;
+    int TrayIcon = 0;
 
     QTabWidget* pctSetting_ = nullptr;
     // One button for each choice of the key.
@@ -83,6 +90,7 @@ private:
     QCheckBox* cbxHistory_ = nullptr;
     QSpinBox* spnHistoryEntries_ = nullptr;
     QCheckBox* cbxLastUnitPair_ = nullptr;
+    QCheckBox* cbxTrayIcon_ = nullptr;
     QPushButton* btnOK_ = nullptr;
     QPushButton* btnCancel_ = nullptr;
 };

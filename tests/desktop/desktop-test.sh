@@ -574,9 +574,163 @@ check_history_survives_kill() {
         "$(sqlite3 "$db" "SELECT value || '=' || result FROM entries ORDER BY id" | tr '\n' ' ')"
 }
 
+# A second start brings the first window to the front, over a window that had the focus, with the
+# focus in the value box, and ends with 0 and nothing on standard error: one window stays.
+check_second_launch_raises() {
+    local folder=$tmp/second cover status
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    cover=$(open_cover) || { fail "the covering window did not appear"; stop_program; return; }
+    "$folder/tenvari" 2>"$tmp/second.err"
+    status=$?
+    expect "the second start ends with 0" 0 "$status"
+    expect "the second start writes nothing" "" "$(cat "$tmp/second.err")"
+    if wait_for "the main window to take the focus" is_active "$main_window"; then
+        pass "the second start gives the first window the focus"
+    else
+        fail "the active window is $(xdotool getactivewindow getwindowname 2>&1)"
+    fi
+    expect "one main window" 1 "$(xdotool search --onlyvisible --name '^Tenvari - ' | wc -l)"
+    expect "the main window is above the window that had the focus" "$main_window" \
+        "$(upper_of "$main_window" "$cover")"
+    # The value box has the focus with its text selected: typing replaces it.
+    type_text 12
+    keys Return
+    expect "typing after the second start converts in the value box" "$(current_report 12)" \
+        "$(copy_expecting "$(current_report 12)")"
+    stop_program
+}
+
+# --toggle hides the focused window, and shows it again at the front.
+check_toggle() {
+    local folder=$tmp/toggle cover
+    install_program "$folder"
+    start_program "$folder/tenvari" || return
+    focus "$main_window"
+    "$folder/tenvari" --toggle
+    expect "tenvari --toggle ends with 0" 0 "$?"
+    if wait_for "the window to hide" not_viewable "$main_window"; then
+        pass "--toggle hides the focused window"
+    else
+        fail "--toggle left the focused window shown"
+    fi
+    cover=$(open_cover) || { fail "the covering window did not appear"; stop_program; return; }
+    "$folder/tenvari" --toggle
+    if wait_for "the window to come back" is_viewable "$main_window" &&
+        wait_for "the window to take the focus" is_active "$main_window"; then
+        pass "--toggle shows the hidden window with the focus"
+    else
+        fail "--toggle did not bring the window back"
+    fi
+    expect "the shown window is above the others" "$main_window" "$(upper_of "$main_window" "$cover")"
+    # Shown but behind another window: toggling brings it forward rather than hiding it.
+    focus "$cover"
+    "$folder/tenvari" --toggle
+    wait_for "the window to take the focus" is_active "$main_window"
+    if is_viewable "$main_window" && is_active "$main_window"; then
+        pass "--toggle brings a window that lies behind another to the front"
+    else
+        fail "--toggle on a window behind another"
+    fi
+    stop_program
+}
+
+# With the tray on and a tray on the desktop (trayer, an XEmbed tray): the window manager's close
+# hides the window to the tray and writes the settings, a click on the icon shows it, the tray
+# menu's quit and Ctrl+Q end the program.
+check_tray() {
+    local folder=$tmp/tray icon corner
+    install_program "$folder"
+    printf '[Desktop]\nTrayIcon=1\n' >"$folder/tenvari.ini"
+    trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
+        >"$tmp/trayer.log" 2>&1 &
+    helper_pids+=($!)
+    wait_for "the tray" find_tray || { fail "trayer did not start"; return; }
+    start_program "$folder/tenvari" || return
+    icon=$(wait_for "the tray icon" find_tray_icon && find_tray_icon) ||
+        { fail "no icon in the tray"; stop_program; return; }
+    pass "the icon is in the tray"
+    corner=$(frame_corner "$main_window")
+    focus "$main_window" && keys alt+F4
+    if wait_for "the window to hide" not_viewable "$main_window" && kill -0 "$program_pid"; then
+        pass "closing the window hides it to the tray; the program runs on"
+    else
+        fail "closing the window with the tray on"
+    fi
+    expect "the close wrote the window's place" "$corner" \
+        "$(setting "$folder/tenvari.ini" Left) $(setting "$folder/tenvari.ini" Top)"
+    click_window "$icon" 1
+    if wait_for "the window to come back" is_viewable "$main_window"; then
+        pass "a click on the icon shows the window"
+    else
+        fail "a click on the icon did not show the window"
+    fi
+    # A click within the double-click time is a double click, which does nothing.
+    wait_for "a click to hide the window" click_hides "$icon" &&
+        pass "a second click hides it" || fail "a second click left the window shown"
+    click_window "$icon" 3
+    keys Up Return
+    if wait_for "the program to end" program_ended; then
+        wait "$program_pid"
+        expect "the tray menu's quit ends the program with 0" 0 "$?"
+        program_pid=
+    else
+        fail "the tray menu's quit did not end the program"
+    fi
+    start_program "$folder/tenvari" || return
+    stop_program
+    pass "Ctrl+Q ends the program with the tray on"
+}
+find_tray() {
+    xdotool search --class trayer >/dev/null
+}
+# The id of the window Qt embeds in the tray.
+find_tray_icon() {
+    local panel
+    for panel in $(xdotool search --class trayer); do
+        xwininfo -tree -id "$panel" | sed -n 's/^ *\(0x[0-9a-f]*\) "Tenvari".*/\1/p' | head -n 1
+    done | grep . | head -n 1
+}
+click_hides() { # ICON
+    click_window "$1" 1
+    local end=$((SECONDS + 2))
+    until not_viewable "$main_window"; do
+        [ "$SECONDS" -lt "$end" ] || return 1
+        sleep 0.05
+    done
+}
+click_window() { # WINDOW BUTTON
+    local info
+    info=$(xwininfo -id "$1")
+    xdotool mousemove "$(($(field "$info" 'Absolute upper-left X') + $(field "$info" 'Width') / 2))" \
+        "$(($(field "$info" 'Absolute upper-left Y') + $(field "$info" 'Height') / 2))" click "$2"
+}
+
+# open_cover: a window over most of the work area that takes the focus; prints its id.
+open_cover() {
+    xmessage -geometry 800x650+50+40 "cover" >/dev/null 2>&1 &
+    helper_pids+=($!)
+    local id
+    id=$(wait_window xmessage) || return 1
+    focus "$id" || return 1
+    echo "$id"
+}
+not_viewable() {
+    ! is_viewable "$1"
+}
+# Of two windows, the one higher in the window manager's stacking order.
+upper_of() {
+    xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/, /\n/g' |
+        while read -r id; do
+            [ $((id)) -eq $(($1)) ] && echo "$1"
+            [ $((id)) -eq $(($2)) ] && echo "$2"
+        done | tail -n 1
+}
+
 # ---- main --------------------------------------------------------------------------------------
 
-for tool in Xvfb openbox xdotool xclip xprop xwininfo iconv dbus-daemon dbus-send setsid sqlite3; do
+for tool in Xvfb openbox xdotool xclip xprop xwininfo xmessage trayer iconv dbus-daemon dbus-send \
+    setsid sqlite3; do
     command -v "$tool" >/dev/null || { echo "desktop suite: $tool is missing" >&2; exit 1; }
 done
 start_session
@@ -586,7 +740,8 @@ if [ ${#checks[@]} -eq 0 ]; then
     checks=(restart_loop offscreen_position_brought_back main_window_centred dialogs
         dialog_frames_every_showing top_most_keeps_place enter_in_open_list base_page_255
         paste_and_clipboard beep_is_quiet settings_location screen_reader focus_chains
-        nothing_to_open_with window_identity history_survives_kill)
+        nothing_to_open_with window_identity history_survives_kill second_launch_raises toggle
+        tray)
 fi
 for check in "${checks[@]}"; do
     echo "== $check"

@@ -11,24 +11,30 @@ tmp=$(mktemp -d "${TMPDIR:-/tmp}/tenvari-desktop.XXXXXX")
 chmod 755 "$tmp"
 xvfb_pid=
 wm_pid=
+bus_pid=
+suite_bus=
 program_pid=
 bus_group=
 a11y_group=
 listener_pid=
 events=
 main_window=
+# Other programs a check starts (a covering window, a tray), ended with the session.
+helper_pids=()
 run=0
 passed=0
 failed=0
 
 cleanup() {
     stop_accessibility
-    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+    for pid in "$program_pid" "${helper_pids[@]}" "$wm_pid" "$xvfb_pid"; do
         if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; fi
     done
-    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+    for pid in "$program_pid" "${helper_pids[@]}" "$wm_pid" "$xvfb_pid"; do
         if [ -n "$pid" ]; then wait "$pid" 2>/dev/null; fi
     done
+    # Forked by itself, so no child of ours.
+    if [ -n "$bus_pid" ]; then kill "$bus_pid" 2>/dev/null; fi
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -81,6 +87,15 @@ start_session() {
     wait_for "openbox to manage the screen" wm_is_running ||
         { cat "$tmp/openbox.log" >&2; exit 1; }
     wait_for "the work area to leave room for the panels" work_area_is_set || exit 1
+
+    # A session bus of its own, where the program claims its name: parallel runs never meet, and
+    # none meets the tester's own session.
+    dbus-daemon --session --fork --print-address=4 --print-pid=5 4>"$tmp/bus" 5>"$tmp/bus.pid" ||
+        { echo "the session bus did not start" >&2; exit 1; }
+    bus_pid=$(cat "$tmp/bus.pid")
+    suite_bus=$(head -n 1 "$tmp/bus")
+    export DBUS_SESSION_BUS_ADDRESS=$suite_bus
+    unset TENVARI_NO_DBUS DESKTOP_STARTUP_ID XDG_ACTIVATION_TOKEN
 
     # The program sees a user of its own: nothing of the tester's desktop leaks in.
     export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data
@@ -158,7 +173,8 @@ stop_accessibility() {
         fi
     done
     listener_pid= a11y_group= bus_group=
-    unset DBUS_SESSION_BUS_ADDRESS
+    # Back on the suite's own session bus.
+    export DBUS_SESSION_BUS_ADDRESS=$suite_bus
 }
 
 # AT-SPI queries of the running program (atspi.py status, focused).

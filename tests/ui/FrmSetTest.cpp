@@ -201,7 +201,8 @@ private slots:
                                             "UnitSeries=2\nSetUnits=1\nLastUnitPair=0\n\n"
                                             "[Mine]\nfoo=bar\n\n"
                                             "[Convert]\nConvDispose=1\nShowAns=2\nShowExp=1\n\n"
-                                            "[History]\nRecord=1\nEntries=10000\n\n"));
+                                            "[History]\nRecord=1\nEntries=10000\n\n"
+                                            "[Desktop]\nTrayIcon=0\n\n"));
     }
 
     void enterIsOk() {
@@ -215,7 +216,8 @@ private slots:
         QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nWinPos=0\nUnitSeries=0\nSetUnits=0\n"
                                             "LastUnitPair=0\n\n"
                                             "[Convert]\nConvDispose=0\nShowAns=0\nShowExp=1\n\n"
-                                            "[History]\nRecord=1\nEntries=10000\n\n"));
+                                            "[History]\nRecord=1\nEntries=10000\n\n"
+                                            "[Desktop]\nTrayIcon=0\n\n"));
     }
 
     // Values the dialog could not show are replaced by the choices it showed; a group position
@@ -230,7 +232,8 @@ private slots:
         QCOMPARE(ReadAll(path_), QByteArray("[StartUp]\nWinPos=0\nUnitSeries=0\nSetUnits=9\n"
                                             "LastUnitPair=0\n\n"
                                             "[Convert]\nConvDispose=0\nShowAns=0\nShowExp=0\n\n"
-                                            "[History]\nRecord=1\nEntries=10000\n\n"));
+                                            "[History]\nRecord=1\nEntries=10000\n\n"
+                                            "[Desktop]\nTrayIcon=0\n\n"));
     }
 
     // The history page: the switch, the number of entries (enabled with the switch, within its
@@ -275,6 +278,51 @@ private slots:
         });
         // No group was picked: the stored one stays.
         QVERIFY(ReadAll(path_).contains("UnitSeries=2\nSetUnits=2\n"));
+    }
+
+    // The tray setting: shown as stored; without a tray it cannot be changed and says why, and
+    // OK keeps what is stored.
+    void trayIconSetting_data() {
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("click");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("tray, off, turned on") << true << QByteArray() << true << QByteArray("1");
+        QTest::newRow("tray, on, turned off")
+            << true << QByteArray("[Desktop]\nTrayIcon=1\n") << true << QByteArray("0");
+        QTest::newRow("tray, on, kept")
+            << true << QByteArray("[Desktop]\nTrayIcon=1\n") << false << QByteArray("1");
+        QTest::newRow("no tray, on, kept")
+            << false << QByteArray("[Desktop]\nTrayIcon=1\n") << true << QByteArray("1");
+        QTest::newRow("no tray, off") << false << QByteArray() << true << QByteArray("0");
+    }
+
+    void trayIconSetting() {
+        QFETCH(bool, available);
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, click);
+        QFETCH(QByteArray, written);
+        if (!stored.isEmpty()) {
+            WriteAll(path_, stored);
+        }
+        TTvFrmSet& d = *dialog_;
+        d.SetTrayAvailable([available] { return available; });
+        Show([&] {
+            d.pctSetting()->setCurrentIndex(3);
+            QCOMPARE(d.pctSetting()->tabText(3), QStringLiteral("デスクトップ"));
+            QCOMPARE(d.cbxTrayIcon()->text(), QStringLiteral("通知領域にアイコンを表示する"));
+            QCOMPARE(d.cbxTrayIcon()->isChecked(), stored.contains("TrayIcon=1"));
+            QCOMPARE(d.cbxTrayIcon()->isEnabled(), available);
+            QCOMPARE(d.cbxTrayIcon()->toolTip(),
+                     available
+                         ? QString()
+                         : QStringLiteral("このデスクトップには通知領域がないため、使えません。"));
+            if (click) {
+                QTest::mouseClick(d.cbxTrayIcon(), Qt::LeftButton);
+            }
+            QTest::mouseClick(d.btnOK(), Qt::LeftButton);
+        });
+        QVERIFY2(ReadAll(path_).contains("[Desktop]\nTrayIcon=" + written + "\n"), ReadAll(path_));
     }
 
     void cancelWritesNothing_data() {
