@@ -1,0 +1,195 @@
+#include "TvTestFolder.h"
+#include "desktop/TvDesktopAnswers.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+using tv::desktop::QueryFromTerms;
+using tv::desktop::TAnswer;
+using tv::desktop::TAnswerData;
+using tv::desktop::TDesktopAnswers;
+
+namespace {
+
+struct TTermsRow {
+    const char* name;
+    std::vector<std::string> terms;
+    std::optional<std::string> query;
+};
+
+TEST(DesktopQueryGate, TermsMakeAQueryOnlyWhenTheyCanBeOne) {
+    const std::string limit(tv::desktop::kMaxQueryBytes, '5');
+    std::string thirtyTwo = "1";
+    for (int i = 1; i < 32; ++i) {
+        thirtyTwo += " 1";
+    }
+    const std::vector<TTermsRow> rows = {
+        {"words joined by one blank", {"5", "ft", "to", "m"}, "5 ft to m"},
+        {"one term in kana", {"1坪をm2に"}, "1坪をm2に"},
+        {"blanks around are dropped", {" 5", "m "}, "5 m"},
+        {"exactly at the length limit", {limit}, limit},
+        {"32 terms", std::vector<std::string>(32, "1"), thirtyTwo},
+        {"no terms", {}, std::nullopt},
+        {"only a blank", {" "}, std::nullopt},
+        {"one byte too long", {limit + "5"}, std::nullopt},
+        {"too long once joined", {limit.substr(1), "m"}, std::nullopt},
+        {"33 terms", std::vector<std::string>(33, "1"), std::nullopt},
+        {"thousands of terms", std::vector<std::string>(5000, "m"), std::nullopt},
+        {"a control character", {"5\x01", "m"}, std::nullopt},
+        {"a tab", {"5\tm"}, std::nullopt},
+        {"DEL", {"5\x7fm"}, std::nullopt},
+        {"a C1 control character", {"5\xc2\x85m"}, std::nullopt},
+        {"a byte that is no UTF-8", {"5\xffm"}, std::nullopt},
+        {"an overlong form", {"\xc0\xaf"}, std::nullopt},
+        {"an overlong three-byte form", {"\xe0\x80\xaf"}, std::nullopt},
+        {"a surrogate", {"\xed\xa0\x80"}, std::nullopt},
+        {"a cut-off character", {"5\xe5\x9d"}, std::nullopt},
+        {"beyond U+10FFFF", {"\xf4\x90\x80\x80"}, std::nullopt},
+    };
+    for (const TTermsRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(QueryFromTerms(row.terms), row.query);
+    }
+}
+
+// Records what it is asked. A query without a target ("5 m") has two answers, the second with
+// the target "other"; a query with that target has that one; one to "nowhere" has none.
+class TRecordingAnswerer : public tv::desktop::IQueryAnswerer {
+public:
+    std::vector<TAnswer> Answer(std::string_view query, const tv::TUnits& units,
+                                const tv::TPrefixes& prefixes, std::size_t limit) const override {
+        asked.emplace_back(query);
+        limits.push_back(limit);
+        groups.push_back(units.GroupCount());
+        prefixesLoaded.push_back(prefixes.Loaded());
+        const std::string text(query);
+        if (text.find("nowhere") != std::string::npos) {
+            return {};
+        }
+        const TAnswer other{text + " to other", "name 2", "description 2", "value 2"};
+        if (text.ends_with(" to other")) {
+            return {{text, other.Name, other.Description, other.Value}};
+        }
+        return {{text, "name", "description", "value"}, other};
+    }
+    mutable std::vector<std::string> asked;
+    mutable std::vector<std::size_t> limits;
+    mutable std::vector<int32_t> groups;
+    mutable std::vector<bool> prefixesLoaded;
+};
+
+const char kUnits[] = ">>\n長さ\n\"メートル [m]\",$i,$t,\"\"\n<<\n";
+const char kUserUnits[] = ">>\n面積\n\"坪\",$i*400/121,$t*121/400,\"\"\n<<\n";
+const char kPrefixes[] = "k,1E3,キロ\n";
+
+class DesktopData : public tv::test::TTempFolderTest {
+protected:
+    void SetUp() override {
+        TTempFolderTest::SetUp();
+        std::filesystem::create_directories(Folder() + "shipped");
+        std::filesystem::create_directories(Folder() + "user");
+        WriteBytes("shipped/units.dat", kUnits);
+        WriteBytes("shipped/prefix.dat", kPrefixes);
+    }
+
+    TAnswerData Data() {
+        return TAnswerData(Folder() + "shipped/", Folder() + "user/",
+                           [this](const std::string& line) { log_.push_back(line); });
+    }
+
+    int32_t Groups(TAnswerData& data) {
+        const auto loaded = data.Current();
+        return loaded ? loaded->Units.GroupCount() : -1;
+    }
+
+    std::vector<std::string> log_;
+};
+
+// The files are read once, and again after each change of any of the four, whether a file is
+// written, appears, is replaced by another or goes away.
+TEST_F(DesktopData, ReadAgainOnlyWhenAFileChanges) {
+    TAnswerData data = Data();
+    EXPECT_EQ(Groups(data), 1);
+    EXPECT_EQ(Groups(data), 1);
+    EXPECT_EQ(data.Reads(), 1);
+
+    WriteBytes("user/units.dat", kUserUnits);
+    EXPECT_EQ(Groups(data), 2);
+    EXPECT_EQ(data.Reads(), 2);
+    EXPECT_EQ(Groups(data), 2);
+    EXPECT_EQ(data.Reads(), 2);
+
+    // An editor that saves through a new file and a rename: same size, new inode.
+    WriteBytes("user/units.new", std::string(kUserUnits));
+    std::filesystem::rename(Folder() + "user/units.new", Folder() + "user/units.dat");
+    Groups(data);
+    EXPECT_EQ(data.Reads(), 3);
+
+    std::filesystem::remove(Folder() + "user/units.dat");
+    EXPECT_EQ(Groups(data), 1);
+    EXPECT_EQ(data.Reads(), 4);
+    EXPECT_TRUE(log_.empty());
+}
+
+// Shipped units that fail: no data, one line naming the file and line, not repeated while the
+// files stay as they are; mended, the data is back. A user's file that fails leaves its units
+// out with a line of its own.
+TEST_F(DesktopData, FailuresAreLoggedOnceAndLeaveOut) {
+    WriteBytes("shipped/units.dat", ">>\n長さ\n\"a\",$i,$t\n<<\n");
+    TAnswerData data = Data();
+    EXPECT_EQ(Groups(data), -1);
+    EXPECT_EQ(Groups(data), -1);
+    ASSERT_EQ(log_.size(), 1u);
+    EXPECT_EQ(log_[0].rfind("no answers: the units do not load: " + Folder() +
+                                "shipped/units.dat:3: ",
+                            0),
+              0u)
+        << log_[0];
+
+    WriteBytes("shipped/units.dat", kUnits);
+    WriteBytes("user/units.dat", ">>\n面積\n\"a\",$i,$t\n<<\n");
+    EXPECT_EQ(Groups(data), 1);
+    ASSERT_EQ(log_.size(), 2u);
+    EXPECT_EQ(log_[1].rfind("the user's units are left out: " + Folder() + "user/units.dat", 0),
+              0u)
+        << log_[1];
+}
+
+TEST_F(DesktopData, AnswersPassTheGateAndTheData) {
+    TAnswerData data = Data();
+    const TRecordingAnswerer answerer;
+    TDesktopAnswers answers(data, answerer);
+
+    const std::vector<TAnswer> got = answers.ForTerms({"5", "m"});
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(answerer.asked, std::vector<std::string>{"5 m"});
+    EXPECT_EQ(answerer.limits, std::vector<std::size_t>{tv::desktop::kMaxAnswers});
+    EXPECT_EQ(answerer.groups, std::vector<int32_t>{1});
+    EXPECT_EQ(answerer.prefixesLoaded, std::vector<bool>{true});
+
+    // Terms that can be no query never reach the query.
+    EXPECT_TRUE(answers.ForTerms(std::vector<std::string>(40, "1")).empty());
+    EXPECT_TRUE(answers.ForText(std::string(300, '1')).empty());
+    EXPECT_EQ(answerer.asked.size(), 1u);
+
+    const std::optional<TAnswer> second = answers.ById("5 m to other");
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->Name, "name 2");
+    EXPECT_FALSE(answers.ById("5 m to nowhere").has_value());
+}
+
+TEST_F(DesktopData, NoDataNoQuery) {
+    std::filesystem::remove(Folder() + "shipped/units.dat");
+    TAnswerData data = Data();
+    const TRecordingAnswerer answerer;
+    TDesktopAnswers answers(data, answerer);
+    EXPECT_TRUE(answers.ForTerms({"5", "m"}).empty());
+    EXPECT_TRUE(answerer.asked.empty());
+    EXPECT_EQ(log_.size(), 1u);
+}
+
+} // namespace
