@@ -15,9 +15,9 @@
 namespace {
 
 tv::desktop::TDesktopAnswers& Answers() {
-    static tv::desktop::TAnswerData data(TENVARI_SHIPPED_DATA "/", "", [](const std::string& line) {
-        tvfuzz::Fail("the shipped data does not load", line);
-    });
+    static tv::desktop::TAnswerData data(
+        TENVARI_SHIPPED_DATA "/", "", {},
+        [](const std::string& line) { tvfuzz::Fail("the shipped data does not load", line); });
     static const tv::desktop::TQueryAnswerer answerer;
     static tv::desktop::TDesktopAnswers answers(data, answerer);
     return answers;

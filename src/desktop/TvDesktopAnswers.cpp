@@ -1,5 +1,7 @@
 #include "desktop/TvDesktopAnswers.h"
 
+#include "ui/TvIniFile.h"
+#include "ui/TvSettingKeys.h"
 #include "units/TvUserData.h"
 
 #include <algorithm>
@@ -107,27 +109,35 @@ struct TAnswerData::TStamp {
     bool operator==(const TStamp&) const = default;
 };
 
-TAnswerData::TAnswerData(std::string shippedDir, std::string userDir, TLog log)
-    : shippedDir_(std::move(shippedDir)), userDir_(std::move(userDir)), log_(std::move(log)) {}
+TAnswerData::TAnswerData(std::string shippedDir, std::string userDir, TSettingsSource settings,
+                         TLog log)
+    : shippedDir_(std::move(shippedDir)), userDir_(std::move(userDir)),
+      settings_(std::move(settings)), log_(std::move(log)) {}
 
 TAnswerData::~TAnswerData() = default;
 
 std::vector<TAnswerData::TStamp> TAnswerData::Stamps() const {
-    std::vector<TStamp> stamps;
+    std::vector<std::string> paths;
     for (const std::string* dir : {&shippedDir_, &userDir_}) {
         for (const char* name : {kUnitsFileName, kPrefixFileName}) {
-            TStamp stamp;
-            struct stat info {};
-            if (!dir->empty() && ::stat((*dir + name).c_str(), &info) == 0) {
-                stamp = {true,
-                         info.st_dev,
-                         info.st_ino,
-                         info.st_size,
-                         static_cast<long long>(info.st_mtim.tv_sec),
-                         info.st_mtim.tv_nsec};
-            }
-            stamps.push_back(stamp);
+            paths.push_back(dir->empty() ? std::string() : *dir + name);
         }
+    }
+    paths.push_back(settings_.Path);
+    paths.push_back(settings_.Defaults);
+    std::vector<TStamp> stamps;
+    for (const std::string& path : paths) {
+        TStamp stamp;
+        struct stat info {};
+        if (!path.empty() && ::stat(path.c_str(), &info) == 0) {
+            stamp = {true,
+                     info.st_dev,
+                     info.st_ino,
+                     info.st_size,
+                     static_cast<long long>(info.st_mtim.tv_sec),
+                     info.st_mtim.tv_nsec};
+        }
+        stamps.push_back(stamp);
     }
     return stamps;
 }
@@ -144,6 +154,13 @@ void TAnswerData::Read() {
         }
         log_(line + ": " + error.Reason);
     };
+    showAns_ = 0;
+    if (!settings_.Path.empty()) {
+        showAns_ =
+            Choice(setting::ShowAns,
+                   ReadSetting(TIniFile(settings_.Path, settings_.Defaults), setting::ShowAns));
+    }
+    names_.reset();
     units_ = std::make_unique<TUnits>();
     prefixes_ = std::make_unique<TPrefixes>();
     usable_ = units_->LoadFromFile(shippedDir_ + kUnitsFileName);
@@ -164,9 +181,10 @@ void TAnswerData::Read() {
     if (const std::optional<TLoadError> failed = AddUserPrefixes(*prefixes_, userDir_)) {
         logFailure("the user's prefixes are left out:", *failed);
     }
+    names_ = std::make_unique<TUnitSearch>(*units_);
 }
 
-std::optional<TAnswerData::TLoaded> TAnswerData::Current() {
+std::optional<TAnswerSource> TAnswerData::Current() {
     std::vector<TStamp> now = Stamps();
     if (!units_ || now != stamps_) {
         stamps_ = std::move(now);
@@ -175,7 +193,7 @@ std::optional<TAnswerData::TLoaded> TAnswerData::Current() {
     if (!usable_) {
         return std::nullopt;
     }
-    return TLoaded{*units_, *prefixes_};
+    return TAnswerSource{*units_, *names_, *prefixes_, showAns_};
 }
 
 // ---- the answers ----
@@ -187,11 +205,11 @@ std::vector<TAnswer> TDesktopAnswers::ForQuery(const std::optional<std::string>&
     if (!query) {
         return {};
     }
-    const std::optional<TAnswerData::TLoaded> loaded = data_.Current();
-    if (!loaded) {
+    const std::optional<TAnswerSource> source = data_.Current();
+    if (!source) {
         return {};
     }
-    return answerer_.Answer(*query, loaded->Units, loaded->Prefixes, kMaxAnswers);
+    return answerer_.Answer(*query, *source, kMaxAnswers);
 }
 
 std::vector<TAnswer> TDesktopAnswers::ForTerms(const std::vector<std::string>& terms) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calc/TvUnitSearch.h"
 #include "units/TvUnitsFile.h"
 
 #include <cstddef>
@@ -36,31 +37,44 @@ struct TAnswer {
     bool operator==(const TAnswer&) const = default;
 };
 
+// The data a query is answered on: the catalogue, its names, the prefixes, and the display mode
+// of the window's settings.
+struct TAnswerSource {
+    const TUnits& Units;
+    const TUnitSearch& Names;
+    const TPrefixes& Prefixes;
+    int ShowAns = 0;
+};
+
 // Answers a whole query on the data: at most limit answers, none for a text that is no whole
 // query (an ordinary word, a bare number, an unknown unit). Never throws.
 class IQueryAnswerer {
 public:
     virtual ~IQueryAnswerer() = default;
-    virtual std::vector<TAnswer> Answer(std::string_view query, const TUnits& units,
-                                        const TPrefixes& prefixes, std::size_t limit) const = 0;
+    virtual std::vector<TAnswer> Answer(std::string_view query, const TAnswerSource& source,
+                                        std::size_t limit) const = 0;
 };
 
-// The shipped units.dat and prefix.dat and the user's own, as the window reads them, read
-// again at the first use after any of the four files changed (size, time, inode, presence).
+// Where the window's settings are: the file and the one read while it does not exist.
+struct TSettingsSource {
+    std::string Path;
+    std::string Defaults;
+};
+
+// The shipped units.dat and prefix.dat and the user's own, as the window reads them, and the
+// window's display mode, read again at the first use after any of the files changed (presence,
+// device, inode, size, time).
 class TAnswerData {
 public:
     using TLog = std::function<void(const std::string& line)>;
-    // shippedDir and userDir end in "/"; an empty userDir reads no user files. log gets one line
-    // for each file that fails to load, once per change of the files.
-    TAnswerData(std::string shippedDir, std::string userDir, TLog log);
+    // shippedDir and userDir end in "/"; an empty userDir reads no user files, an empty settings
+    // path gives the default display mode. log gets one line for each file that fails to load,
+    // once per change of the files.
+    TAnswerData(std::string shippedDir, std::string userDir, TSettingsSource settings, TLog log);
     ~TAnswerData();
 
     // The data as the files stand now; nothing while the shipped units do not load.
-    struct TLoaded {
-        const TUnits& Units;
-        const TPrefixes& Prefixes;
-    };
-    std::optional<TLoaded> Current();
+    std::optional<TAnswerSource> Current();
 
     // How often the files were read, for tests.
     int Reads() const { return reads_; }
@@ -72,10 +86,13 @@ private:
 
     std::string shippedDir_;
     std::string userDir_;
+    TSettingsSource settings_;
     TLog log_;
     std::vector<TStamp> stamps_;
     std::unique_ptr<TUnits> units_;
+    std::unique_ptr<TUnitSearch> names_;
     std::unique_ptr<TPrefixes> prefixes_;
+    int showAns_ = 0;
     bool usable_ = false;
     int reads_ = 0;
 };

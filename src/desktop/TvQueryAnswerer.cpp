@@ -2,12 +2,11 @@
 
 namespace tv::desktop {
 
-std::vector<TAnswer> TQueryAnswerer::Answer(std::string_view query, const TUnits& units,
-                                            const TPrefixes& prefixes, std::size_t limit) const {
+std::vector<TAnswer> TQueryAnswerer::Answer(std::string_view query, const TAnswerSource& source,
+                                            std::size_t limit) const {
     // Wired to the core's query once it is there.
     (void)query;
-    (void)units;
-    (void)prefixes;
+    (void)source;
     (void)limit;
     return {};
 }

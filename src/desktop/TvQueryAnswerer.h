@@ -7,8 +7,8 @@ namespace tv::desktop {
 // The desktop's answers from the one-line query of the core.
 class TQueryAnswerer : public IQueryAnswerer {
 public:
-    std::vector<TAnswer> Answer(std::string_view query, const TUnits& units,
-                                const TPrefixes& prefixes, std::size_t limit) const override;
+    std::vector<TAnswer> Answer(std::string_view query, const TAnswerSource& source,
+                                std::size_t limit) const override;
 };
 
 } // namespace tv::desktop

@@ -60,12 +60,13 @@ TEST(DesktopQueryGate, TermsMakeAQueryOnlyWhenTheyCanBeOne) {
 // the target "other"; a query with that target has that one; one to "nowhere" has none.
 class TRecordingAnswerer : public tv::desktop::IQueryAnswerer {
 public:
-    std::vector<TAnswer> Answer(std::string_view query, const tv::TUnits& units,
-                                const tv::TPrefixes& prefixes, std::size_t limit) const override {
+    std::vector<TAnswer> Answer(std::string_view query, const tv::desktop::TAnswerSource& source,
+                                std::size_t limit) const override {
         asked.emplace_back(query);
         limits.push_back(limit);
-        groups.push_back(units.GroupCount());
-        prefixesLoaded.push_back(prefixes.Loaded());
+        groups.push_back(source.Units.GroupCount());
+        prefixesLoaded.push_back(source.Prefixes.Loaded());
+        showAns.push_back(source.ShowAns);
         const std::string text(query);
         if (text.find("nowhere") != std::string::npos) {
             return {};
@@ -80,6 +81,7 @@ public:
     mutable std::vector<std::size_t> limits;
     mutable std::vector<int32_t> groups;
     mutable std::vector<bool> prefixesLoaded;
+    mutable std::vector<int> showAns;
 };
 
 const char kUnits[] = ">>\n長さ\n\"メートル [m]\",$i,$t,\"\"\n<<\n";
@@ -98,12 +100,13 @@ protected:
 
     TAnswerData Data() {
         return TAnswerData(Folder() + "shipped/", Folder() + "user/",
+                           {Folder() + "tenvari.ini", Folder() + "defaults.ini"},
                            [this](const std::string& line) { log_.push_back(line); });
     }
 
     int32_t Groups(TAnswerData& data) {
-        const auto loaded = data.Current();
-        return loaded ? loaded->Units.GroupCount() : -1;
+        const auto source = data.Current();
+        return source ? source->Units.GroupCount() : -1;
     }
 
     std::vector<std::string> log_;
@@ -144,9 +147,8 @@ TEST_F(DesktopData, FailuresAreLoggedOnceAndLeaveOut) {
     EXPECT_EQ(Groups(data), -1);
     EXPECT_EQ(Groups(data), -1);
     ASSERT_EQ(log_.size(), 1u);
-    EXPECT_EQ(log_[0].rfind("no answers: the units do not load: " + Folder() +
-                                "shipped/units.dat:3: ",
-                            0),
+    EXPECT_EQ(log_[0].rfind(
+                  "no answers: the units do not load: " + Folder() + "shipped/units.dat:3: ", 0),
               0u)
         << log_[0];
 
@@ -154,8 +156,7 @@ TEST_F(DesktopData, FailuresAreLoggedOnceAndLeaveOut) {
     WriteBytes("user/units.dat", ">>\n面積\n\"a\",$i,$t\n<<\n");
     EXPECT_EQ(Groups(data), 1);
     ASSERT_EQ(log_.size(), 2u);
-    EXPECT_EQ(log_[1].rfind("the user's units are left out: " + Folder() + "user/units.dat", 0),
-              0u)
+    EXPECT_EQ(log_[1].rfind("the user's units are left out: " + Folder() + "user/units.dat", 0), 0u)
         << log_[1];
 }
 
@@ -170,6 +171,7 @@ TEST_F(DesktopData, AnswersPassTheGateAndTheData) {
     EXPECT_EQ(answerer.limits, std::vector<std::size_t>{tv::desktop::kMaxAnswers});
     EXPECT_EQ(answerer.groups, std::vector<int32_t>{1});
     EXPECT_EQ(answerer.prefixesLoaded, std::vector<bool>{true});
+    EXPECT_EQ(answerer.showAns, std::vector<int>{0});
 
     // Terms that can be no query never reach the query.
     EXPECT_TRUE(answers.ForTerms(std::vector<std::string>(40, "1")).empty());
@@ -180,6 +182,22 @@ TEST_F(DesktopData, AnswersPassTheGateAndTheData) {
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(second->Name, "name 2");
     EXPECT_FALSE(answers.ById("5 m to nowhere").has_value());
+}
+
+// The window's display mode, from its settings file or, while there is none, the defaults; a
+// value the window does not know reads as the default.
+TEST_F(DesktopData, TheWindowsDisplayMode) {
+    TAnswerData data = Data();
+    const TRecordingAnswerer answerer;
+    TDesktopAnswers answers(data, answerer);
+    answers.ForTerms({"5", "m"});
+    WriteBytes("defaults.ini", "[Convert]\nShowAns=1\n");
+    answers.ForTerms({"5", "m"});
+    WriteBytes("tenvari.ini", "[Convert]\nShowAns=2\n");
+    answers.ForTerms({"5", "m"});
+    WriteBytes("tenvari.ini", "[Convert]\nShowAns=9\n");
+    answers.ForTerms({"5", "m"});
+    EXPECT_EQ(answerer.showAns, (std::vector<int>{0, 1, 2, 0}));
 }
 
 TEST_F(DesktopData, NoDataNoQuery) {

@@ -22,9 +22,8 @@ private slots:
             << QStringList{"5", "ft", "to", "m"} << TLaunchRequest{TKind::Query, "5 ft to m"};
         QTest::newRow("query in one word")
             << QStringList{"1坪をm2に"} << TLaunchRequest{TKind::Query, "1坪をm2に"};
-        QTest::newRow("minus sign after --")
-            << QStringList{"--", "-40", "°C", "to", "°F"}
-            << TLaunchRequest{TKind::Query, "-40 °C to °F"};
+        QTest::newRow("minus sign after --") << QStringList{"--", "-40", "°C", "to", "°F"}
+                                             << TLaunchRequest{TKind::Query, "-40 °C to °F"};
         QTest::newRow("words after the query's first belong to it")
             << QStringList{"3", "mi", "-200", "yd", "--toggle"}
             << TLaunchRequest{TKind::Query, "3 mi -200 yd --toggle"};
@@ -45,17 +44,19 @@ private slots:
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("error");
         const QString hint = QStringLiteral(" (tenvari --help shows the usage)");
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "tenvari 1.2.3\n" << "";
-        QTest::newRow("short version") << QStringList{"-v"} << 0 << "tenvari 1.2.3\n" << "";
-        QTest::newRow("unknown option")
-            << QStringList{"--fly"} << 2 << "" << "tenvari: unknown option --fly" + hint;
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "tenvari 1.2.3\n"
+                                 << "";
+        QTest::newRow("short version") << QStringList{"-v"} << 0 << "tenvari 1.2.3\n"
+                                       << "";
+        QTest::newRow("unknown option") << QStringList{"--fly"} << 2 << ""
+                                        << "tenvari: unknown option --fly" + hint;
         QTest::newRow("a query starting with a minus sign, without --")
-            << QStringList{"-5", "m"} << 2 << "" << "tenvari: unknown option -5" + hint;
-        QTest::newRow("toggle with a query")
-            << QStringList{"--toggle", "5", "m"} << 2 << ""
-            << "tenvari: --toggle takes no query" + hint;
-        QTest::newRow("an empty query")
-            << QStringList{"", " "} << 2 << "" << "tenvari: the query is empty" + hint;
+            << QStringList{"-5", "m"} << 2 << ""
+            << "tenvari: unknown option -5" + hint;
+        QTest::newRow("toggle with a query") << QStringList{"--toggle", "5", "m"} << 2 << ""
+                                             << "tenvari: --toggle takes no query" + hint;
+        QTest::newRow("an empty query") << QStringList{"", " "} << 2 << ""
+                                        << "tenvari: the query is empty" + hint;
     }
 
     void endsAtOnce() {
@@ -108,7 +109,8 @@ private slots:
     void startupTime_data() {
         QTest::addColumn<QByteArray>("id");
         QTest::addColumn<uint>("time");
-        QTest::newRow("launcher's id") << QByteArray("openbox-123-host-tenvari-0_TIME4711") << 4711u;
+        QTest::newRow("launcher's id")
+            << QByteArray("openbox-123-host-tenvari-0_TIME4711") << 4711u;
         QTest::newRow("largest time") << QByteArray("x_TIME4294967295") << 4294967295u;
         QTest::newRow("beyond 32 bits") << QByteArray("x_TIME4294967296") << 0u;
         QTest::newRow("no time") << QByteArray("x-y-z") << 0u;

@@ -65,7 +65,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     tv::desktop::RegisterProviderTypes();
-    tv::desktop::TAnswerData data(tv::DataDir(tv::ExecutableDir()), tv::UserDataDir(), Log);
+    // The window's settings, for its display mode: those of tenvari beside this program.
+    const tv::TSettingsFiles settings = tv::SettingsFiles(tv::ExecutableDir() + "tenvari");
+    tv::desktop::TAnswerData data(tv::DataDir(tv::ExecutableDir()), tv::UserDataDir(),
+                                  {settings.Path, settings.Defaults}, Log);
     const tv::desktop::TQueryAnswerer answerer;
     tv::desktop::TDesktopAnswers answers(data, answerer);
     tv::desktop::TProviderCore core(answers);
