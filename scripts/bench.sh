@@ -158,3 +158,7 @@ ratio_target "throughput against GNU units (CPU)" "$cli_cpu" "$units_cpu"
 awk -v c="$cli_start" -v u="$units_start" 'BEGIN {
     printf "%-44s %10.2f ms  (GNU units %.2f ms) %s\n", "start-up of one conversion", c / 1e6,
         u / 1e6, (c < u) ? "met" : "MISSED" }'
+
+echo
+echo "== the desktop: search provider and one instance (scripts/bench-dbus.sh)"
+BENCH_BUILD_DIR=$build_dir scripts/bench-dbus.sh

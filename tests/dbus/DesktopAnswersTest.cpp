@@ -195,7 +195,7 @@ TEST_F(DesktopData, TheWindowsDisplayMode) {
     answers.ForTerms({"5", "m"});
     WriteBytes("tenvari.ini", "[Convert]\nShowAns=2\n");
     answers.ForTerms({"5", "m"});
-    WriteBytes("tenvari.ini", "[Convert]\nShowAns=9\n");
+    WriteBytes("tenvari.ini", "[Convert]\nShowAns=19\n");
     answers.ForTerms({"5", "m"});
     EXPECT_EQ(answerer.showAns, (std::vector<int>{0, 1, 2, 0}));
 }
