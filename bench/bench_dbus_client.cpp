@@ -44,16 +44,16 @@ QDBusMessage Initial(const QStringList& terms) {
 }
 
 QDBusMessage Metas(const QStringList& ids) {
-    QDBusMessage m =
-        QDBusMessage::createMethodCall(kService, kShellPath, kShell, QStringLiteral("GetResultMetas"));
+    QDBusMessage m = QDBusMessage::createMethodCall(kService, kShellPath, kShell,
+                                                    QStringLiteral("GetResultMetas"));
     m << ids;
     return m;
 }
 
 QDBusMessage Match(const QString& text) {
-    QDBusMessage m = QDBusMessage::createMethodCall(kService, QStringLiteral("/runner"),
-                                                    QStringLiteral("org.kde.krunner1"),
-                                                    QStringLiteral("Match"));
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(kService, QStringLiteral("/runner"),
+                                       QStringLiteral("org.kde.krunner1"), QStringLiteral("Match"));
     m << text;
     return m;
 }
