@@ -308,9 +308,10 @@ check_hung_instance() {
     second=$!
     started+=("$second")
     if wait_for "the warning of the second start" grep -q . "$tmp/hung.err"; then
+        # Its first line; Qt's offscreen platform adds notes of its own after it.
         expect "the second start's warning" \
             "tenvari: the running Tenvari did not answer within 2000 ms; starting on its own" \
-            "$(cat "$tmp/hung.err")"
+            "$(head -n 1 "$tmp/hung.err")"
     fi
     kill -0 "$second" 2>/dev/null && pass "the second start runs on its own" ||
         fail "the second start ended"
