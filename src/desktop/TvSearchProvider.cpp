@@ -123,7 +123,8 @@ QStringList TSearchProvider::GetSubsearchResultSet(const QStringList& previousRe
 
 QList<QVariantMap> TSearchProvider::GetResultMetas(const QStringList& identifiers) {
     QList<QVariantMap> metas;
-    for (const QString& id : identifiers) {
+    // The shell asks for the ids it was given, never more than a few: a longer list is no shell.
+    for (const QString& id : identifiers.mid(0, static_cast<qsizetype>(kMaxTerms))) {
         const std::optional<TAnswer> answer = core_.ById(id);
         if (!answer) {
             continue;

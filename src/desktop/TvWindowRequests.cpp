@@ -1,5 +1,6 @@
 #include "desktop/TvWindowRequests.h"
 
+#include "desktop/TvDesktopAnswers.h"
 #include "ui/Tv10FrmMain.h"
 #include "ui/TvX11.h"
 
@@ -108,6 +109,11 @@ QString TWindowRequests::Take(const TLaunchRequest& request, const TActivation& 
     QTimer::singleShot(0, this, [this, activation] { Present(activation); });
     if (modal) {
         return QStringLiteral("Tenvari has a dialog open; close it and try again");
+    }
+    // What the desktop's search lets through is all a query or a search can be.
+    if (!QueryFromText(request.Text.toStdString())) {
+        return QStringLiteral("the text is empty, longer than %1 bytes or holds control characters")
+            .arg(kMaxQueryBytes);
     }
     QTimer::singleShot(0, this, [this, request] {
         if (request.Kind == TKind::Search) {
