@@ -44,11 +44,12 @@ void PresentWindow(QWidget* window, const TActivation& activation) {
     }
     window->show();
     QWindow* handle = window->windowHandle();
-    if (!x11::Active() || (handle != nullptr && handle->isExposed())) {
+    if (handle != nullptr && handle->isExposed()) {
         Raise(window, activation);
         return;
     }
-    // The window manager only takes requests for windows it manages: wait for the mapping.
+    // The window manager (or compositor) only takes requests for windows it shows: wait for the
+    // mapping.
     QPointer<QWidget> guarded(window);
     auto* poll = new QTimer(window);
     const auto deadline = std::chrono::steady_clock::now() + kMapDeadline;
