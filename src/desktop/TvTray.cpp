@@ -34,7 +34,10 @@ void TTray::Apply() {
     QAction* show = menu_->addAction(QStringLiteral("表示(&S)"));
     show->setObjectName(QStringLiteral("mnuTrayShow"));
     connect(show, &QAction::triggered, this, [this] { Show(); });
+    // The last conversions go between the two separators.
     menu_->addSeparator();
+    recentEnd_ = menu_->addSeparator();
+    connect(menu_.get(), &QMenu::aboutToShow, this, [this] { FillRecent(); });
     QAction* quit = menu_->addAction(QStringLiteral("終了(&X)"));
     quit->setObjectName(QStringLiteral("mnuTrayQuit"));
     connect(quit, &QAction::triggered, this, [this] { Quit(); });
@@ -49,6 +52,34 @@ void TTray::Apply() {
                 }
             });
     icon_->show();
+}
+
+void TTray::FillRecent() {
+    constexpr size_t kRecent = 5;
+    for (QAction* action : menu_->actions()) {
+        if (action->property("tvRecent").toBool()) {
+            menu_->removeAction(action);
+            action->deleteLater();
+        }
+    }
+    for (const THistoryEntry& entry : main_.RecentEntries(kRecent)) {
+        // The report line of a batch is its first line; the menu names the conversion.
+        const QString first = QString::fromStdString(entry.Result).section(QLatin1Char('\n'), 0, 0);
+        const QString text = entry.Batch ? QStringLiteral("%1 [%2] 一括")
+                                               .arg(QString::fromStdString(entry.Value),
+                                                    QString::fromStdString(entry.Source))
+                                         : QStringLiteral("%1 [%2] => %3 [%4]")
+                                               .arg(QString::fromStdString(entry.Value),
+                                                    QString::fromStdString(entry.Source), first,
+                                                    QString::fromStdString(entry.Target));
+        auto* action = new QAction(text, menu_.get());
+        action->setProperty("tvRecent", true);
+        menu_->insertAction(recentEnd_, action);
+        connect(action, &QAction::triggered, this, [this, entry] {
+            Show();
+            main_.ShowEntry(entry);
+        });
+    }
 }
 
 void TTray::Click() {

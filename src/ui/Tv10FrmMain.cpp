@@ -1449,6 +1449,23 @@ std::vector<TUnitHit> TTvFrmMain::RecentHits() const {
     }
 }
 
+std::vector<THistoryEntry> TTvFrmMain::RecentEntries(size_t count) {
+    if (history_->Store() == nullptr) {
+        return {};
+    }
+    history_->Flush();
+    try {
+        return history_->Store()->Entries(count);
+    } catch (const EHistoryError& e) {
+        history_->Warn(QStringLiteral("履歴を読み込めませんでした。"), Q(e.what()));
+        return {};
+    }
+}
+
+void TTvFrmMain::ShowEntry(const THistoryEntry& entry) {
+    Guard([this, &entry] { ApplyEntry(entry); });
+}
+
 void TTvFrmMain::mnuHistoryClick() {
     THistory* store = history_->CreateStore();
     if (store == nullptr) {

@@ -62,6 +62,10 @@ public:
     void FocusActiveValueBox();
     void OpenUnitSearch(const QString& terms);
     void SaveWindowSettings();
+    // The newest conversions of the history, at most count (none while it is off or cannot be
+    // read), and one of them shown again as the history window shows a chosen entry.
+    std::vector<THistoryEntry> RecentEntries(size_t count);
+    void ShowEntry(const THistoryEntry& entry);
 
 signals:
     // The settings dialog has closed and its conversion settings are in effect.
