@@ -91,9 +91,10 @@ QString TWindowRequests::Take(const TLaunchRequest& request, const TActivation& 
         QTimer::singleShot(0, this, [this, activation] { Present(activation); });
         return {};
     case TKind::Toggle: {
-        // Decided now, as the window stands when the key is pressed.
-        const bool hide =
-            !modal && main_.isVisible() && !main_.isMinimized() && main_.isActiveWindow();
+        // Decided now, as the window stands when the key is pressed: by the window manager's
+        // word where there is one, since the program may not have heard of a change of focus yet.
+        const bool active = x11::IsActiveWindow(&main_).value_or(main_.isActiveWindow());
+        const bool hide = !modal && main_.isVisible() && !main_.isMinimized() && active;
         QTimer::singleShot(0, this, [this, hide, activation] {
             if (hide) {
                 main_.hide();

@@ -101,6 +101,24 @@ void EndStartup(xcb_connection_t* connection, xcb_window_t root, xcb_window_t wi
 
 } // namespace
 
+std::optional<bool> IsActiveWindow(QWidget* window) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window == nullptr || window->windowHandle() == nullptr) {
+        return std::nullopt;
+    }
+    const auto id = static_cast<xcb_window_t>(window->windowHandle()->winId());
+    const xcb_window_t root = RootOf(connection, id);
+    if (root == XCB_WINDOW_NONE) {
+        return std::nullopt;
+    }
+    const auto active =
+        Cardinals(connection, root, Atom(connection, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    if (!active || active->empty()) {
+        return std::nullopt;
+    }
+    return active->front() == id;
+}
+
 uint32_t ServerTime() {
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     uint32_t time = 0;

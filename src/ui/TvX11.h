@@ -30,6 +30,10 @@ bool SetAbove(QWindow* window, bool on);
 // window's native window. Does nothing while it has none: it never creates one.
 void SetTitleBarOnly(QWindow* window);
 
+// Whether the window manager names the window as the active one (_NET_ACTIVE_WINDOW), as it
+// stands on the server now; nothing when it cannot tell (no such property, another platform).
+std::optional<bool> IsActiveWindow(QWidget* window);
+
 // The X server's time now, asked on a short connection of its own (a property change and its
 // notification); 0 when there is no X server.
 uint32_t ServerTime();
