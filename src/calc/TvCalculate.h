@@ -58,4 +58,14 @@ struct TUnitConvResult {
 // Throws the failure kinds of Calculate.
 TUnitConvResult ConvertUnit(const TUnitConvRequest& request, const TPrefixes& prefixes);
 
+// The pieces of ConvertUnit, for conversions built from them (the one-line query):
+// every occurrence of placeholder in formula replaced by value, and a value written in display
+// mode showAns (0, 1 or 2; any other mode writes general notation).
+std::string ReplacePlaceholder(std::string_view formula, std::string_view placeholder,
+                               std::string_view value);
+std::string FormatShown(long double value, int showAns);
+// The formula line's formula: fromBase with every "$t" replaced by "(source)"; when that would
+// repeat a long source many times, fromBase as it stands and "  ($t = (source))" after it.
+std::string FormulaText(std::string_view fromBase, std::string_view source);
+
 } // namespace tv

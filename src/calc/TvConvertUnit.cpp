@@ -9,9 +9,7 @@
 
 namespace tv {
 
-namespace {
-
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+std::string ReplacePlaceholder(std::string_view text, std::string_view from, std::string_view to) {
     std::string out;
     // Room for one replacement, the usual case, so that the text is not grown piece by piece.
     out.reserve(text.size() + to.size());
@@ -29,13 +27,24 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
+std::string FormatShown(long double value, int showAns) {
+    switch (showAns) {
+    case 1:
+        return FormatExponent(value);
+    case 2:
+        return GroupDigits(FormatGeneral(value));
+    default:
+        return FormatGeneral(value);
+    }
+}
+
+namespace {
+
 // A formula text longer than this is not built by repeating the source formula.
 constexpr size_t kMaxRepeatedFormula = size_t{64} << 10;
 
-// The formula line's formula: FromBase with every "$t" replaced by "(source)". A FromBase that
-// holds "$t" more than once would repeat the whole source formula each time, a text that grows
-// with the product of the two formulas; beyond kMaxRepeatedFormula the source is written once,
-// after FromBase as it stands: "$t*$t  ($t = (source))".
+} // namespace
+
 std::string FormulaText(std::string_view fromBase, std::string_view source) {
     size_t placeholders = 0;
     for (size_t at = fromBase.find("$t"); at != std::string_view::npos;
@@ -51,7 +60,7 @@ std::string FormulaText(std::string_view fromBase, std::string_view source) {
     enclosed += source;
     enclosed += ')';
     if (repeat) {
-        return ReplaceAll(fromBase, "$t", enclosed);
+        return ReplacePlaceholder(fromBase, "$t", enclosed);
     }
     std::string text;
     text.reserve(fromBase.size() + enclosed.size() + 9);
@@ -61,6 +70,8 @@ std::string FormulaText(std::string_view fromBase, std::string_view source) {
     text += ')';
     return text;
 }
+
+namespace {
 
 TUnitConvResult Convert(const TUnitConvRequest& request, const TPrefixes& prefixes) {
     // Mapping changes only characters beyond ASCII, so a plain input is used as it is.
@@ -79,29 +90,18 @@ TUnitConvResult Convert(const TUnitConvRequest& request, const TPrefixes& prefix
         valueText = input;
     } else {
         const std::string number = FormatGeneral(Calculate(input, prefixes));
-        const std::string source = ReplaceAll(request.Source.ToBase, "$i", number);
+        const std::string source = ReplacePlaceholder(request.Source.ToBase, "$i", number);
         const std::string base = FormatGeneral(Calculate(source, prefixes));
         if (request.ShowExp == 1) {
             formula = FormulaText(request.Target.FromBase, source);
         }
-        replaced = ReplaceAll(request.Target.FromBase, "$t", base);
+        replaced = ReplacePlaceholder(request.Target.FromBase, "$t", base);
         valueText = replaced;
     }
 
     TUnitConvResult result;
     if (shown) {
-        const long double value = Calculate(valueText, prefixes);
-        switch (request.ShowAns) {
-        case 0:
-            result.Output = FormatGeneral(value);
-            break;
-        case 1:
-            result.Output = FormatExponent(value);
-            break;
-        default:
-            result.Output = GroupDigits(FormatGeneral(value));
-            break;
-        }
+        result.Output = FormatShown(Calculate(valueText, prefixes), request.ShowAns);
     } else {
         // An unknown display mode writes nothing, so the last evaluation is not needed.
         result.Output = request.PreviousOutput;

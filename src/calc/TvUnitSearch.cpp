@@ -1,79 +1,16 @@
 #include "calc/TvUnitSearch.h"
 
-#include "calc/TvCalculate.h"
-
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 namespace tv {
 
 namespace {
 
-constexpr char kNameEnd = '\n';
-
-bool IsAscii(std::string_view text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void AppendLowerAscii(std::string& out, std::string_view text) {
-    const size_t from = out.size();
-    out.append(text);
-    for (size_t i = from; i < out.size(); ++i) {
-        const char c = out[i];
-        out[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-}
-
-// Hiragana U+3041-U+3096 and the iteration marks U+309D, U+309E to their katakana, which lie
-// 0x60 higher; every other byte is copied.
-std::string HiraganaToKatakana(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto b0 = static_cast<unsigned char>(text[i]);
-        if (b0 == 0xE3 && i + 2 < text.size()) {
-            const auto b1 = static_cast<unsigned char>(text[i + 1]);
-            const auto b2 = static_cast<unsigned char>(text[i + 2]);
-            const auto code = static_cast<char32_t>(0x3000u | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu));
-            if ((b1 == 0x81 || b1 == 0x82) && (b2 & 0xC0u) == 0x80 &&
-                ((code >= 0x3041 && code <= 0x3096) || code == 0x309D || code == 0x309E)) {
-                const char32_t katakana = code + 0x60;
-                out += static_cast<char>(0xE3);
-                out += static_cast<char>(0x80 | ((katakana >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (katakana & 0x3F));
-                i += 2;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
-
-// True when the text may hold hiragana: their UTF-8 forms begin E3 81 or E3 82.
-bool MayHoldHiragana(std::string_view text) {
-    for (size_t at = text.find('\xE3'); at != std::string_view::npos;
-         at = text.find('\xE3', at + 1)) {
-        if (at + 1 < text.size() && (text[at + 1] == '\x81' || text[at + 1] == '\x82')) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void AppendFolded(std::string& out, std::string_view text) {
-    if (IsAscii(text)) {
-        AppendLowerAscii(out, text);
-        return;
-    }
-    AppendLowerAscii(out,
-                     MayHoldHiragana(text) ? MapText(HiraganaToKatakana(text)) : MapText(text));
-}
+constexpr char kKeyEnd = '\n';
 
 bool IsTrimmed(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -98,42 +35,181 @@ size_t SymbolBracket(std::string_view trimmed) {
     return trimmed.rfind('[');
 }
 
-} // namespace
-
-std::string FoldForSearch(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    AppendFolded(out, text);
-    return out;
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        x = (x >= 'A' && x <= 'Z') ? static_cast<char>(x - 'A' + 'a') : x;
+        y = (y >= 'A' && y <= 'Z') ? static_cast<char>(y - 'A' + 'a') : y;
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
 }
+
+uint32_t CodePoints(std::string_view text) {
+    uint32_t count = 0;
+    for (const char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0u) != 0x80u ? 1 : 0;
+    }
+    return count;
+}
+
+uint32_t Checked32(size_t value) {
+    if (value > std::numeric_limits<uint32_t>::max()) {
+        throw std::length_error("unit names too large to search");
+    }
+    return static_cast<uint32_t>(value);
+}
+
+// The longest text that suggestions consider, in code points: no longer name is a misspelling.
+constexpr size_t kMaxSuggestChars = 64;
+constexpr size_t kMaxDistance = 3;
+
+// The optimal string alignment distance of a and b, or limit + 1 once it exceeds limit.
+size_t EditDistance(const char32_t* a, size_t n, const char32_t* b, size_t m, size_t limit) {
+    constexpr size_t kRow = kMaxSuggestChars + kMaxDistance + 1;
+    std::array<std::array<size_t, kRow>, 3> rows{};
+    size_t* before = rows[0].data();
+    size_t* previous = rows[1].data();
+    size_t* current = rows[2].data();
+    for (size_t j = 0; j <= m; ++j) {
+        previous[j] = j;
+    }
+    for (size_t i = 1; i <= n; ++i) {
+        current[0] = i;
+        size_t rowMin = i;
+        for (size_t j = 1; j <= m; ++j) {
+            const size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            size_t value = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                value = std::min(value, before[j - 2] + 1);
+            }
+            current[j] = value;
+            rowMin = std::min(rowMin, value);
+        }
+        if (rowMin > limit) {
+            return limit + 1;
+        }
+        std::swap(before, previous);
+        std::swap(previous, current);
+    }
+    return std::min(previous[m], limit + 1);
+}
+
+} // namespace
 
 TUnitSearch::TUnitSearch(const TUnits& units) {
     size_t total = 0;
     for (int32_t g = 0; g < units.GroupCount(); ++g) {
         total += static_cast<size_t>(units.GetGroup(g).Count);
     }
-    // Room for names of a usual length, so that the texts are seldom moved as they grow.
-    constexpr size_t kNameBytes = 32;
-    names_.reserve(total * kNameBytes);
+    // Room for names of a usual length and about three keys a unit, so that the texts are
+    // seldom moved as they grow.
+    constexpr size_t kNameBytes = 48;
+    raw_.reserve(total * kNameBytes);
     folded_.reserve(total * kNameBytes);
-    nameStarts_.reserve(total + 1);
-    foldedStarts_.reserve(total + 1);
+    keys_.reserve(total * 3);
+    unitKeys_.reserve(total + 1);
     units_.reserve(total);
     groupNames_.reserve(static_cast<size_t>(units.GroupCount()));
     for (int32_t g = 0; g < units.GroupCount(); ++g) {
         groupNames_.push_back(units.GetGroup(g).Name);
-        const std::vector<std::string> names = units.GroupUnitNames(g);
-        for (size_t p = 0; p < names.size(); ++p) {
-            units_.push_back({g, static_cast<int32_t>(p), static_cast<int32_t>(units_.size())});
-            nameStarts_.push_back(names_.size());
-            names_ += names[p];
-            foldedStarts_.push_back(folded_.size());
-            AppendFolded(folded_, names[p]);
-            folded_ += kNameEnd;
+        const std::vector<TUnitNamesEntry> entries = units.GroupUnitNameEntries(g);
+        for (size_t p = 0; p < entries.size(); ++p) {
+            const auto unit = Checked32(units_.size());
+            units_.push_back({g, static_cast<int32_t>(p), static_cast<int32_t>(unit), -1});
+            unitKeys_.push_back(Checked32(keys_.size()));
+            const std::string& name = entries[p].Name;
+            const std::string_view symbol = UnitSymbol(name);
+            const std::string_view bare = UnitBareName(name);
+            AddKey(unit, name, TNameKind::Name, -1);
+            if (!symbol.empty() && symbol != name) {
+                AddKey(unit, symbol, TNameKind::Symbol, -1);
+            }
+            if (!bare.empty() && bare != name && bare != symbol) {
+                AddKey(unit, bare, TNameKind::BareName, -1);
+            }
+            const std::vector<std::string>& aliases = entries[p].Aliases;
+            for (size_t a = 0; a < aliases.size(); ++a) {
+                AddKey(unit, aliases[a], TNameKind::Alias, static_cast<int32_t>(a));
+            }
         }
     }
-    nameStarts_.push_back(names_.size());
-    foldedStarts_.push_back(folded_.size());
+    unitKeys_.push_back(Checked32(keys_.size()));
+
+    // Sorted by the first eight bytes as one number first, which settles nearly every
+    // comparison without looking at the texts.
+    std::vector<std::pair<uint64_t, uint32_t>> order;
+    order.reserve(keys_.size());
+    for (size_t k = 0; k < keys_.size(); ++k) {
+        const std::string_view text = FoldedKey(keys_[k]);
+        uint64_t head = 0;
+        for (size_t i = 0; i < 8; ++i) {
+            head = (head << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+        }
+        order.emplace_back(head, static_cast<uint32_t>(k));
+    }
+    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        if (a.first != b.first) {
+            return a.first < b.first;
+        }
+        const std::string_view x = FoldedKey(keys_[a.second]);
+        const std::string_view y = FoldedKey(keys_[b.second]);
+        return x != y ? x < y : a.second < b.second;
+    });
+    sorted_.reserve(order.size());
+    for (const auto& entry : order) {
+        sorted_.push_back(entry.second);
+    }
+}
+
+void TUnitSearch::AddKey(uint32_t unit, std::string_view raw, TNameKind kind, int32_t alias) {
+    TKey key;
+    key.Unit = unit;
+    key.Kind = kind;
+    key.Alias = alias;
+    key.Raw = Checked32(raw_.size());
+    key.RawSize = Checked32(raw.size());
+    raw_ += raw;
+    raw_ += kKeyEnd;
+    key.Fold = Checked32(folded_.size());
+    AppendFolded(folded_, raw);
+    key.FoldSize = Checked32(folded_.size() - key.Fold);
+    key.Chars = CodePoints(FoldedKey(key));
+    folded_ += kKeyEnd;
+    keys_.push_back(key);
+}
+
+TMatchRank TUnitSearch::KeyRank(const TKey& key, std::string_view typed,
+                                std::string_view folded) const {
+    const std::string_view text = FoldedKey(key);
+    const size_t at = text.find(folded);
+    if (at == std::string_view::npos) {
+        return TMatchRank::None;
+    }
+    if (text.size() == folded.size()) {
+        return RawKey(key) == typed ? TMatchRank::SameCase : TMatchRank::Exact;
+    }
+    if (at == 0) {
+        return TMatchRank::Prefix;
+    }
+    return text.substr(text.size() - folded.size()) == folded ? TMatchRank::Suffix
+                                                              : TMatchRank::Substring;
+}
+
+TMatchRank TUnitSearch::Rank(int32_t unit, std::string_view typed, std::string_view folded) const {
+    const TUnitHit& hit = Hit(unit);
+    TMatchRank best = TMatchRank::None;
+    for (uint32_t k = unitKeys_[static_cast<size_t>(hit.Unit)];
+         k < unitKeys_[static_cast<size_t>(hit.Unit) + 1]; ++k) {
+        best = std::min(best, KeyRank(keys_[k], typed, folded));
+    }
+    return best;
 }
 
 std::vector<TUnitHit> TUnitSearch::Find(std::string_view filter) const {
@@ -141,38 +217,257 @@ std::vector<TUnitHit> TUnitSearch::Find(std::string_view filter) const {
     if (key.empty()) {
         return units_;
     }
-    if (key.find(kNameEnd) != std::string::npos) {
+    if (key.find(kKeyEnd) != std::string::npos) {
         return {};
     }
-    std::vector<TUnitHit> hits;
-    std::vector<TUnitHit> later; // hits whose name does not start with the filter
+    constexpr size_t kRanks = static_cast<size_t>(TMatchRank::None);
+    std::array<std::vector<TUnitHit>, kRanks> ranked;
     const char* const text = folded_.data();
     const size_t size = folded_.size();
+    // The unit being looked at, its best rank so far and the alias that gave it.
+    size_t unit = keys_.empty() ? 0 : keys_.front().Unit;
+    TMatchRank best = TMatchRank::None;
+    int32_t alias = -1;
+    const auto flush = [&] {
+        if (best != TMatchRank::None) {
+            TUnitHit hit = units_[unit];
+            hit.Alias = alias;
+            ranked[static_cast<size_t>(best)].push_back(hit);
+        }
+        best = TMatchRank::None;
+        alias = -1;
+    };
     size_t from = 0;
-    size_t unit = 0;
+    size_t k = 0;
     while (from < size) {
         const void* found = memmem(text + from, size - from, key.data(), key.size());
         if (found == nullptr) {
             break;
         }
         const auto at = static_cast<size_t>(static_cast<const char*>(found) - text);
-        while (foldedStarts_[unit + 1] <= at) {
-            ++unit;
+        while (keys_[k].Fold + keys_[k].FoldSize < at) {
+            ++k;
         }
-        (at == foldedStarts_[unit] ? hits : later).push_back(units_[unit]);
-        from = foldedStarts_[unit + 1];
+        const TKey& matched = keys_[k];
+        if (matched.Unit != unit) {
+            flush();
+            unit = matched.Unit;
+        }
+        const TMatchRank rank = KeyRank(matched, filter, key);
+        // A unit's names come before its aliases, so a name keeps a tie.
+        if (rank < best) {
+            best = rank;
+            alias = matched.Alias;
+        }
+        from = matched.Fold + matched.FoldSize + 1;
     }
-    hits.insert(hits.end(), later.begin(), later.end());
+    flush();
+    std::vector<TUnitHit> hits;
+    size_t count = 0;
+    for (const auto& list : ranked) {
+        count += list.size();
+    }
+    hits.reserve(count);
+    for (const auto& list : ranked) {
+        hits.insert(hits.end(), list.begin(), list.end());
+    }
     return hits;
 }
 
-std::string_view TUnitSearch::UnitName(const TUnitHit& hit) const {
-    const auto unit = static_cast<size_t>(hit.Unit);
-    if (hit.Unit < 0 || unit >= units_.size()) {
-        throw std::out_of_range("unit " + std::to_string(hit.Unit) + " out of range");
+void TUnitSearch::KeysStarting(std::string_view folded, std::vector<TKeySpan>& out) const {
+    size_t lo = 0;
+    size_t hi = sorted_.size();
+    for (size_t depth = 0;; ++depth) {
+        // Every key in [lo, hi) begins with folded's first depth bytes; those of exactly that
+        // length come first.
+        size_t end = lo;
+        while (end < hi && Sorted(end).FoldSize == depth) {
+            ++end;
+        }
+        if (end > lo && depth > 0) {
+            out.push_back({static_cast<uint32_t>(lo), static_cast<uint32_t>(end), depth});
+        }
+        lo = end;
+        if (lo == hi || depth == folded.size()) {
+            return;
+        }
+        const auto byte = static_cast<unsigned char>(folded[depth]);
+        const auto at = [&](size_t i) {
+            return static_cast<unsigned char>(folded_[Sorted(i).Fold + depth]);
+        };
+        size_t first = lo;
+        size_t last = hi;
+        while (first < last) {
+            const size_t mid = first + (last - first) / 2;
+            if (at(mid) < byte) {
+                first = mid + 1;
+            } else {
+                last = mid;
+            }
+        }
+        lo = first;
+        last = hi;
+        while (first < last) {
+            const size_t mid = first + (last - first) / 2;
+            if (at(mid) <= byte) {
+                first = mid + 1;
+            } else {
+                last = mid;
+            }
+        }
+        hi = first;
     }
-    return std::string_view(names_).substr(nameStarts_[unit],
-                                           nameStarts_[unit + 1] - nameStarts_[unit]);
+}
+
+std::vector<TNameMatch> TUnitSearch::Resolve(const TKeySpan& span, std::string_view typed) const {
+    const auto collect = [&](auto&& accepts) {
+        std::vector<TNameMatch> matches;
+        for (uint32_t i = span.First; i < span.End; ++i) {
+            const TKey& key = Sorted(i);
+            if (!accepts(key)) {
+                continue;
+            }
+            TUnitHit hit = units_[key.Unit];
+            hit.Alias = key.Kind == TNameKind::Alias ? key.Alias : -1;
+            const auto same = std::find_if(matches.begin(), matches.end(),
+                                           [&](const auto& m) { return m.Hit.Unit == hit.Unit; });
+            if (same == matches.end()) {
+                matches.push_back({hit, key.Kind});
+            } else if (key.Kind < same->Kind) {
+                *same = {hit, key.Kind};
+            }
+        }
+        std::sort(matches.begin(), matches.end(),
+                  [](const auto& a, const auto& b) { return a.Hit.Unit < b.Hit.Unit; });
+        return matches;
+    };
+    std::vector<TNameMatch> matches =
+        collect([&](const TKey& key) { return RawKey(key) == typed; });
+    if (matches.empty()) {
+        matches =
+            collect([&](const TKey& key) { return EqualIgnoringAsciiCase(RawKey(key), typed); });
+    }
+    if (matches.empty()) {
+        matches = collect([](const TKey&) { return true; });
+    }
+    return matches;
+}
+
+bool TUnitSearch::HasKeyAsWritten(const TKeySpan& span, std::string_view typed) const {
+    for (uint32_t i = span.First; i < span.End; ++i) {
+        if (RawKey(Sorted(i)) == typed) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<TNameMatch> TUnitSearch::Lookup(std::string_view name) const {
+    const std::string folded = FoldForSearch(name);
+    if (folded.empty()) {
+        return {};
+    }
+    const auto first = std::lower_bound(
+        sorted_.begin(), sorted_.end(), folded,
+        [&](uint32_t k, const std::string& text) { return FoldedKey(keys_[k]) < text; });
+    auto end = first;
+    while (end != sorted_.end() && FoldedKey(keys_[*end]) == folded) {
+        ++end;
+    }
+    if (first == end) {
+        return {};
+    }
+    return Resolve({static_cast<uint32_t>(first - sorted_.begin()),
+                    static_cast<uint32_t>(end - sorted_.begin()), folded.size()},
+                   name);
+}
+
+std::vector<TUnitHit> TUnitSearch::Suggest(std::string_view text, size_t count) const {
+    const std::string folded = FoldForSearch(text);
+    std::vector<char32_t> wanted;
+    DecodeUtf8(folded, wanted);
+    const size_t n = wanted.size();
+    if (n == 0 || n > kMaxSuggestChars || count == 0) {
+        return {};
+    }
+    const size_t limit = std::clamp<size_t>(n / 3, 1, kMaxDistance);
+    struct TNearest {
+        size_t Distance;
+        int32_t Alias;
+    };
+    std::vector<TNearest> nearest(units_.size(), TNearest{limit + 1, -1});
+    std::vector<char32_t> name;
+    for (const TKey& key : keys_) {
+        const size_t chars = key.Chars;
+        if ((chars > n ? chars - n : n - chars) > limit) {
+            continue;
+        }
+        DecodeUtf8(FoldedKey(key), name);
+        if (name.size() > kMaxSuggestChars + kMaxDistance) {
+            continue;
+        }
+        const size_t distance = EditDistance(wanted.data(), n, name.data(), name.size(), limit);
+        TNearest& best = nearest[key.Unit];
+        if (distance < best.Distance) {
+            best = {distance, key.Alias};
+        }
+    }
+    struct TCandidate {
+        size_t Distance;
+        TMatchRank Rank;
+        TUnitHit Hit;
+    };
+    std::vector<TCandidate> candidates;
+    for (size_t u = 0; u < units_.size(); ++u) {
+        if (nearest[u].Distance <= limit) {
+            TUnitHit hit = units_[u];
+            hit.Alias = nearest[u].Alias;
+            candidates.push_back({nearest[u].Distance, Rank(hit.Unit, text, folded), hit});
+        }
+    }
+    const size_t kept = std::min(count, candidates.size());
+    std::partial_sort(candidates.begin(), candidates.begin() + static_cast<ptrdiff_t>(kept),
+                      candidates.end(), [](const TCandidate& a, const TCandidate& b) {
+                          if (a.Distance != b.Distance) {
+                              return a.Distance < b.Distance;
+                          }
+                          if (a.Rank != b.Rank) {
+                              return a.Rank < b.Rank;
+                          }
+                          return a.Hit.Unit < b.Hit.Unit;
+                      });
+    std::vector<TUnitHit> hits;
+    hits.reserve(kept);
+    for (size_t i = 0; i < kept; ++i) {
+        hits.push_back(candidates[i].Hit);
+    }
+    return hits;
+}
+
+TUnitHit TUnitSearch::Hit(int32_t unit) const {
+    if (unit < 0 || static_cast<size_t>(unit) >= units_.size()) {
+        throw std::out_of_range("unit " + std::to_string(unit) + " out of range");
+    }
+    return units_[static_cast<size_t>(unit)];
+}
+
+std::string_view TUnitSearch::UnitName(const TUnitHit& hit) const {
+    Hit(hit.Unit);
+    return RawKey(keys_[unitKeys_[static_cast<size_t>(hit.Unit)]]);
+}
+
+std::string_view TUnitSearch::UnitAlias(const TUnitHit& hit) const {
+    Hit(hit.Unit);
+    if (hit.Alias < 0) {
+        return {};
+    }
+    for (uint32_t k = unitKeys_[static_cast<size_t>(hit.Unit)];
+         k < unitKeys_[static_cast<size_t>(hit.Unit) + 1]; ++k) {
+        if (keys_[k].Kind == TNameKind::Alias && keys_[k].Alias == hit.Alias) {
+            return RawKey(keys_[k]);
+        }
+    }
+    throw std::out_of_range("alias " + std::to_string(hit.Alias) + " out of range");
 }
 
 const std::string& TUnitSearch::GroupName(const TUnitHit& hit) const {
@@ -193,27 +488,35 @@ std::string_view UnitBareName(std::string_view name) {
     return Trim(trimmed.substr(0, SymbolBracket(trimmed)));
 }
 
-std::vector<int32_t> MatchUnitName(const std::vector<std::string>& names, std::string_view text) {
-    for (size_t p = 0; p < names.size(); ++p) {
-        if (names[p] == text) {
+std::vector<int32_t> MatchUnitName(const std::vector<TUnitNamesEntry>& units,
+                                   std::string_view text) {
+    for (size_t p = 0; p < units.size(); ++p) {
+        if (units[p].Name == text) {
             return {static_cast<int32_t>(p)};
         }
     }
     if (text.empty()) {
         return {};
     }
-    for (const auto part : {UnitSymbol, UnitBareName}) {
+    const auto matching = [&](auto&& names) {
         std::vector<int32_t> matches;
-        for (size_t p = 0; p < names.size(); ++p) {
-            if (part(names[p]) == text) {
+        for (size_t p = 0; p < units.size(); ++p) {
+            if (names(units[p])) {
                 matches.push_back(static_cast<int32_t>(p));
             }
         }
+        return matches;
+    };
+    for (const auto part : {UnitSymbol, UnitBareName}) {
+        std::vector<int32_t> matches =
+            matching([&](const TUnitNamesEntry& unit) { return part(unit.Name) == text; });
         if (!matches.empty()) {
             return matches;
         }
     }
-    return {};
+    return matching([&](const TUnitNamesEntry& unit) {
+        return std::find(unit.Aliases.begin(), unit.Aliases.end(), text) != unit.Aliases.end();
+    });
 }
 
 } // namespace tv

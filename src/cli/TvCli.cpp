@@ -527,7 +527,7 @@ private:
                                      const std::vector<std::string>& texts) {
         const int32_t g = group != nullptr ? ResolveGroup(*group) : GroupHolding(texts);
         groupName_ = units_.GetGroup(g).Name;
-        const std::vector<std::string> names = units_.GroupUnitNames(g);
+        const std::vector<TUnitNamesEntry> names = units_.GroupUnitNameEntries(g);
         std::vector<int32_t> positions;
         for (const std::string& text : texts) {
             positions.push_back(ResolveUnit(names, text));
@@ -537,7 +537,7 @@ private:
     }
 
     // Position of a unit among the names of the group groupName_.
-    int32_t ResolveUnit(const std::vector<std::string>& names, const std::string& text) const {
+    int32_t ResolveUnit(const std::vector<TUnitNamesEntry>& names, const std::string& text) const {
         const auto count = static_cast<int32_t>(names.size());
         if (const auto index = IndexOf(text)) {
             if (*index >= count) {
@@ -557,7 +557,7 @@ private:
             std::string message = "\"" + text + "\" names more than one unit of group \"" +
                                   groupName_ + "\"; give its full name or #N:";
             for (const int32_t p : matches) {
-                message += "\n  #" + std::to_string(p) + '\t' + names[static_cast<size_t>(p)];
+                message += "\n  #" + std::to_string(p) + '\t' + names[static_cast<size_t>(p)].Name;
             }
             throw TUsageError(message, false);
         }
@@ -573,7 +573,7 @@ private:
         }
         std::vector<int32_t> holding;
         for (int32_t g = 0; g < units_.GroupCount(); ++g) {
-            const std::vector<std::string> names = units_.GroupUnitNames(g);
+            const std::vector<TUnitNamesEntry> names = units_.GroupUnitNameEntries(g);
             if (std::all_of(texts.begin(), texts.end(), [&](const std::string& text) {
                     return !MatchUnitName(names, text).empty();
                 })) {

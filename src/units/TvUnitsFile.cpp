@@ -591,15 +591,80 @@ template <class F> void TUnits::ForEachUnitLine(int32_t index, F&& visit) const 
     }
 }
 
+namespace {
+
+// The aliases in fields[4..count): each field split at blanks, empty pieces left out.
+std::vector<std::string> AliasesOf(const std::vector<std::string>& fields, size_t count) {
+    std::vector<std::string> aliases;
+    for (size_t f = 4; f < count; ++f) {
+        const std::string_view field = fields[f];
+        size_t p = 0;
+        while (p < field.size()) {
+            while (p < field.size() && IsBlank(field[p])) {
+                ++p;
+            }
+            const size_t start = p;
+            while (p < field.size() && !IsBlank(field[p])) {
+                ++p;
+            }
+            if (p > start) {
+                aliases.emplace_back(field.substr(start, p - start));
+            }
+        }
+    }
+    return aliases;
+}
+
+TUnitEntry UnitFromLine(std::string_view line, std::vector<std::string>& fields) {
+    const size_t count = SplitFieldsInto(line, fields, std::numeric_limits<size_t>::max());
+    if (count < 4) {
+        throw std::logic_error("unit line changed since loading");
+    }
+    return TUnitEntry{fields[0], fields[1], fields[2], fields[3], AliasesOf(fields, count)};
+}
+
+} // namespace
+
 std::vector<TUnitEntry> TUnits::GroupUnits(int32_t index) const {
     std::vector<TUnitEntry> units;
     units.reserve(static_cast<size_t>(Group(index).Count));
     std::vector<std::string> fields(4);
-    ForEachUnitLine(index, [&](std::string_view line) {
-        if (SplitFieldsInto(line, fields, 4) < 4) {
-            throw std::logic_error("unit line changed since loading");
+    ForEachUnitLine(index,
+                    [&](std::string_view line) { units.push_back(UnitFromLine(line, fields)); });
+    return units;
+}
+
+TUnitEntry TUnits::GroupUnit(int32_t index, int32_t position) const {
+    if (position < 0 || position >= Group(index).Count) {
+        throw std::out_of_range("unit position " + std::to_string(position) + " out of range");
+    }
+    for (int32_t r = firstRun_[static_cast<size_t>(index)];;
+         r = runs_[static_cast<size_t>(r)].Next) {
+        const TRun& run = runs_[static_cast<size_t>(r)];
+        if (position >= run.Count) {
+            position -= run.Count;
+            continue;
         }
-        units.push_back(TUnitEntry{fields[0], fields[1], fields[2], fields[3]});
+        const std::string_view text = texts_[static_cast<size_t>(run.File)];
+        TLineCursor cursor(text.substr(run.Offset, run.Size));
+        std::string_view line;
+        for (int32_t read = 0; read <= position; ++read) {
+            if (!cursor.Next(line)) {
+                throw std::logic_error("group has fewer unit lines than counted");
+            }
+        }
+        std::vector<std::string> fields(4);
+        return UnitFromLine(line, fields);
+    }
+}
+
+std::vector<TUnitNamesEntry> TUnits::GroupUnitNameEntries(int32_t index) const {
+    std::vector<TUnitNamesEntry> units;
+    units.reserve(static_cast<size_t>(Group(index).Count));
+    std::vector<std::string> fields(4);
+    ForEachUnitLine(index, [&](std::string_view line) {
+        const size_t count = SplitFieldsInto(line, fields, std::numeric_limits<size_t>::max());
+        units.push_back({count > 0 ? fields[0] : std::string(), AliasesOf(fields, count)});
     });
     return units;
 }

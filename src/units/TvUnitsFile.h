@@ -21,6 +21,14 @@ struct TUnitEntry {
     std::string ToBase;
     std::string FromBase;
     std::string Extra;
+    // Other names the unit is found by: every field after the fourth, each split at blanks.
+    std::vector<std::string> Aliases;
+};
+
+// The names of one unit without its formulas.
+struct TUnitNamesEntry {
+    std::string Name;
+    std::vector<std::string> Aliases;
 };
 
 struct TPrefixEntry {
@@ -103,6 +111,10 @@ public:
     std::vector<TUnitEntry> GroupUnits(int32_t index) const;
     // Only their names, which is cheaper.
     std::vector<std::string> GroupUnitNames(int32_t index) const;
+    // Their names and aliases.
+    std::vector<TUnitNamesEntry> GroupUnitNameEntries(int32_t index) const;
+    // One unit of a group, without splitting the others.
+    TUnitEntry GroupUnit(int32_t index, int32_t position) const;
 
     // The files read, in the order they were read: LoadFromFile's first, then each added file.
     const std::vector<TDataFileInfo>& Files() const { return files_; }

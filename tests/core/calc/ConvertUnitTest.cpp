@@ -17,8 +17,8 @@ using test::Kind;
 TUnitConvRequest Request(std::string input, std::string toBase, std::string fromBase) {
     TUnitConvRequest request;
     request.InputText = std::move(input);
-    request.Source = TUnitEntry{"source", std::move(toBase), "$t", ""};
-    request.Target = TUnitEntry{"target", "$i", std::move(fromBase), ""};
+    request.Source = TUnitEntry{"source", std::move(toBase), "$t", "", {}};
+    request.Target = TUnitEntry{"target", "$i", std::move(fromBase), "", {}};
     request.ShowExp = 1;
     request.PreviousOutput = "previous";
     return request;

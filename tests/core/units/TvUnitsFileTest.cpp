@@ -223,6 +223,32 @@ TEST(UnitsLoadTest, KeepsUnitTextsAsWritten) {
     EXPECT_EQ(units.GetUnit(1).Extra, "\"q\"");
 }
 
+TEST(UnitsLoadTest, AliasesAreTheFieldsAfterTheFourthSplitAtBlanks) {
+    struct TRow {
+        const char* name;
+        const char* line;
+        std::vector<std::string> aliases;
+    };
+    const std::vector<TRow> rows = {
+        {"none", "坪,$i,$t,", {}},
+        {"one quoted field", "坪,$i,$t,\"6尺四方\",\"つぼ tsubo\"", {"つぼ", "tsubo"}},
+        {"unquoted fields read the same", "坪,$i,$t,\"6尺四方\",つぼ tsubo", {"つぼ", "tsubo"}},
+        {"blanks of every kind, runs of them", "坪,$i,$t,,\" a\t b  \"", {"a", "b"}},
+        {"empty fields give nothing", "坪,$i,$t,,,\"\",c,", {"c"}},
+        {"a quote kept inside an alias", "x,$i,$t,,\"in\"\"\"", {"in\""}},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        TUnits units;
+        ASSERT_TRUE(units.LoadFromText(std::string(">>\nG\n") + row.line + "\n<<\n"));
+        units.SelectGroup(0);
+        EXPECT_EQ(units.GetUnit(0).Aliases, row.aliases);
+        EXPECT_EQ(units.GroupUnit(0, 0).Aliases, row.aliases);
+        EXPECT_EQ(units.GroupUnitNameEntries(0).at(0).Aliases, row.aliases);
+        EXPECT_EQ(units.GroupUnitNameEntries(0).at(0).Name, units.GetUnit(0).Name);
+    }
+}
+
 struct TFailRow {
     const char* name;
     std::string text;
@@ -393,6 +419,12 @@ TEST(UnitsAddTest, MergesByGroupName) {
     ASSERT_EQ(units.GroupUnits(1).size(), 3U);
     EXPECT_EQ(units.GroupUnits(1)[2].Name, "b3");
     EXPECT_EQ(units.GroupUnitNames(0), (std::vector<std::string>{"a1", "a2"}));
+    // One unit of a group read from two files, without the others.
+    EXPECT_EQ(units.GroupUnit(1, 1).ToBase, "$i*2");
+    EXPECT_EQ(units.GroupUnit(1, 2).Name, "b3");
+    EXPECT_EQ(units.GroupUnit(0, 0).Name, "a1");
+    EXPECT_THROW(units.GroupUnit(1, 3), std::out_of_range);
+    EXPECT_THROW(units.GroupUnit(5, 0), std::out_of_range);
 
     ASSERT_EQ(units.Files().size(), 2U);
     EXPECT_EQ(units.Files()[0].Name, "units.dat");
