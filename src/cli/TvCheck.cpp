@@ -1,6 +1,7 @@
 #include "cli/TvCheck.h"
 
 #include "calc/TvCalculate.h"
+#include "calc/TvUnitSearch.h"
 #include "units/TvErrors.h"
 #include "units/TvUnitsFile.h"
 #include "units/TvUserData.h"
@@ -92,11 +93,13 @@ public:
                         Where(it->second, here) + "); lookup by name finds only the first");
             }
             const std::vector<TUnitEntry> groupUnits = units.GroupUnits(g);
+            std::vector<TFirstSeen> lines;
             std::map<std::string, TFirstSeen> unitLines;
             for (size_t p = 0; p < groupUnits.size(); ++p) {
                 const TUnitEntry& unit = groupUnits[p];
                 const TDataOrigin origin = units.UnitOrigin(g, static_cast<int32_t>(p));
                 const TFirstSeen at{fileOf(origin), origin.Line + 1};
+                lines.push_back(at);
                 if (const auto [it, added] = unitLines.emplace(unit.Name, at); !added) {
                     Add(at, false,
                         "duplicate unit name " + Quoted(unit.Name) + " in group " +
@@ -104,6 +107,7 @@ public:
                 }
                 CheckUnit(unit, at, prefixes);
             }
+            CheckAliases(group.Name, groupUnits, lines);
         }
     }
 
@@ -159,6 +163,47 @@ private:
     static std::string Where(const TFirstSeen& first, const TFirstSeen& again) {
         return (first.File == again.File ? "" : first.File + " ") + "line " +
                std::to_string(first.Line);
+    }
+
+    // An alias that names two units of a group leaves a query to ask which; one that is another
+    // unit's name or symbol is never taken for its own unit in a query.
+    void CheckAliases(const std::string& group, const std::vector<TUnitEntry>& units,
+                      const std::vector<TFirstSeen>& lines) {
+        struct TNamed {
+            size_t Unit;
+            const char* Kind;
+        };
+        std::map<std::string_view, TNamed> names;
+        for (size_t p = 0; p < units.size(); ++p) {
+            const std::string_view name = units[p].Name;
+            names.emplace(name, TNamed{p, "name"});
+            names.emplace(UnitSymbol(name), TNamed{p, "symbol"});
+            names.emplace(UnitBareName(name), TNamed{p, "name"});
+        }
+        names.erase(std::string_view());
+        std::map<std::string_view, size_t> aliases;
+        for (size_t p = 0; p < units.size(); ++p) {
+            const TFirstSeen& at = lines[p];
+            for (const std::string& alias : units[p].Aliases) {
+                if (const auto named = names.find(alias);
+                    named != names.end() && named->second.Unit != p) {
+                    const size_t other = named->second.Unit;
+                    Add(at, false,
+                        "alias " + Quoted(alias) + " of unit " + Quoted(units[p].Name) +
+                            " is the " + named->second.Kind + " of unit " +
+                            Quoted(units[other].Name) + " (" + Where(lines[other], at) +
+                            "), which a query takes instead");
+                    continue;
+                }
+                if (const auto [it, added] = aliases.emplace(alias, p); !added && it->second != p) {
+                    const size_t other = it->second;
+                    Add(at, false,
+                        "alias " + Quoted(alias) + " names two units of group " + Quoted(group) +
+                            ": " + Quoted(units[other].Name) + " (" + Where(lines[other], at) +
+                            ") and " + Quoted(units[p].Name));
+                }
+            }
+        }
     }
 
     void CheckUnit(const TUnitEntry& unit, const TFirstSeen& at, const TPrefixes& prefixes) {

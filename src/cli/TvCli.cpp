@@ -2,6 +2,7 @@
 
 #include "calc/TvBaseConvert.h"
 #include "calc/TvCalculate.h"
+#include "calc/TvQuery.h"
 #include "calc/TvUnitSearch.h"
 #include "cli/TvCheck.h"
 #include "cli/TvCliHistory.h"
@@ -28,13 +29,14 @@ namespace tv {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: tenvari-cli [--data DIR] [--no-user-data] [--show-ans N] [--show-exp] COMMAND "
-    "ARGS...\n"
+    "usage: tenvari-cli [--data DIR] [--no-user-data] [--show-ans N] [--show-exp] [--value]\n"
+    "                   COMMAND ARGS... | QUERY... | -\n"
     "commands:\n"
     "  groups                         list the groups: index, a tab, name\n"
     "  units GROUP                    list the units of GROUP: position, a tab, name\n"
-    "  find TEXT                      list the units whose name holds TEXT: group, a tab,\n"
-    "                                 unit; names that start with TEXT first\n"
+    "  find TEXT                      list the units one of whose names holds TEXT: group,\n"
+    "                                 a tab, unit (a tab and the alias that found it);\n"
+    "                                 exact names first, then those that begin with TEXT\n"
     "  eval TEXT                      print the value of TEXT\n"
     "  convert [GROUP] FROM TO VALUE  convert VALUE; with VALUE \"-\", convert each line of\n"
     "                                 standard input\n"
@@ -47,9 +49,18 @@ constexpr std::string_view kUsage =
     "                                 time, group, value, source, result, target\n"
     "  history --clear                clear the window's history\n"
     "  favourites                     list the favourites: name, group, source, target\n"
+    "queries, when the first argument is no command (the arguments joined by blanks):\n"
+    "  VALUE UNIT [VALUE UNIT]... [KEYWORD] [TARGET[;TARGET]...]\n"
+    "                                 convert the values, each in its unit, added, into\n"
+    "                                 TARGET; into the units of TARGET;TARGET one after\n"
+    "                                 another (5 [尺] 2.8 [寸]); without TARGET into every\n"
+    "                                 unit of the group. KEYWORD: to, in, as, into, ->, →,\n"
+    "                                 >, =, を (に at the end), は (何 after it) or none:\n"
+    "                                 \"5 ft to m\", \"3 mi + 200 yd in m\", \"5尺3寸をcmに\"\n"
+    "  -                              read one query a line from standard input\n"
     "GROUP is a name (the first match in file order) or #N for index N. FROM and TO are a\n"
-    "unit's name, the symbol in its brackets, or its name without them; or #N with GROUP.\n"
-    "Without GROUP, the one group that holds the units is used.\n"
+    "unit's name, the symbol in its brackets, its name without them, or an alias; or #N\n"
+    "with GROUP. Without GROUP, the one group that holds the units is used.\n"
     "options:\n"
     "  --data DIR       folder of the shipped units.dat and prefix.dat (default: where the\n"
     "                   program looks)\n"
@@ -57,6 +68,7 @@ constexpr std::string_view kUsage =
     "                   ($XDG_DATA_HOME/tenvari, default ~/.local/share/tenvari)\n"
     "  --show-ans N     display mode: 0 general, 1 exponent, 2 digit grouping (default 0)\n"
     "  --show-exp       add the formula line to each conversion report\n"
+    "  --value          print only the converted value of a query, convert or all\n"
     "  --help           show this text\n";
 
 // A command line the tool cannot carry out; exits with kExitUsage.
@@ -76,9 +88,14 @@ struct TOptions {
     int ShowExp = 0;
     bool NoUserData = false;
     bool Help = false;
+    bool ValueOnly = false;
     std::string Command;
     std::vector<std::string> Args;
 };
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Takes the option at args[i] (and its value) when it is one of the tool's options.
 bool TakeOption(const std::vector<std::string_view>& args, size_t& i, TOptions& options) {
@@ -119,6 +136,10 @@ bool TakeOption(const std::vector<std::string_view>& args, size_t& i, TOptions& 
     }
     if (arg == "--no-user-data") {
         options.NoUserData = true;
+        return true;
+    }
+    if (arg == "--value") {
+        options.ValueOnly = true;
         return true;
     }
     return false;
@@ -162,7 +183,9 @@ TOptions ParseArgs(int argc, char** argv) {
             continue;
         }
         if (options.Command.empty()) {
-            if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            // A negative number begins a query, as in "-40 °F to ℃".
+            if (!optionsEnded && arg.size() > 1 && arg[0] == '-' && !IsDigit(arg[1]) &&
+                arg[1] != '.') {
                 throw TUsageError("unknown option " + std::string(arg), true);
             }
             options.Command = arg;
@@ -237,7 +260,10 @@ public:
                 RunHistoryCommand(command, options_.Args, out_, err_)) {
             return *status;
         }
-        throw TUsageError("unknown command " + command, true);
+        if (command == "-" && options_.Args.empty()) {
+            return QueryStream();
+        }
+        return Query();
     }
 
 private:
@@ -288,13 +314,22 @@ private:
         const TUnitSearch search(units_);
         std::string text;
         for (const TUnitHit& hit : search.Find(args[0])) {
-            text += search.GroupName(hit);
-            text += '\t';
-            text += search.UnitName(hit);
-            text += '\n';
+            AppendHit(text, search, hit);
         }
         out_ << text;
         return kExitOk;
+    }
+
+    // A hit as find writes it: group, a tab, unit, and a tab and the alias that found it.
+    static void AppendHit(std::string& text, const TUnitSearch& search, const TUnitHit& hit) {
+        text += search.GroupName(hit);
+        text += '\t';
+        text += search.UnitName(hit);
+        if (const std::string_view alias = search.UnitAlias(hit); !alias.empty()) {
+            text += '\t';
+            text += alias;
+        }
+        text += '\n';
     }
 
     int Eval() {
@@ -333,7 +368,7 @@ private:
         constexpr size_t kFlushSize = 1 << 16;
         std::string text;
         bool failed = false;
-        const bool read = ReadLines(text, [&](std::string_view line) {
+        const bool read = ReadLines(text, [&](std::string_view line, uint64_t) {
             request.InputText.assign(line.empty() ? std::string_view("0") : line);
             try {
                 AppendReport(text, ConvertUnit(request, prefixes_));
@@ -353,10 +388,10 @@ private:
         return read && !failed ? kExitOk : kExitFailed;
     }
 
-    // Hands each line of standard input to take, in order. A line beyond the reader's limit is
-    // reported and skipped, and reading goes on; a read error or a buffer that cannot be had
-    // is reported and ends reading. pending, the output held back, is written before each
-    // message. False when a line was skipped or reading failed.
+    // Hands each line of standard input to take, in order, with its number. A line beyond the
+    // reader's limit is reported and skipped, and reading goes on; a read error or a buffer that
+    // cannot be had is reported and ends reading. pending, the output held back, is written before
+    // each message. False when a line was skipped or reading failed.
     template <class F> bool ReadLines(std::string& pending, F&& take) {
         if (in_.rdbuf() == nullptr) {
             Fail(pending, "tenvari-cli: cannot read standard input");
@@ -375,7 +410,7 @@ private:
                                       std::to_string(reader.MaxLine()) + " bytes; it is skipped");
                     continue;
                 }
-                take(line);
+                take(line, reader.LineNumber());
             }
         } catch (const std::system_error& e) {
             Fail(pending, "tenvari-cli: cannot read standard input: " + e.code().message());
@@ -390,10 +425,14 @@ private:
     // Writes what came before a failing value first, so that both streams keep the input order
     // on a terminal.
     void Fail(std::string& pending, const std::string& message) {
+        Flush(pending);
+        err_ << message << '\n';
+    }
+
+    void Flush(std::string& pending) {
         out_ << pending;
         out_.flush();
         pending.clear();
-        err_ << message << '\n';
     }
 
     int All() {
@@ -423,12 +462,14 @@ private:
     int Base() {
         const auto& args = Args(3, "FROM TO DIGITS");
         const std::string digits = args[2].empty() ? "0" : args[2];
+        CheckDigits(digits, args[0]);
         return Attempt([&] { out_ << ConvertBase(digits, args[0], args[1]).ReportLine << '\n'; });
     }
 
     int BaseAll() {
         const auto& args = Args(2, "FROM DIGITS");
         const std::string digits = args[1].empty() ? "0" : args[1];
+        CheckDigits(digits, args[0]);
         std::string text;
         bool failed = false;
         for (int base = 2; base <= 36; ++base) {
@@ -439,6 +480,27 @@ private:
         }
         out_ << text;
         return failed ? kExitFailed : kExitOk;
+    }
+
+    // A character that is no digit of the input base is refused, as the window's paste refuses
+    // it; a base the conversion cannot use is left to the conversion to report.
+    static void CheckDigits(const std::string& digits, const std::string& baseText) {
+        const int64_t base = BaseFieldValue(baseText);
+        if (base < 2 || base > 36 || IsBaseStr(digits, static_cast<uint8_t>(base))) {
+            return;
+        }
+        size_t at = 0;
+        while (IsBaseStr(digits.substr(at, 1), static_cast<uint8_t>(base))) {
+            ++at;
+        }
+        // The whole character, when it is one of several bytes.
+        size_t end = at + 1;
+        while (end < digits.size() && (static_cast<unsigned char>(digits[end]) & 0xC0u) == 0x80u) {
+            ++end;
+        }
+        throw TUsageError("\"" + digits.substr(at, end - at) + "\" is not a digit of base " +
+                              std::to_string(base),
+                          false);
     }
 
     int Check() {
@@ -616,12 +678,108 @@ private:
     }
 
     void AppendReport(std::string& text, const TUnitConvResult& result) const {
-        text += result.ReportLine;
+        AppendLine(text, result.Output, result.ReportLine, result.FormulaLine);
+    }
+
+    // The report line and the formula line of a conversion, or its value alone with --value.
+    void AppendLine(std::string& text, const std::string& output, const std::string& report,
+                    const std::string& formula) const {
+        if (options_.ValueOnly) {
+            text += output;
+            text += '\n';
+            return;
+        }
+        text += report;
         text += '\n';
         if (options_.ShowExp == 1) {
-            text += result.FormulaLine;
+            text += formula;
             text += '\n';
         }
+    }
+
+    // ---- queries ----
+
+    // The arguments joined by blanks are a query when they begin like one; any other word is
+    // an unknown command.
+    int Query() {
+        std::string text = options_.Command;
+        for (const std::string& arg : options_.Args) {
+            text += ' ';
+            text += arg;
+        }
+        if (std::none_of(text.begin(), text.end(), IsDigit) &&
+            text.find("\xEF\xBC") == std::string::npos) {
+            throw TUsageError("unknown command " + options_.Command, true);
+        }
+        if (!LoadUnits()) {
+            return kExitUnitsLoad;
+        }
+        LoadPrefixes();
+        const TUnitSearch names(units_);
+        const TQueryData data{units_, names, prefixes_};
+        TQueryParse parse = ParseQuery(text, data);
+        if (parse.Kind == TQueryKind::NotAQuery) {
+            throw TUsageError("unknown command " + options_.Command, true);
+        }
+        if (parse.Kind == TQueryKind::Failed) {
+            err_ << "tenvari-cli: ";
+            WriteProblem(parse.Problem, names);
+            return kExitUsage;
+        }
+        return Attempt([&] {
+            std::string lines;
+            AppendQuery(lines, ConvertQuery(parse.Query, data, options_.ShowAns, options_.ShowExp));
+            out_ << lines;
+        });
+    }
+
+    // One query a line; a line that fails is reported with its number and the stream goes on.
+    int QueryStream() {
+        if (!LoadUnits()) {
+            return kExitUnitsLoad;
+        }
+        LoadPrefixes();
+        const TUnitSearch names(units_);
+        const TQueryData data{units_, names, prefixes_};
+        std::string text;
+        bool failed = false;
+        const bool read = ReadLines(text, [&](std::string_view line, uint64_t number) {
+            if (line.find_first_not_of(" \t") == std::string_view::npos) {
+                return;
+            }
+            const std::string where = "line " + std::to_string(number) + ": ";
+            try {
+                AppendQuery(text, ConvertQuery(ResolveQuery(line, data), data, options_.ShowAns,
+                                               options_.ShowExp));
+                return;
+            } catch (const EQueryError& e) {
+                Flush(text);
+                err_ << where;
+                WriteProblem(e.Problem(), names);
+            } catch (const std::bad_alloc&) {
+                Fail(text, where + ErrorBoxText(kMsgOutOfMemory));
+            } catch (const std::exception& e) {
+                Fail(text, where + FailureText(e));
+            }
+            failed = true;
+        });
+        out_ << text;
+        return read && !failed ? kExitOk : kExitFailed;
+    }
+
+    void AppendQuery(std::string& text, const std::vector<TQueryLine>& lines) const {
+        for (const TQueryLine& line : lines) {
+            AppendLine(text, line.Output, line.ReportLine, line.FormulaLine);
+        }
+    }
+
+    // The message, then the units it offers, one a line as find writes them.
+    void WriteProblem(const TQueryProblem& problem, const TUnitSearch& names) {
+        std::string text = problem.Message + '\n';
+        for (const TUnitHit& hit : problem.Units) {
+            AppendHit(text, names, hit);
+        }
+        err_ << text;
     }
 
     // Runs one conversion; a failure is shown as the window would show it.

@@ -74,6 +74,32 @@ TEST_F(TCheckTest, FormulaAndNameProblemsCarryTheirLines) {
     EXPECT_EQ(run.Status, kExitFailed);
 }
 
+TEST_F(TCheckTest, AliasesThatAQueryCannotTellApartAreWarned) {
+    WriteData("units.dat", ">>\n"                                        // 1
+                           "長さ\n"                                      // 2
+                           "\"ヤード [yd]\",$i*0.9144,$t/0.9144,,yard\n" // 3
+                           "歩幅,$i*0.75,$t/0.75,,\"yd ほはば\"\n"       // 4: another's symbol
+                           "\"フィート [ft]\",$i,$t,,\"ft foot\"\n"      // 5: its own symbol
+                           "足,$i,$t,,foot\n"                            // 6: another's alias
+                           "一歩,$i,$t,,歩幅\n"                          // 7: another's name
+                           "<<\n"
+                           ">>\n"
+                           "面積\n"
+                           "足,$i,$t,,\"foot yard\"\n" // 11: other groups may share them
+                           "<<\n");
+    WriteData("prefix.dat", kGoodPrefixes);
+    const TCliRun run = Run({"check"});
+    EXPECT_EQ(run.Out,
+              "units.dat:4: warning: alias \"yd\" of unit \"歩幅\" is the symbol of unit "
+              "\"ヤード [yd]\" (line 3), which a query takes instead\n"
+              "units.dat:6: warning: alias \"foot\" names two units of group \"長さ\": "
+              "\"フィート [ft]\" (line 5) and \"足\"\n"
+              "units.dat:7: warning: alias \"歩幅\" of unit \"一歩\" is the name of unit "
+              "\"歩幅\" (line 4), which a query takes instead\n"
+              "0 errors, 3 warnings (units.dat: 2 groups, 6 units; prefix.dat: 3 prefixes)\n");
+    EXPECT_EQ(run.Status, kExitOk);
+}
+
 TEST_F(TCheckTest, WarningsAloneExitZero) {
     WriteData("units.dat", kGoodUnits);
     WriteData("prefix.dat", "k,1000\n0k,1\n");

@@ -145,7 +145,8 @@ TEST_F(CliTest, BaseAllWritesEveryBaseFromTwoTo36) {
 // A failing conversion shows what the window would show and exits 1; a batch reports each unit
 // that fails the way a conversion reports it and goes on, but stops at any other failure.
 TEST_F(CliTest, FailuresShowTheWindowsTexts) {
-    std::string baseAllOut = "1-2 (10) => 1-2 (10)\n";
+    const std::string tooLarge = "9223372036854775808";
+    const std::string baseAllOut = tooLarge + " (10) => " + tooLarge + " (10)\n";
     std::string baseAllErr;
     for (int i = 0; i < 34; ++i) {
         baseAllErr += "Convert Error.\n";
@@ -164,7 +165,6 @@ TEST_F(CliTest, FailuresShowTheWindowsTexts) {
         {"base value beyond 2^63-1",
          {"base", "10", "16", "9223372036854775808"},
          "Convert Error.\n"},
-        {"digit outside the digit set", {"base", "16", "10", "G!"}, "Convert Error.\n"},
         {"batch goes on after a reported failure",
          {"all", "特殊", "a", "4"},
          "ZeroDivide Error.\n",
@@ -172,8 +172,8 @@ TEST_F(CliTest, FailuresShowTheWindowsTexts) {
         {"batch stops at any other failure",
          {"all", "特殊", "a", "-4"},
          "不正な浮動小数点数演算命令.\n"},
-        {"base batch with digits that do not read",
-         {"base-all", "10", "1-2"},
+        {"base batch with a value beyond 2^63-1",
+         {"base-all", "10", tooLarge},
          baseAllErr,
          baseAllOut},
     };
@@ -547,6 +547,162 @@ TEST_F(CliNamesTest, UserFolderGivenAsDataIsReadOnce) {
     const TCliRun check = RunWords({"tenvari-cli", "--data", UserDir(), "check"});
     EXPECT_EQ(check.Out,
               "0 errors, 0 warnings (units.dat: 2 groups, 6 units; prefix.dat: 2 prefixes)\n");
+}
+
+constexpr std::string_view kQueryUnits =
+    ">>\n"
+    "長さ\n"
+    "\"メートル [m]\",$i,$t,\n"
+    "\"センチメートル [cm]\",$i/100,$t*100,\n"
+    "寸,$i/33,$t*33,,すん\n"
+    "尺,$i*10/33,$t*33/10,,しゃく\n"
+    "\"フィート [ft]\",$i*0.3048,$t/0.3048,\"12 in\",\"foot feet\"\n"
+    "\"マイル [mi]\",$i*1609.344,$t/1609.344,,mile\n"
+    "<<\n"
+    ">>\n"
+    "面積\n"
+    "\"平方メートル [m2]\",$i,$t,\n"
+    "坪,$i*400/121,$t*121/400,,\"つぼ tsubo\"\n"
+    "<<\n"
+    ">>\n"
+    "時間\n"
+    "\"秒 [s]\",$i,$t,\n"
+    "\"時間 [h]\",$i*3600,$t/3600,\n"
+    "<<\n"
+    ">>\n"
+    "角度\n"
+    "\"時角 [h]\",$i*15,$t/15,\n"
+    "\"分 [a]\",$i,$t,\n"
+    "\"秒 [b]\",$i,$t,\n"
+    "\"度 [c]\",$i,$t,\n"
+    "\"点 [d]\",$i,$t,\n"
+    "\"目 [e]\",$i,$t,\n"
+    "<<\n"
+    ">>\n"
+    "温度\n"
+    "\"ケルビン [K]\",$i,$t,\n"
+    "\"セルシウス度 [℃]\",$i+273.15,$t-273.15,\n"
+    "\"ファーレンハイト度 [°F]\",($i+459.67)*5/9,$t*9/5-459.67,\n"
+    "<<\n";
+
+class CliQueryTest : public TCliTest {
+protected:
+    void SetUp() override {
+        TCliTest::SetUp();
+        WriteData("units.dat", kQueryUnits);
+        WriteData("prefix.dat", kPrefixes);
+    }
+};
+
+TEST_F(CliQueryTest, ArgumentsThatAreNoCommandAreAQuery) {
+    const std::vector<TOutputRow> rows = {
+        {"words joined", {"5", "ft", "to", "m"}, "5 [フィート [ft]] => 1.524 [メートル [m]]\n"},
+        {"one argument", {"1坪をm2に"}, "1 [坪] => 3.30578512396694215 [平方メートル [m2]]\n"},
+        {"a sum",
+         {"1 mile + 1 ft in m"},
+         "1 [マイル [mi]] + 1 [フィート [ft]] => 1609.6488 [メートル [m]]\n"},
+        {"a negative value first",
+         {"-40", "°F", "to", "℃"},
+         "-40 [ファーレンハイト度 [°F]] => -40 [セルシウス度 [℃]]\n"},
+        {"the value only", {"--value", "5 ft to m"}, "1.524\n"},
+        {"the value of a mixed target",
+         {"1.6", "m", "を", "尺;寸", "--value"},
+         "5 [尺] 2.8 [寸]\n"},
+        {"without a target, every unit",
+         {"--value", "1 m"},
+         "1\n100\n33\n3.3\n3.28083989501312336\n0.00062137119223733397\n"},
+        {"formula lines",
+         {"--show-exp", "3 すん to cm"},
+         "3 [寸] => 9.09090909090909091 [センチメートル [cm]]\n\tResult = (3/33)*100\n"},
+        {"display mode",
+         {"--show-ans", "2", "1000 mi to m"},
+         "1000 [マイル [mi]] => 1,609,344 [メートル [m]]\n"},
+    };
+    ExpectRuns(rows);
+}
+
+TEST_F(CliQueryTest, QueryFaultsExitTwoNamingTheText) {
+    // Every name of one character is one edit from "q"; the first five in file order.
+    const std::string nearest = "tenvari-cli: 単位「q」が見つかりません\n"
+                                "長さ\tメートル [m]\n長さ\t寸\n長さ\t尺\n面積\t坪\n時間\t秒 [s]\n";
+    const std::vector<TFailureRow> rows = {
+        {"an unknown unit and the units meant",
+         {"5", "feat", "to", "m"},
+         "tenvari-cli: 単位「feat」が見つかりません\n長さ\tフィート [ft]\tfeet\n"},
+        {"at most five suggestions", {"5 q to m"}, nearest},
+        {"an unknown unit without suggestions",
+         {"5 kilogram"},
+         "tenvari-cli: 単位「kilogram」が見つかりません\n"},
+        {"two groups",
+         {"1 tsubo to ft"},
+         "tenvari-cli: 「tsubo」（面積）と「ft」（長さ）は同じ集団の単位ではありません\n"},
+        {"an ambiguous name and its candidates",
+         {"2 h"},
+         "tenvari-cli: 「h」がどの単位か決められません：時間 [h]（時間）、時角 [h]（角度）\n"
+         "時間\t時間 [h]\n角度\t時角 [h]\n"},
+        {"a malformed query", {"5 ft to"}, "tenvari-cli: 「to」の後に変換先の単位がありません\n"},
+    };
+    ExpectFailures(rows, kExitUsage);
+
+    const TCliRun word = Run({"frobnicate", "5"});
+    EXPECT_EQ(word.Status, kExitUsage);
+    EXPECT_THAT(word.Err, StartsWith("tenvari-cli: unknown command frobnicate\nusage:"));
+    const TCliRun failed = Run({"1/0 ft to m"});
+    EXPECT_EQ(failed.Status, kExitFailed);
+    EXPECT_EQ(failed.Err, "ZeroDivide Error.\n");
+}
+
+TEST_F(CliQueryTest, StreamReadsOneQueryALineAndGoesOnAfterAFailure) {
+    const std::string input = "5 ft to m\n\n1 feat to m\r\n1 tsubo to ft\n1/0 ft to m\n"
+                              "hello\n1 坪 to m2\n";
+    const TCliRun run = Run({"-"}, input);
+    EXPECT_EQ(run.Status, kExitFailed);
+    EXPECT_EQ(run.Out, "5 [フィート [ft]] => 1.524 [メートル [m]]\n"
+                       "1 [坪] => 3.30578512396694215 [平方メートル [m2]]\n");
+    EXPECT_EQ(run.Err, "line 3: 単位「feat」が見つかりません\n"
+                       "長さ\tフィート [ft]\tfeet\n"
+                       "line 4: 「tsubo」（面積）と「ft」（長さ）は同じ集団の単位ではありません\n"
+                       "line 5: ZeroDivide Error.\n"
+                       "line 6: 「hello」は単位変換の式ではありません\n");
+
+    const TCliRun values = Run({"--value", "-"}, "1 ft to cm\n2 ft to cm\n");
+    EXPECT_EQ(values.Status, kExitOk);
+    EXPECT_EQ(values.Out, "30.48\n60.96\n");
+}
+
+TEST_F(CliQueryTest, NamesFoundByAliasesInFindAndConvert) {
+    const std::vector<TOutputRow> rows = {
+        {"find shows the alias that found a unit", {"find", "tsu"}, "面積\t坪\ttsubo\n"},
+        {"find by a name shows none", {"find", "坪"}, "面積\t坪\n"},
+        {"convert by aliases",
+         {"convert", "mile", "feet", "1"},
+         "1 [マイル [mi]] => 5280 [フィート [ft]]\n"},
+        {"convert with the value only", {"--value", "convert", "ft", "m", "10"}, "3.048\n"},
+    };
+    ExpectRuns(rows);
+}
+
+TEST_F(CliQueryTest, BaseDigitsOutsideTheInputBaseAreUsageErrors) {
+    const std::vector<TFailureRow> rows = {
+        {"a letter",
+         {"base", "16", "10", "0xff"},
+         "tenvari-cli: \"x\" is not a digit of base 16\n"},
+        {"a digit above the base",
+         {"base", "2", "10", "102"},
+         "tenvari-cli: \"2\" is not a digit of base 2\n"},
+        {"equal bases too",
+         {"base", "8", "8", "19"},
+         "tenvari-cli: \"9\" is not a digit of base 8\n"},
+        {"a character of several bytes",
+         {"base", "10", "16", "1２"},
+         "tenvari-cli: \"２\" is not a digit of base 10\n"},
+        {"every base", {"base-all", "10", "1-2"}, "tenvari-cli: \"-\" is not a digit of base 10\n"},
+    };
+    ExpectFailures(rows, kExitUsage);
+    const std::vector<TOutputRow> fine = {
+        {"lower-case letters", {"base", "16", "10", "ff"}, "ff (16) => 255 (10)\n"},
+    };
+    ExpectRuns(fine);
 }
 
 } // namespace
