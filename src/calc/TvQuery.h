@@ -76,10 +76,11 @@ struct TQueryParse {
 };
 
 // Reads and resolves a query. Never throws except std::bad_alloc: a text that is no query, and
-// every fault of one, is told in the result. A value's expression is evaluated once to find out
-// whether it reads; a failure other than a conversion failure (a division by zero) is left to
+// every fault of one, is told in the result; suggest false leaves out the suggestions for an
+// unknown unit, which cost a pass over every name. A value's expression is evaluated once to find
+// out whether it reads; a failure other than a conversion failure (a division by zero) is left to
 // the conversion.
-TQueryParse ParseQuery(std::string_view text, const TQueryData& data);
+TQueryParse ParseQuery(std::string_view text, const TQueryData& data, bool suggest = true);
 
 // A query that failed, or a text that is no query (Malformed, naming the whole text).
 class EQueryError : public EConvertError {

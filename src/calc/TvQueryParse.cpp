@@ -579,7 +579,7 @@ std::string UnknownMessage(std::string_view text) {
 EQueryError::EQueryError(TQueryProblem problem)
     : EConvertError(problem.Message), problem_(std::move(problem)) {}
 
-TQueryParse ParseQuery(std::string_view text, const TQueryData& data) {
+TQueryParse ParseQuery(std::string_view text, const TQueryData& data, bool suggest) {
     TTokenizer tokenizer(text, data);
     const std::vector<TToken> tokens = tokenizer.Tokens();
     if (tokens.empty() || tokens.front().Kind != TTokenKind::Value || !tokens.front().HasDigit ||
@@ -593,7 +593,8 @@ TQueryParse ParseQuery(std::string_view text, const TQueryData& data) {
     };
     const auto unknown = [&](const TToken& token) {
         const std::string name = original(token);
-        return Fail(TQueryFault::UnknownUnit, name, UnknownMessage(name), data.Names.Suggest(name));
+        return Fail(TQueryFault::UnknownUnit, name, UnknownMessage(name),
+                    suggest ? data.Names.Suggest(name) : std::vector<TUnitHit>());
     };
 
     TQuery query;

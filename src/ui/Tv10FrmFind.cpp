@@ -62,7 +62,13 @@ public:
         }
         if (index.column() == 0) {
             const std::string_view name = search_->UnitName(*hit);
-            return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+            QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+            // A unit found by another name shows that name.
+            if (const std::string_view alias = search_->UnitAlias(*hit); !alias.empty()) {
+                text += QStringLiteral(" — ") +
+                        QString::fromUtf8(alias.data(), static_cast<qsizetype>(alias.size()));
+            }
+            return text;
         }
         return QString::fromStdString(search_->GroupName(*hit));
     }
@@ -205,8 +211,10 @@ TTvFrmFind::TTvFrmFind(QWidget* parent)
 }
 
 std::optional<TFindChoice> TTvFrmFind::ShowModal(const TUnitSearch& search,
+                                                 const TQueryData* queries,
                                                  const std::optional<QString>& filter) {
     choice_.reset();
+    queries_ = queries;
     if (filter) {
         edtFilter_->setText(*filter);
     }
@@ -219,6 +227,8 @@ std::optional<TFindChoice> TTvFrmFind::ShowModal(const TUnitSearch& search,
     exec();
     // The search may not outlive the dialog's next showing (a data re-read replaces it).
     model_->SetHits(nullptr, {});
+    queries_ = nullptr;
+    query_.reset();
     return std::exchange(choice_, std::nullopt);
 }
 
@@ -267,21 +277,46 @@ void TTvFrmFind::FrmFindShow() {
 
 void TTvFrmFind::edtFilterChange() {
     const TUnitSearch* search = model_->Search();
+    const std::string filter = edtFilter_->text().toStdString();
     std::vector<TUnitHit> hits;
     if (search != nullptr) {
-        hits = search->Find(edtFilter_->text().toStdString());
-        if (edtFilter_->text().isEmpty()) {
+        hits = search->Find(filter);
+        if (filter.empty()) {
             hits.insert(hits.begin(), recent_.begin(), recent_.end());
         }
     }
     const int count = static_cast<int>(hits.size());
     model_->SetHits(search, std::move(hits));
-    lblCount_->setText(QStringLiteral("%1 件").arg(count));
+    query_.reset();
+    QString note;
+    if (queries_ != nullptr) {
+        // Suggestions cost a pass over every name: the field shows only what is wrong.
+        TQueryParse parse = ParseQuery(filter, *queries_, false);
+        if (parse.IsWholeQuery()) {
+            query_ = std::move(parse.Query);
+            note = QStringLiteral("Enter：%1 → %2 に変換")
+                       .arg(QString::fromStdString(query_->Terms.back().Entry.Name),
+                            QString::fromStdString(query_->Targets.front().Entry.Name));
+        } else if (parse.Kind == TQueryKind::Failed && count == 0) {
+            note = QString::fromStdString(parse.Problem.Message);
+        }
+    }
+    lblCount_->setText(note.isEmpty() ? QStringLiteral("%1 件").arg(count) : note);
     btnSource_->setEnabled(count > 0);
     btnTarget_->setEnabled(count > 0);
     if (count > 0) {
         lstHits_->setCurrentIndex(model_->index(0, 0));
     }
+}
+
+void TTvFrmFind::TakeQueryOrHit(bool target) {
+    if (!query_) {
+        TakeHit(target);
+        return;
+    }
+    choice_ = TFindChoice{{}, target, std::move(query_), edtFilter_->text()};
+    query_.reset();
+    accept();
 }
 
 void TTvFrmFind::TakeHit(bool target) {
@@ -292,7 +327,7 @@ void TTvFrmFind::TakeHit(bool target) {
         Sound().Exclamation();
         return;
     }
-    choice_ = TFindChoice{*hit, target};
+    choice_ = TFindChoice{*hit, target, std::nullopt, QString()};
     accept();
 }
 
@@ -313,7 +348,7 @@ bool TTvFrmFind::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier) {
-                TakeHit(modifiers == Qt::ShiftModifier);
+                TakeQueryOrHit(modifiers == Qt::ShiftModifier);
                 return true;
             }
             break;

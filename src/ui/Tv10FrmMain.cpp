@@ -2,6 +2,7 @@
 
 #include "calc/TvBaseConvert.h"
 #include "calc/TvCalculate.h"
+#include "calc/TvQuery.h"
 #include "calc/TvUnitSearch.h"
 #include "ui/Tv10FrmAbout.h"
 #include "ui/Tv10FrmAll.h"
@@ -1336,8 +1337,48 @@ void TTvFrmMain::FindUnit(const std::optional<QString>& filter) {
     }
     history_->Flush();
     frmFind_->SetRecent(RecentHits());
-    if (const std::optional<TFindChoice> choice = frmFind_->ShowModal(*search_, filter)) {
-        TakeFoundUnit(*choice);
+    const TQueryData queries{*units_, *search_, *prefixes_};
+    if (const std::optional<TFindChoice> choice = frmFind_->ShowModal(*search_, &queries, filter)) {
+        if (choice->Query) {
+            TakeFoundQuery(*choice->Query, choice->QueryText);
+        } else {
+            TakeFoundUnit(*choice);
+        }
+    }
+}
+
+void TTvFrmMain::TakeFoundQuery(const TQuery& query, const QString& text) {
+    const TQueryData queries{*units_, *search_, *prefixes_};
+    TQueryPage page;
+    QString mixed;
+    try {
+        page = QueryPage(query, queries);
+        if (query.Targets.size() > 1) {
+            mixed = Q(ConvertQuery(query, queries, ShowAns, 0).front().Output);
+        }
+    } catch (const std::exception& e) {
+        const std::string name = ReportedFailureName(e);
+        if (name.empty()) {
+            throw;
+        }
+        SetStatus(Q(name) + QStringLiteral(" Error."));
+        Sound().Exclamation();
+        return;
+    }
+    TakeFoundUnit({{page.Group, page.Source, 0, -1}, false, std::nullopt, QString()});
+    comOutput->setCurrentIndex(page.Target);
+    SetBoxText(edtInput, Q(page.InputText));
+    // Converted as Enter converts on the unit page, whatever ConvDispose says.
+    const THistoryRecorder::TScope command(*history_, THistoryRecorder::TMode::Now);
+    if (!BatchRunning) {
+        ResultText().clear();
+    }
+    const bool converted = UnitConv();
+    mnuOtherWinShow->setEnabled(true);
+    mnuCopy->setEnabled(true);
+    if (converted) {
+        SetStatus(QStringLiteral("単位変換：「%1」を変換完了").arg(text.trimmed()) +
+                  (mixed.isEmpty() ? QString() : QStringLiteral("（%1）").arg(mixed)));
     }
 }
 

@@ -35,6 +35,7 @@ class TUnitSearch;
 class TUpDown;
 struct TFindChoice;
 struct TUnitHit;
+struct TQuery;
 
 // The main window: the unit page, the base page, the menu and the status bar.
 class TTvFrmMain : public QMainWindow {
@@ -123,6 +124,8 @@ private:
     // Selects a unit taken in the unit search as the user would: the unit page, its group, then
     // the unit in its list.
     void TakeFoundUnit(const TFindChoice& choice);
+    // Fills the unit page with a query taken in the unit search and converts it.
+    void TakeFoundQuery(const TQuery& query, const QString& text);
     // The unit search's hits of the units the history names, most recent first.
     std::vector<TUnitHit> RecentHits() const;
 

@@ -36,7 +36,7 @@ const char* const kUnits = ">>\n"
                            "<<\n"
                            ">>\n"
                            "面積\n"
-                           "坪,$i*400/121,$t*121/400,\n"
+                           "坪,$i*400/121,$t*121/400,,\"つぼ tsubo\"\n"
                            "\"平方マイル [mi2]\",$i*2589988.110336,$t/2589988.110336,\n"
                            "<<\n"
                            "<<\\d\n";
@@ -116,18 +116,22 @@ private slots:
         QTest::newRow("Enter takes the first hit as the source") << "mi"
                                                                  << "Enter"
                                                                  << "マイル [mi]" << false;
-        QTest::newRow("Down, then Shift+Enter takes it as the target") << "mi"
-                                                                       << "Down S-Enter"
-                                                                       << "海里 [nmi]" << true;
+        QTest::newRow("Down, then Shift+Enter takes it as the target")
+            << "mi"
+            << "Down S-Enter"
+            << "平方マイル [mi2]" << true;
         QTest::newRow("Up on the first hit stays there") << "mi"
                                                          << "Up Enter"
                                                          << "マイル [mi]" << false;
         QTest::newRow("Down stops at the last hit") << "mi"
                                                     << "Down Down Down Down Enter"
-                                                    << "平方マイル [mi2]" << false;
+                                                    << "海里 [nmi]" << false;
         QTest::newRow("Page Down") << "mi"
                                    << "PgDn S-Enter"
-                                   << "平方マイル [mi2]" << true;
+                                   << "海里 [nmi]" << true;
+        QTest::newRow("an alias") << "tsubo"
+                                  << "Enter"
+                                  << "坪" << false;
         QTest::newRow("keypad Enter") << "海里"
                                       << "KpEnter"
                                       << "海里 [nmi]" << false;
@@ -176,9 +180,10 @@ private slots:
             QCOMPARE(dialog_->lblCount()->text(), QStringLiteral("5 件"));
             Commit(field, QStringLiteral("mi"));
             QCOMPARE(Rows(), 3);
+            // The exact symbol, then a symbol beginning with it, then a name holding it.
             QCOMPARE(Row(0), QStringLiteral("マイル [mi]\t長さ"));
-            QCOMPARE(Row(1), QStringLiteral("海里 [nmi]\t長さ"));
-            QCOMPARE(Row(2), QStringLiteral("平方マイル [mi2]\t面積"));
+            QCOMPARE(Row(1), QStringLiteral("平方マイル [mi2]\t面積"));
+            QCOMPARE(Row(2), QStringLiteral("海里 [nmi]\t長さ"));
             QCOMPARE(dialog_->lblCount()->text(), QStringLiteral("3 件"));
             // Down moves in the list, and the focus stays in the field.
             QTest::keyClick(field, Qt::Key_Down);
@@ -207,13 +212,78 @@ private slots:
             QVERIFY(table != nullptr);
             QCOMPARE(table->selectedRows(), QList<int>{1});
             QCOMPARE(table->selectedCells().first()->text(QAccessible::Name),
-                     QStringLiteral("海里 [nmi]"));
+                     QStringLiteral("平方マイル [mi2]"));
             // Selected, and not reported as focused besides the field.
             QVERIFY(!table->selectedCells().first()->state().focused);
             QVERIFY(!dialog_->lstHits()->currentIndex().isValid());
             QCOMPARE(tv::test::NamesWithMnemonics(dialog_.get()), QStringList());
             dialog_->reject();
         });
+    }
+
+    void aliasShowsBesideTheName() {
+        Show([&] {
+            Commit(dialog_->edtFilter(), QStringLiteral("tsu"));
+            QCOMPARE(Rows(), 1);
+            QCOMPARE(Row(0), QStringLiteral("坪 — tsubo\t面積"));
+            QTest::keyClick(dialog_->edtFilter(), Qt::Key_Backspace);
+            QTest::keyClick(dialog_->edtFilter(), Qt::Key_Backspace);
+            QTest::keyClick(dialog_->edtFilter(), Qt::Key_Backspace);
+            Commit(dialog_->edtFilter(), QStringLiteral("坪"));
+            QCOMPARE(Row(0), QStringLiteral("坪\t面積"));
+            dialog_->reject();
+        });
+    }
+
+    // A whole query in the field is taken by Enter and Shift+Enter; the count label says what
+    // Enter does, or what is wrong with a query that has no hits.
+    void enterTakesAWholeQuery_data() {
+        QTest::addColumn<QString>("committed");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("query");
+        QTest::newRow("a whole query") << "5 mi to m"
+                                       << "Enter：マイル [mi] → メートル [m] に変換"
+                                       << "Enter" << true;
+        QTest::newRow("with Shift") << "1 つぼ を mi2"
+                                    << "Enter：坪 → 平方マイル [mi2] に変換"
+                                    << "S-Enter" << true;
+        QTest::newRow("a query without a target is a search") << "5 mi"
+                                                              << "0 件"
+                                                              << "Enter" << false;
+        QTest::newRow("a failed query says why") << "5 mx to m"
+                                                 << "単位「mx」が見つかりません"
+                                                 << "Esc" << false;
+    }
+
+    void enterTakesAWholeQuery() {
+        QFETCH(QString, committed);
+        QFETCH(QString, label);
+        QFETCH(QString, keys);
+        QFETCH(bool, query);
+        tv::TPrefixes prefixes;
+        QVERIFY(prefixes.LoadFromText("k,1000\n"));
+        const tv::TQueryData data{units_, *search_, prefixes};
+        std::optional<TFindChoice> choice;
+        RunModal(
+            *dialog_,
+            [&] {
+                choice = dialog_->ShowModal(*search_, &data);
+                return 0;
+            },
+            [&] {
+                Commit(dialog_->edtFilter(), committed);
+                QCOMPARE(dialog_->lblCount()->text(), label);
+                PressKeys(dialog_->edtFilter(), keys);
+                if (dialog_->isVisible()) {
+                    dialog_->reject();
+                }
+            });
+        QCOMPARE(choice.has_value() && choice->Query.has_value(), query);
+        if (query) {
+            QCOMPARE(choice->QueryText, committed);
+            QCOMPARE(choice->Query->Terms.size(), size_t{1});
+        }
     }
 
     void enterWithoutAHitBeepsAndStaysOpen() {

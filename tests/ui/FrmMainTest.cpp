@@ -168,6 +168,8 @@ private slots:
 
     void findUnit_data();
     void findUnit();
+    void findQuery_data();
+    void findQuery();
     void newShortcutsFromInsideControls();
     void swapUnits_data();
     void swapUnits();
@@ -1924,6 +1926,88 @@ void FrmMainTest::findUnit() {
     QCOMPARE(sounds_, sounds);
     // Neither a conversion command nor a page change of its own: the menu states stay.
     QVERIFY(!Action("mnuCopy")->isEnabled());
+}
+
+// Enter on a whole query in the unit search fills the unit page with it and converts, as Enter
+// on the page would, whatever ConvDispose says.
+void FrmMainTest::findQuery_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("convDispose");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("shift");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("units");  // "source>target"
+    QTest::addColumn<QString>("values"); // "input>output"
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QStringList>("sounds");
+
+    QTest::newRow("manual conversion, from the base page")
+        << 1 << 0 << "5 km to m" << false << "長さ"
+        << "km>m"
+        << "5>5000"
+        << "単位変換：「5 km to m」を変換完了"
+        << "5 [km] => 5000 [m]\r\n"
+        << QStringList();
+    QTest::newRow("converting on change, another group: one report")
+        << 0 << 1 << "2 kg を g に" << true << "重さ"
+        << "kg>g"
+        << "2>2000"
+        << "単位変換：「2 kg を g に」を変換完了"
+        << "2 [kg] => 2000 [g]\r\n"
+        << QStringList();
+    QTest::newRow("a sum, in the unit of its last term")
+        << 0 << 0 << "1 km 5 m to cm" << false << "長さ"
+        << "m>cm"
+        << "1005>100500"
+        << "単位変換：「1 km 5 m to cm」を変換完了"
+        << "1005 [m] => 100500 [cm]\r\n"
+        << QStringList();
+    QTest::newRow("a mixed target: its first unit, and the whole result in the status")
+        << 0 << 0 << "1500 m to km;m" << false << "長さ"
+        << "m>km"
+        << "1500>1.5"
+        << "単位変換：「1500 m to km;m」を変換完了（1 [km] 500 [m]）"
+        << "1500 [m] => 1.5 [km]\r\n"
+        << QStringList();
+    QTest::newRow("a failure keeps its status") << 0 << 0 << "1/0 km to m" << false << "長さ"
+                                                << "km>m"
+                                                << "1/0>0"
+                                                << "ZeroDivide Error."
+                                                << "" << QStringList{QStringLiteral("Exclamation")};
+}
+
+void FrmMainTest::findQuery() {
+    QFETCH(int, page);
+    QFETCH(int, convDispose);
+    QFETCH(QString, query);
+    QFETCH(bool, shift);
+    QFETCH(QString, group);
+    QFETCH(QString, units);
+    QFETCH(QString, values);
+    QFETCH(QString, status);
+    QFETCH(QString, report);
+    QFETCH(QStringList, sounds);
+    WriteData();
+    WriteSettings(QStringLiteral("[Convert]\nConvDispose=%1\n").arg(convDispose));
+    Start();
+    ShowPage(page);
+    ResultText() = QStringLiteral("earlier\r\n");
+    sounds_.clear();
+
+    FindUnit(Edit(page == 0 ? "edtInput" : "edtInputB"), query, Qt::Key_Return,
+             shift ? Qt::ShiftModifier : Qt::NoModifier);
+    QCOMPARE(Find<QTabWidget>("PageControl")->currentIndex(), 0);
+    QCOMPARE(List("comUnits")->currentText(), group);
+    QCOMPARE(List("comInput")->currentText() + QLatin1Char('>') + List("comOutput")->currentText(),
+             units);
+    QCOMPARE(Edit("edtInput")->text() + QLatin1Char('>') + Edit("edtOutput")->text(), values);
+    QCOMPARE(Status(), status);
+    QCOMPARE(ResultText(), report);
+    QCOMPARE(sounds_, sounds);
+    // As after Enter on the page.
+    QVERIFY(Action("mnuCopy")->isEnabled());
+    QVERIFY(Action("mnuOtherWinShow")->isEnabled());
 }
 
 void FrmMainTest::newShortcutsFromInsideControls() {
