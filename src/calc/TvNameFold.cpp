@@ -106,9 +106,9 @@ bool IsHiragana(char32_t code) {
     return (code >= 0x3041 && code <= 0x3096) || code == 0x309D || code == 0x309E;
 }
 
-// Appends the folded form of one code point; returns the code point it folds to when that is a
-// single one (for the composition with a sound mark), else 0.
-char32_t AppendFoldedCode(std::string& out, char32_t code) {
+// Appends the folded form of one code point, given with its bytes; returns the code point it
+// folds to when that is a single one (for the composition with a sound mark), else 0.
+char32_t AppendFoldedCode(std::string& out, char32_t code, std::string_view bytes) {
     if (code < 0x80) {
         const char c = static_cast<char>(code);
         out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -124,7 +124,7 @@ char32_t AppendFoldedCode(std::string& out, char32_t code) {
         const auto [single, length] = DecodeAt(folded, 0);
         return length == folded.size() ? single : 0;
     }
-    AppendUtf8(out, code);
+    out += bytes;
     return code;
 }
 
@@ -166,7 +166,7 @@ template <class F> void FoldEach(std::string_view text, std::string& out, F&& re
             record(begin, i, foldBegin, code);
             continue;
         }
-        const char32_t single = AppendFoldedCode(out, code);
+        const char32_t single = AppendFoldedCode(out, code, text.substr(begin, length));
         if (single >= 0x30A1 && single <= 0x30FE && i < text.size()) {
             const auto [next, nextLength] = DecodeAt(text, i);
             const char32_t mark = next == kNotUtf8 ? 0 : SoundMark(next);
@@ -200,7 +200,27 @@ std::string FoldForSearch(std::string_view text) {
 }
 
 void AppendFolded(std::string& out, std::string_view text) {
-    FoldEach(text, out, [](size_t, size_t, size_t, char32_t) {});
+    // Runs of ASCII, the most of most names, at once.
+    while (!text.empty()) {
+        size_t ascii = 0;
+        while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) {
+            ++ascii;
+        }
+        const size_t from = out.size();
+        out.append(text.substr(0, ascii));
+        for (size_t i = from; i < out.size(); ++i) {
+            if (out[i] >= 'A' && out[i] <= 'Z') {
+                out[i] = static_cast<char>(out[i] - 'A' + 'a');
+            }
+        }
+        text.remove_prefix(ascii);
+        size_t other = 0;
+        while (other < text.size() && static_cast<unsigned char>(text[other]) >= 0x80) {
+            ++other;
+        }
+        FoldEach(text.substr(0, other), out, [](size_t, size_t, size_t, char32_t) {});
+        text.remove_prefix(other);
+    }
 }
 
 void FoldWithOrigins(std::string_view text, std::string& folded, std::vector<TFoldedChar>& chars) {

@@ -579,7 +579,38 @@ std::string UnknownMessage(std::string_view text) {
 EQueryError::EQueryError(TQueryProblem problem)
     : EConvertError(problem.Message), problem_(std::move(problem)) {}
 
+namespace {
+
+// True when the text may begin with a value: after blanks, a digit, ".", "(" or a sign, as
+// typed or in full-width form. Any other text is no query, found out without reading it.
+bool MayBeginWithValue(std::string_view text) {
+    constexpr std::string_view kWideSpace = "\xE3\x80\x80";
+    size_t i = 0;
+    for (;;) {
+        if (i < text.size() && static_cast<unsigned char>(text[i]) <= 32 && text[i] != 0) {
+            ++i;
+        } else if (text.substr(i, 3) == kWideSpace) {
+            i += 3;
+        } else {
+            break;
+        }
+    }
+    if (i >= text.size()) {
+        return false;
+    }
+    // A full-width form is three bytes.
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::string first = MapText(text.substr(i, lead >= 0xE0 && lead < 0xF0 ? 3 : 1));
+    const char c = first.empty() ? '\0' : first.front();
+    return IsDigit(c) || c == '.' || c == '(' || c == '+' || c == '-';
+}
+
+} // namespace
+
 TQueryParse ParseQuery(std::string_view text, const TQueryData& data, bool suggest) {
+    if (!MayBeginWithValue(text)) {
+        return {};
+    }
     TTokenizer tokenizer(text, data);
     const std::vector<TToken> tokens = tokenizer.Tokens();
     if (tokens.empty() || tokens.front().Kind != TTokenKind::Value || !tokens.front().HasDigit ||

@@ -141,31 +141,47 @@ TUnitSearch::TUnitSearch(const TUnits& units) {
         }
     }
     unitKeys_.push_back(Checked32(keys_.size()));
+}
 
-    // Sorted by the first eight bytes as one number first, which settles nearly every
-    // comparison without looking at the texts.
-    std::vector<std::pair<uint64_t, uint32_t>> order;
-    order.reserve(keys_.size());
-    for (size_t k = 0; k < keys_.size(); ++k) {
-        const std::string_view text = FoldedKey(keys_[k]);
-        uint64_t head = 0;
-        for (size_t i = 0; i < 8; ++i) {
-            head = (head << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+const std::vector<uint32_t>& TUnitSearch::SortedKeys() const {
+    std::call_once(sorted_->Once, [this] {
+        // Sorted by the first sixteen bytes as two numbers first, which settles nearly every
+        // comparison without looking at the texts.
+        struct TEntry {
+            uint64_t Head;
+            uint64_t Next;
+            uint32_t Key;
+        };
+        std::vector<TEntry> order;
+        order.reserve(keys_.size());
+        for (size_t k = 0; k < keys_.size(); ++k) {
+            const std::string_view text = FoldedKey(keys_[k]);
+            uint64_t head = 0;
+            uint64_t next = 0;
+            for (size_t i = 0; i < 16; ++i) {
+                const uint64_t byte = i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+                (i < 8 ? head : next) = ((i < 8 ? head : next) << 8) | byte;
+            }
+            order.push_back({head, next, static_cast<uint32_t>(k)});
         }
-        order.emplace_back(head, static_cast<uint32_t>(k));
-    }
-    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-        if (a.first != b.first) {
-            return a.first < b.first;
+        std::sort(order.begin(), order.end(), [&](const TEntry& a, const TEntry& b) {
+            if (a.Head != b.Head) {
+                return a.Head < b.Head;
+            }
+            if (a.Next != b.Next) {
+                return a.Next < b.Next;
+            }
+            const std::string_view x = FoldedKey(keys_[a.Key]);
+            const std::string_view y = FoldedKey(keys_[b.Key]);
+            return x != y ? x < y : a.Key < b.Key;
+        });
+        std::vector<uint32_t>& sorted = sorted_->Keys;
+        sorted.reserve(order.size());
+        for (const TEntry& entry : order) {
+            sorted.push_back(entry.Key);
         }
-        const std::string_view x = FoldedKey(keys_[a.second]);
-        const std::string_view y = FoldedKey(keys_[b.second]);
-        return x != y ? x < y : a.second < b.second;
     });
-    sorted_.reserve(order.size());
-    for (const auto& entry : order) {
-        sorted_.push_back(entry.second);
-    }
+    return sorted_->Keys;
 }
 
 void TUnitSearch::AddKey(uint32_t unit, std::string_view raw, TNameKind kind, int32_t alias) {
@@ -187,8 +203,12 @@ void TUnitSearch::AddKey(uint32_t unit, std::string_view raw, TNameKind kind, in
 
 TMatchRank TUnitSearch::KeyRank(const TKey& key, std::string_view typed,
                                 std::string_view folded) const {
+    return KeyRankAt(key, typed, folded, FoldedKey(key).find(folded));
+}
+
+TMatchRank TUnitSearch::KeyRankAt(const TKey& key, std::string_view typed, std::string_view folded,
+                                  size_t at) const {
     const std::string_view text = FoldedKey(key);
-    const size_t at = text.find(folded);
     if (at == std::string_view::npos) {
         return TMatchRank::None;
     }
@@ -253,7 +273,7 @@ std::vector<TUnitHit> TUnitSearch::Find(std::string_view filter) const {
             flush();
             unit = matched.Unit;
         }
-        const TMatchRank rank = KeyRank(matched, filter, key);
+        const TMatchRank rank = KeyRankAt(matched, filter, key, at - matched.Fold);
         // A unit's names come before its aliases, so a name keeps a tie.
         if (rank < best) {
             best = rank;
@@ -276,7 +296,7 @@ std::vector<TUnitHit> TUnitSearch::Find(std::string_view filter) const {
 
 void TUnitSearch::KeysStarting(std::string_view folded, std::vector<TKeySpan>& out) const {
     size_t lo = 0;
-    size_t hi = sorted_.size();
+    size_t hi = SortedKeys().size();
     for (size_t depth = 0;; ++depth) {
         // Every key in [lo, hi) begins with folded's first depth bytes; those of exactly that
         // length come first.
@@ -367,18 +387,19 @@ std::vector<TNameMatch> TUnitSearch::Lookup(std::string_view name) const {
     if (folded.empty()) {
         return {};
     }
+    const std::vector<uint32_t>& sorted = SortedKeys();
     const auto first = std::lower_bound(
-        sorted_.begin(), sorted_.end(), folded,
+        sorted.begin(), sorted.end(), folded,
         [&](uint32_t k, const std::string& text) { return FoldedKey(keys_[k]) < text; });
     auto end = first;
-    while (end != sorted_.end() && FoldedKey(keys_[*end]) == folded) {
+    while (end != sorted.end() && FoldedKey(keys_[*end]) == folded) {
         ++end;
     }
     if (first == end) {
         return {};
     }
-    return Resolve({static_cast<uint32_t>(first - sorted_.begin()),
-                    static_cast<uint32_t>(end - sorted_.begin()), folded.size()},
+    return Resolve({static_cast<uint32_t>(first - sorted.begin()),
+                    static_cast<uint32_t>(end - sorted.begin()), folded.size()},
                    name);
 }
 

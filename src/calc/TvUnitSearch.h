@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,9 +110,15 @@ private:
     std::string_view FoldedKey(const TKey& key) const {
         return {folded_.data() + key.Fold, key.FoldSize};
     }
-    const TKey& Sorted(size_t i) const { return keys_[sorted_[i]]; }
+    // The keys in the order of their folded texts, sorted at the first use: a search that is
+    // only filtered (the dialog's) never pays for the sort.
+    const std::vector<uint32_t>& SortedKeys() const;
+    const TKey& Sorted(size_t i) const { return keys_[SortedKeys()[i]]; }
     // The rank of one key, and the rank of a unit's keys with the key that gave it.
     TMatchRank KeyRank(const TKey& key, std::string_view typed, std::string_view folded) const;
+    // The same with the first place of folded in the key's folded text known (npos: none).
+    TMatchRank KeyRankAt(const TKey& key, std::string_view typed, std::string_view folded,
+                         size_t at) const;
 
     // The names of every unit, each followed by its aliases, each text ending in a line feed.
     std::string raw_;
@@ -119,7 +127,11 @@ private:
     std::string folded_;
     std::vector<TKey> keys_;         // unit by unit; a unit's names before its aliases
     std::vector<uint32_t> unitKeys_; // unit u's keys are [unitKeys_[u], unitKeys_[u + 1])
-    std::vector<uint32_t> sorted_;   // indexes of keys_ in the order of their folded texts
+    struct TSortedKeys {
+        std::once_flag Once;
+        std::vector<uint32_t> Keys; // indexes of keys_
+    };
+    std::unique_ptr<TSortedKeys> sorted_ = std::make_unique<TSortedKeys>();
     std::vector<TUnitHit> units_;
     std::vector<std::string> groupNames_;
 };

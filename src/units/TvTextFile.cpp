@@ -326,9 +326,11 @@ bool TLineCursor::Next(std::string_view& line) {
         return false;
     }
     const char* data = text_.data();
-    size_t i = pos_;
-    while (i < size && data[i] != '\r' && data[i] != '\n') {
-        ++i;
+    // The line ends at the first LF, or at a CR before it.
+    const auto* lf = static_cast<const char*>(std::memchr(data + pos_, '\n', size - pos_));
+    size_t i = lf != nullptr ? static_cast<size_t>(lf - data) : size;
+    if (const auto* cr = static_cast<const char*>(std::memchr(data + pos_, '\r', i - pos_))) {
+        i = static_cast<size_t>(cr - data);
     }
     line = text_.substr(pos_, i - pos_);
     if (i < size) {
