@@ -215,6 +215,10 @@ TMatchRank TUnitSearch::KeyRankAt(const TKey& key, std::string_view typed, std::
     if (text.size() == folded.size()) {
         return RawKey(key) == typed ? TMatchRank::SameCase : TMatchRank::Exact;
     }
+    // An alias is another spelling of the whole name: only the whole of it ranks it higher.
+    if (key.Kind == TNameKind::Alias) {
+        return TMatchRank::Substring;
+    }
     if (at == 0) {
         return TMatchRank::Prefix;
     }

@@ -24,6 +24,7 @@ struct TUnitHit {
 };
 
 // How well a text matches one of a unit's names, best first: the order of every list of units.
+// An alias ranks as Exact or SameCase when the text is the whole alias, else as Substring.
 enum class TMatchRank : uint8_t {
     SameCase,  // equal as written
     Exact,     // equal once folded
