@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto flags = parts[3].empty() ? 0u : static_cast<unsigned char>(parts[3][0]);
     tv::TUnitConvRequest request;
     request.InputText = std::string(parts[0]);
-    request.Source = {"src", std::string(parts[1]), "$t", ""};
-    request.Target = {"dst", "$i", std::string(parts[2]), ""};
+    request.Source = {"src", std::string(parts[1]), "$t", "", {}};
+    request.Target = {"dst", "$i", std::string(parts[2]), "", {}};
     request.SameUnit = (flags & 1u) != 0;
     request.ShowAns = static_cast<int>((flags >> 1) & 3u); // 3 is outside the modes
     request.ShowExp = static_cast<int>((flags >> 3) & 1u);

@@ -35,7 +35,7 @@ mkdir -p "$data/sub"
 <<
 >>
 面 積
-"平方メートル [m2]",$i,$t,
+"平方メートル [m2]",$i,$t,,sqm
 "秒 [s]",$i,$t,
 "別の秒 [s]",$i,$t,
 "m2",$i,$t,
@@ -117,6 +117,9 @@ row "the history's commands" h :: history
 row "history's options" history '' :: -n --clear
 row "history's options after the command" "${d[@]}" history --c :: --clear
 row "nothing after the history's count" history -n 5 '' :: ''
+row "a query is typed freely" "${d[@]}" 5 ft to '' :: ''
+row "to unit after a unit given by its alias" "${d[@]}" convert sqm 平 :: '平方メートル\ \[m2\]'
+row "the value option" "${d[@]}" --v :: --value
 
 # Every command and option of the tool's own usage text is offered.
 usage=$("$tool" --help)
