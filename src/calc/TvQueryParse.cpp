@@ -327,7 +327,9 @@ private:
         }
         const size_t head = chars_[first].FoldBegin - chars_[i].FoldBegin;
         std::string joined = folded_.substr(chars_[i].FoldBegin, head);
-        joined += std::string_view(folded_).substr(chars_[second].FoldBegin);
+        // No name reaches further than the longest.
+        joined +=
+            std::string_view(folded_).substr(chars_[second].FoldBegin, data_.Names.LongestKey());
         spans_.clear();
         data_.Names.KeysStarting(joined, spans_);
         for (auto span = spans_.rbegin(); span != spans_.rend() && span->Length > head; ++span) {

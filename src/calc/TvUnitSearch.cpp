@@ -196,6 +196,7 @@ void TUnitSearch::AddKey(uint32_t unit, std::string_view raw, TNameKind kind, in
     key.Fold = Checked32(folded_.size());
     AppendFolded(folded_, raw);
     key.FoldSize = Checked32(folded_.size() - key.Fold);
+    longestKey_ = std::max<size_t>(longestKey_, key.FoldSize);
     key.Chars = CodePoints(FoldedKey(key));
     folded_ += kKeyEnd;
     keys_.push_back(key);

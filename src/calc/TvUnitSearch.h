@@ -84,6 +84,8 @@ public:
         uint32_t End = 0;
         size_t Length = 0;
     };
+    // The length in bytes of the longest folded key.
+    size_t LongestKey() const { return longestKey_; }
     // Appends to out, shortest first, the keys that folded (a folded text) begins with.
     void KeysStarting(std::string_view folded, std::vector<TKeySpan>& out) const;
     // The units of a span of keys named by typed, the text that matched them before folding, at
@@ -135,6 +137,7 @@ private:
     std::unique_ptr<TSortedKeys> sorted_ = std::make_unique<TSortedKeys>();
     std::vector<TUnitHit> units_;
     std::vector<std::string> groupNames_;
+    size_t longestKey_ = 0;
 };
 
 // The symbol in the brackets that end a unit name, trimmed: "メートル [m]" gives "m". Empty
