@@ -23,7 +23,7 @@ void HistoryRecord(benchmark::State& state) {
     for (auto _ : state) {
         history.Record(tvbench::HistoryEntry(n++), tvbench::kHistoryEntries);
     }
-    state.counters["entries"] = static_cast<double>(history.Entries().size());
+    state.SetLabel("entries=" + std::to_string(history.Entries().size()));
 }
 BENCHMARK(HistoryRecord)->Unit(benchmark::kMicrosecond);
 
@@ -65,7 +65,7 @@ void HistoryFilter(benchmark::State& state, const std::string& filter) {
         found = index.Find(filter).size();
         benchmark::DoNotOptimize(found);
     }
-    state.counters["hits"] = static_cast<double>(found);
+    state.SetLabel("hits=" + std::to_string(found));
 }
 BENCHMARK_CAPTURE(HistoryFilter, common, std::string("まいる"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(HistoryFilter, rare, std::string("1000000000000791"))

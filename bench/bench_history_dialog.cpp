@@ -12,6 +12,8 @@
 #include <QTreeView>
 #include <benchmark/benchmark.h>
 
+#include <string>
+
 namespace {
 
 // The window as the main window keeps it: created once, then shown by each command.
@@ -27,7 +29,7 @@ void HistoryWindowOpen(benchmark::State& state) {
         });
         window.ShowModal(history);
     }
-    state.counters["rows"] = rows;
+    state.SetLabel("rows=" + std::to_string(rows));
 }
 BENCHMARK(HistoryWindowOpen)->Unit(benchmark::kMillisecond);
 
@@ -46,7 +48,7 @@ void HistoryWindowOpenAndFirstKeystroke(benchmark::State& state) {
         });
         window.ShowModal(history);
     }
-    state.counters["rows"] = rows;
+    state.SetLabel("rows=" + std::to_string(rows));
 }
 BENCHMARK(HistoryWindowOpenAndFirstKeystroke)->Unit(benchmark::kMillisecond);
 
@@ -67,7 +69,7 @@ void HistoryWindowKeystroke(benchmark::State& state, const QString& filter, cons
         window.reject();
     });
     window.ShowModal(history);
-    state.counters["rows"] = rows;
+    state.SetLabel("rows=" + std::to_string(rows));
 }
 BENCHMARK_CAPTURE(HistoryWindowKeystroke, common, QStringLiteral("まいる"),
                   QStringLiteral("マイル"))

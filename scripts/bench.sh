@@ -149,6 +149,18 @@ for filter in one_character common rare every_unit; do
     [ -z "$keystroke" ] ||
         target "search list, one keystroke: $filter (CPU)" "$(awk -v v="$keystroke" 'BEGIN { print v / 1e6 }')" 5 ms
 done
+query=$(figure "Query/sum" 4)
+[ -z "$query" ] || target "query 3 mi + 200 yd to m, shipped data (CPU)" "$(awk -v v="$query" 'BEGIN { print v / 1000 }')" 20 us
+for text in feat kiromeetoru; do
+    suggested=$(figure "SuggestShipped/$text" 4)
+    [ -z "$suggested" ] ||
+        target "suggestions, shipped data: $text (CPU)" "$(awk -v v="$suggested" 'BEGIN { print v / 1e6 }')" 2 ms
+done
+for text in meetaa meetoru; do
+    suggested=$(figure "Suggest100000/$text" 4)
+    [ -z "$suggested" ] ||
+        target "suggestions, 100 000 units: $text (CPU)" "$(awk -v v="$suggested" 'BEGIN { print v / 1e6 }')" 100 ms
+done
 ratio_target() { # label tenvari-ns units-ns
     awk -v label="$1" -v c="$2" -v u="$3" 'BEGIN {
         r = u / c; printf "%-44s %10.2f x   (target >= 5 x) %s\n", label, r, (r >= 5) ? "met" : "MISSED" }'
