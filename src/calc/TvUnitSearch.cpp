@@ -113,8 +113,12 @@ TUnitSearch::TUnitSearch(const TUnits& units) {
     constexpr size_t kNameBytes = 48;
     raw_.reserve(total * kNameBytes);
     folded_.reserve(total * kNameBytes);
+    foldedParts_.reserve(total * kNameBytes / 2);
     keys_.reserve(total * 3);
     unitKeys_.reserve(total + 1);
+    unitParts_.reserve(total + 1);
+    std::vector<TKey> parts;
+    parts.reserve(total * 2);
     units_.reserve(total);
     groupNames_.reserve(static_cast<size_t>(units.GroupCount()));
     for (int32_t g = 0; g < units.GroupCount(); ++g) {
@@ -124,23 +128,33 @@ TUnitSearch::TUnitSearch(const TUnits& units) {
             const auto unit = Checked32(units_.size());
             units_.push_back({g, static_cast<int32_t>(p), static_cast<int32_t>(unit), -1});
             unitKeys_.push_back(Checked32(keys_.size()));
+            unitParts_.push_back(Checked32(parts.size()));
             const std::string& name = entries[p].Name;
             const std::string_view symbol = UnitSymbol(name);
             const std::string_view bare = UnitBareName(name);
-            AddKey(unit, name, TNameKind::Name, -1);
+            keys_.push_back(MakeKey(unit, name, TNameKind::Name, -1));
             if (!symbol.empty() && symbol != name) {
-                AddKey(unit, symbol, TNameKind::Symbol, -1);
+                parts.push_back(MakeKey(unit, symbol, TNameKind::Symbol, -1));
             }
             if (!bare.empty() && bare != name && bare != symbol) {
-                AddKey(unit, bare, TNameKind::BareName, -1);
+                parts.push_back(MakeKey(unit, bare, TNameKind::BareName, -1));
             }
             const std::vector<std::string>& aliases = entries[p].Aliases;
             for (size_t a = 0; a < aliases.size(); ++a) {
-                AddKey(unit, aliases[a], TNameKind::Alias, static_cast<int32_t>(a));
+                keys_.push_back(
+                    MakeKey(unit, aliases[a], TNameKind::Alias, static_cast<int32_t>(a)));
             }
         }
     }
     unitKeys_.push_back(Checked32(keys_.size()));
+    unitParts_.push_back(Checked32(parts.size()));
+    // The symbols and bare names after the names and aliases, whose order is that of folded_.
+    const auto first = Checked32(keys_.size());
+    Checked32(keys_.size() + parts.size());
+    for (uint32_t& part : unitParts_) {
+        part += first;
+    }
+    keys_.insert(keys_.end(), parts.begin(), parts.end());
 }
 
 const std::vector<uint32_t>& TUnitSearch::SortedKeys() const {
@@ -184,7 +198,8 @@ const std::vector<uint32_t>& TUnitSearch::SortedKeys() const {
     return sorted_->Keys;
 }
 
-void TUnitSearch::AddKey(uint32_t unit, std::string_view raw, TNameKind kind, int32_t alias) {
+TUnitSearch::TKey TUnitSearch::MakeKey(uint32_t unit, std::string_view raw, TNameKind kind,
+                                       int32_t alias) {
     TKey key;
     key.Unit = unit;
     key.Kind = kind;
@@ -193,13 +208,26 @@ void TUnitSearch::AddKey(uint32_t unit, std::string_view raw, TNameKind kind, in
     key.RawSize = Checked32(raw.size());
     raw_ += raw;
     raw_ += kKeyEnd;
-    key.Fold = Checked32(folded_.size());
-    AppendFolded(folded_, raw);
-    key.FoldSize = Checked32(folded_.size() - key.Fold);
+    std::string& folded = IsPart(key) ? foldedParts_ : folded_;
+    key.Fold = Checked32(folded.size());
+    AppendFolded(folded, raw);
+    key.FoldSize = Checked32(folded.size() - key.Fold);
     longestKey_ = std::max<size_t>(longestKey_, key.FoldSize);
     key.Chars = CodePoints(FoldedKey(key));
-    folded_ += kKeyEnd;
-    keys_.push_back(key);
+    if (kind == TNameKind::Name && key.FoldSize <= std::numeric_limits<uint16_t>::max()) {
+        // The parts as they lie in the folded name; a search ranks them from there.
+        const std::string_view text = FoldedKey(key);
+        const auto bounds = [&](std::string_view part, uint16_t* out) {
+            if (!part.empty() && part.size() < text.size()) {
+                out[0] = static_cast<uint16_t>(part.data() - text.data());
+                out[1] = static_cast<uint16_t>(out[0] + part.size());
+            }
+        };
+        bounds(UnitSymbol(text), key.Symbol);
+        bounds(UnitBareName(text), key.Bare);
+    }
+    folded += kKeyEnd;
+    return key;
 }
 
 TMatchRank TUnitSearch::KeyRank(const TKey& key, std::string_view typed,
@@ -223,16 +251,20 @@ TMatchRank TUnitSearch::KeyRankAt(const TKey& key, std::string_view typed, std::
     if (at == 0) {
         return TMatchRank::Prefix;
     }
-    return text.substr(text.size() - folded.size()) == folded ? TMatchRank::Suffix
-                                                              : TMatchRank::Substring;
+    return text.back() == folded.back() && text.substr(text.size() - folded.size()) == folded
+               ? TMatchRank::Suffix
+               : TMatchRank::Substring;
 }
 
 TMatchRank TUnitSearch::Rank(int32_t unit, std::string_view typed, std::string_view folded) const {
     const TUnitHit& hit = Hit(unit);
     TMatchRank best = TMatchRank::None;
-    for (uint32_t k = unitKeys_[static_cast<size_t>(hit.Unit)];
-         k < unitKeys_[static_cast<size_t>(hit.Unit) + 1]; ++k) {
-        best = std::min(best, KeyRank(keys_[k], typed, folded));
+    const auto u = static_cast<size_t>(hit.Unit);
+    for (const auto& [from, to] :
+         {std::pair(unitKeys_[u], unitKeys_[u + 1]), std::pair(unitParts_[u], unitParts_[u + 1])}) {
+        for (uint32_t k = from; k < to; ++k) {
+            best = std::min(best, KeyRank(keys_[k], typed, folded));
+        }
     }
     return best;
 }
@@ -249,8 +281,9 @@ std::vector<TUnitHit> TUnitSearch::Find(std::string_view filter) const {
     std::array<std::vector<TUnitHit>, kRanks> ranked;
     const char* const text = folded_.data();
     const size_t size = folded_.size();
-    // The unit being looked at, its best rank so far and the alias that gave it.
-    size_t unit = keys_.empty() ? 0 : keys_.front().Unit;
+    // The unit being looked at (none yet), its best rank so far and the alias that gave it.
+    constexpr size_t kNone = std::numeric_limits<size_t>::max();
+    size_t unit = kNone;
     TMatchRank best = TMatchRank::None;
     int32_t alias = -1;
     const auto flush = [&] {
@@ -261,6 +294,34 @@ std::vector<TUnitHit> TUnitSearch::Find(std::string_view filter) const {
         }
         best = TMatchRank::None;
         alias = -1;
+    };
+    // A symbol or bare name holding the filter lies in the full name, which holds it too; they
+    // are ranked from the folded name found, whose text is at hand, short of Substring.
+    const auto parts = [&](const TKey& name) {
+        const std::string_view text = FoldedKey(name);
+        for (const uint16_t* bounds : {name.Symbol, name.Bare}) {
+            const size_t size = bounds[1] - bounds[0];
+            if (size < key.size()) {
+                continue;
+            }
+            const std::string_view folded = text.substr(bounds[0], size);
+            TMatchRank rank = TMatchRank::None;
+            if (size == key.size()) {
+                const std::string_view raw =
+                    bounds == name.Symbol ? UnitSymbol(RawKey(name)) : UnitBareName(RawKey(name));
+                rank = folded != key   ? TMatchRank::None
+                       : raw == filter ? TMatchRank::SameCase
+                                       : TMatchRank::Exact;
+            } else if (folded.front() == key.front() && folded.substr(0, key.size()) == key) {
+                rank = TMatchRank::Prefix;
+            } else if (folded.back() == key.back() && folded.substr(size - key.size()) == key) {
+                rank = TMatchRank::Suffix;
+            }
+            if (rank < best) {
+                best = rank;
+                alias = -1;
+            }
+        }
     };
     size_t from = 0;
     size_t k = 0;
@@ -277,6 +338,9 @@ std::vector<TUnitHit> TUnitSearch::Find(std::string_view filter) const {
         if (matched.Unit != unit) {
             flush();
             unit = matched.Unit;
+        }
+        if (matched.Kind == TNameKind::Name) {
+            parts(matched);
         }
         const TMatchRank rank = KeyRankAt(matched, filter, key, at - matched.Fold);
         // A unit's names come before its aliases, so a name keeps a tie.
@@ -318,7 +382,7 @@ void TUnitSearch::KeysStarting(std::string_view folded, std::vector<TKeySpan>& o
         }
         const auto byte = static_cast<unsigned char>(folded[depth]);
         const auto at = [&](size_t i) {
-            return static_cast<unsigned char>(folded_[Sorted(i).Fold + depth]);
+            return static_cast<unsigned char>(FoldedKey(Sorted(i))[depth]);
         };
         size_t first = lo;
         size_t last = hi;

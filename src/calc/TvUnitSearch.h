@@ -101,17 +101,25 @@ private:
         uint32_t Unit = 0;
         uint32_t Raw = 0; // into raw_
         uint32_t RawSize = 0;
-        uint32_t Fold = 0; // into folded_
+        uint32_t Fold = 0; // into folded_, or into foldedParts_ for a symbol or bare name
         uint32_t FoldSize = 0;
         uint32_t Chars = 0; // code points of the folded text
         int32_t Alias = -1;
         TNameKind Kind = TNameKind::Name;
+        // A full name's symbol and bare name within its folded text, [begin, end) each; none
+        // when begin equals end.
+        uint16_t Symbol[2] = {0, 0};
+        uint16_t Bare[2] = {0, 0};
     };
 
-    void AddKey(uint32_t unit, std::string_view raw, TNameKind kind, int32_t alias);
+    // A key, its texts appended to raw_ and to folded_ or foldedParts_.
+    TKey MakeKey(uint32_t unit, std::string_view raw, TNameKind kind, int32_t alias);
     std::string_view RawKey(const TKey& key) const { return {raw_.data() + key.Raw, key.RawSize}; }
+    static bool IsPart(const TKey& key) {
+        return key.Kind == TNameKind::Symbol || key.Kind == TNameKind::BareName;
+    }
     std::string_view FoldedKey(const TKey& key) const {
-        return {folded_.data() + key.Fold, key.FoldSize};
+        return {(IsPart(key) ? foldedParts_ : folded_).data() + key.Fold, key.FoldSize};
     }
     // The keys in the order of their folded texts, sorted at the first use: a search that is
     // only filtered (the dialog's) never pays for the sort.
@@ -125,11 +133,17 @@ private:
 
     // The names of every unit, each followed by its aliases, each text ending in a line feed.
     std::string raw_;
-    // The folded keys one after another, each ending in a line feed, which no name holds, so
-    // that a match never spans two keys.
+    // The folded full names and aliases one after another, each ending in a line feed, which no
+    // name holds, so that a match never spans two keys; a search passes over this text. The
+    // symbols and bare names, which lie within the full names, are in foldedParts_.
     std::string folded_;
-    std::vector<TKey> keys_;         // unit by unit; a unit's names before its aliases
-    std::vector<uint32_t> unitKeys_; // unit u's keys are [unitKeys_[u], unitKeys_[u + 1])
+    std::string foldedParts_;
+    // The full names and aliases unit by unit, in the order of folded_ (a unit's name first),
+    // then the symbols and bare names unit by unit.
+    std::vector<TKey> keys_;
+    std::vector<uint32_t> unitKeys_; // unit u's name and aliases: [unitKeys_[u], unitKeys_[u + 1])
+    std::vector<uint32_t>
+        unitParts_; // its symbol and bare name: [unitParts_[u], unitParts_[u + 1])
     struct TSortedKeys {
         std::once_flag Once;
         std::vector<uint32_t> Keys; // indexes of keys_
