@@ -167,8 +167,10 @@ TTvFrmFind::TTvFrmFind(QWidget* parent)
     header->setSectionResizeMode(1, QHeaderView::Interactive);
     header->resizeSection(1, 150);
 
-    lblCount_ = new QLabel(this);
+    lblCount_ = new TStatusPanel(this);
     lblCount_->setObjectName(QStringLiteral("lblCount"));
+    // A long note (a query's units, its fault) is shortened rather than widening the dialog.
+    lblCount_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     btnSource_ = new QPushButton(QStringLiteral("変換前の単位に(&I)"), this);
     btnSource_->setObjectName(QStringLiteral("btnSource"));
     btnSource_->setToolTip(QStringLiteral("Enter"));
@@ -301,7 +303,7 @@ void TTvFrmFind::edtFilterChange() {
             note = QString::fromStdString(parse.Problem.Message);
         }
     }
-    lblCount_->setText(note.isEmpty() ? QStringLiteral("%1 件").arg(count) : note);
+    lblCount_->SetText(note.isEmpty() ? QStringLiteral("%1 件").arg(count) : note);
     btnSource_->setEnabled(count > 0);
     btnTarget_->setEnabled(count > 0);
     if (count > 0) {

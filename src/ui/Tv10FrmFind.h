@@ -2,6 +2,7 @@
 
 #include "calc/TvQuery.h"
 #include "calc/TvUnitSearch.h"
+#include "ui/TvFormControl.h"
 
 #include <QDialog>
 #include <QString>
@@ -75,7 +76,7 @@ private:
 
     QLineEdit* edtFilter_ = nullptr;
     QTreeView* lstHits_ = nullptr;
-    QLabel* lblCount_ = nullptr;
+    TStatusPanel* lblCount_ = nullptr;
     QPushButton* btnSource_ = nullptr;
     QPushButton* btnTarget_ = nullptr;
 };

@@ -286,6 +286,41 @@ private slots:
         }
     }
 
+    // A long note is shortened in the middle, its whole text the tooltip; the dialog keeps its
+    // width and the buttons their room.
+    void longNoteKeepsTheWidth() {
+        const QString name = QStringLiteral("キロカロリー毎メートル毎時毎度").repeated(4);
+        tv::TUnits units;
+        QVERIFY(units.LoadFromText(
+            QStringLiteral(">>\n長さ\n\"メートル [m]\",$i,$t,\n\"%1 [x]\",$i,$t,\n<<\n")
+                .arg(name)
+                .toStdString()));
+        const TUnitSearch search(units);
+        tv::TPrefixes prefixes;
+        const tv::TQueryData data{units, search, prefixes};
+        RunModal(
+            *dialog_,
+            [&] {
+                dialog_->ShowModal(search, &data);
+                return 0;
+            },
+            [&] {
+                dialog_->resize(400, 250);
+                QCoreApplication::sendPostedEvents();
+                Commit(dialog_->edtFilter(), QStringLiteral("1 x to m"));
+                QCoreApplication::sendPostedEvents();
+                const QString note =
+                    QStringLiteral("Enter：%1 [x] → メートル [m] に変換").arg(name);
+                QCOMPARE(dialog_->lblCount()->text(), note);
+                QCOMPARE(dialog_->lblCount()->toolTip(), note);
+                QCOMPARE(dialog_->width(), 400);
+                // The buttons keep their room beside it.
+                QVERIFY(dialog_->btnSource()->width() >= dialog_->btnSource()->sizeHint().width());
+                QVERIFY(dialog_->btnTarget()->geometry().right() < dialog_->width());
+                dialog_->reject();
+            });
+    }
+
     void enterWithoutAHitBeepsAndStaysOpen() {
         const std::optional<TFindChoice> choice = Show([&] {
             Commit(dialog_->edtFilter(), QStringLiteral("zzz"));
