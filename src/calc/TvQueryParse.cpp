@@ -293,6 +293,17 @@ private:
         if (i >= chars_.size()) {
             return std::nullopt;
         }
+        // The same place is asked about again by the keyword and prefix rules.
+        if (unitAt_.empty()) {
+            unitAt_.resize(chars_.size());
+        }
+        if (!unitAt_[i]) {
+            unitAt_[i] = FindUnitAt(i);
+        }
+        return *unitAt_[i];
+    }
+
+    std::optional<TUnitMatch> FindUnitAt(size_t i) const {
         spans_.clear();
         const size_t start = chars_[i].FoldBegin;
         data_.Names.KeysStarting(std::string_view(folded_).substr(start), spans_);
@@ -434,6 +445,7 @@ private:
     bool valueOpen_ = false;
     bool valueEndsInNumber_ = false;
     mutable std::vector<TUnitSearch::TKeySpan> spans_;
+    mutable std::vector<std::optional<std::optional<TUnitMatch>>> unitAt_;
 };
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -194,6 +194,19 @@ const std::vector<uint32_t>& TUnitSearch::SortedKeys() const {
         for (const TEntry& entry : order) {
             sorted.push_back(entry.Key);
         }
+        // The first byte of each key is the top byte of its head, zero for an empty key.
+        std::array<uint32_t, 257>& first = sorted_->First;
+        size_t k = 0;
+        while (k < order.size() && keys_[order[k].Key].FoldSize == 0) {
+            ++k;
+        }
+        for (size_t byte = 0; byte < 256; ++byte) {
+            first[byte] = static_cast<uint32_t>(k);
+            while (k < order.size() && (order[k].Head >> 56) == byte) {
+                ++k;
+            }
+        }
+        first[256] = static_cast<uint32_t>(k);
     });
     return sorted_->Keys;
 }
@@ -364,16 +377,21 @@ std::vector<TUnitHit> TUnitSearch::Find(std::string_view filter) const {
 }
 
 void TUnitSearch::KeysStarting(std::string_view folded, std::vector<TKeySpan>& out) const {
-    size_t lo = 0;
-    size_t hi = SortedKeys().size();
-    for (size_t depth = 0;; ++depth) {
+    if (folded.empty()) {
+        return;
+    }
+    SortedKeys();
+    const auto lead = static_cast<unsigned char>(folded.front());
+    size_t lo = sorted_->First[lead];
+    size_t hi = sorted_->First[lead + 1];
+    for (size_t depth = 1;; ++depth) {
         // Every key in [lo, hi) begins with folded's first depth bytes; those of exactly that
         // length come first.
         size_t end = lo;
         while (end < hi && Sorted(end).FoldSize == depth) {
             ++end;
         }
-        if (end > lo && depth > 0) {
+        if (end > lo) {
             out.push_back({static_cast<uint32_t>(lo), static_cast<uint32_t>(end), depth});
         }
         lo = end;

@@ -3,6 +3,7 @@
 #include "calc/TvNameFold.h"
 #include "units/TvUnitsFile.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -147,6 +148,9 @@ private:
     struct TSortedKeys {
         std::once_flag Once;
         std::vector<uint32_t> Keys; // indexes of keys_
+        // The keys whose folded text begins with byte b are [First[b], First[b + 1]); the empty
+        // ones come before them all.
+        std::array<uint32_t, 257> First{};
     };
     std::unique_ptr<TSortedKeys> sorted_ = std::make_unique<TSortedKeys>();
     std::vector<TUnitHit> units_;
