@@ -7,6 +7,7 @@
 #include "calc/TvCalculate.h"
 
 #include <cmath>
+#include <new>
 #include <stdexcept>
 
 namespace tv {
@@ -72,8 +73,7 @@ TQueryLine ToUnit(const TSource& source, const TUnitEntry& target, const TPrefix
     line.Output = FormatShown(Calculate(formula, prefixes), showAns);
     line.ReportLine = source.Report + " => " + Named(line.Output, target.Name);
     if (showExp == 1) {
-        line.FormulaLine =
-            "\tResult = " + ReplacePlaceholder(target.FromBase, "$t", Enclosed(source.Formula));
+        line.FormulaLine = "\tResult = " + FormulaText(target.FromBase, source.Formula);
     }
     return line;
 }
@@ -89,8 +89,7 @@ TQueryLine ToMixed(const TSource& source, const std::vector<TQueryTarget>& targe
     for (size_t k = 0; k < targets.size(); ++k) {
         const TUnitEntry& unit = targets[k].Entry;
         if (showExp == 1) {
-            formulas += (k == 0 ? "" : "; ") +
-                        ReplacePlaceholder(unit.FromBase, "$t", Enclosed(baseFormula));
+            formulas += (k == 0 ? "" : "; ") + FormulaText(unit.FromBase, baseFormula);
         }
         const long double value =
             Calculate(ReplacePlaceholder(unit.FromBase, "$t", baseText), prefixes);
@@ -121,13 +120,8 @@ TQueryLine FromConvertUnit(const TUnitConvResult& result) {
     return {result.Output, result.ReportLine, result.FormulaLine};
 }
 
-} // namespace
-
-std::vector<TQueryLine> ConvertQuery(const TQuery& query, const TQueryData& data, int showAns,
-                                     int showExp) {
-    if (query.Terms.empty() || query.Group < 0) {
-        throw std::invalid_argument("a query without a source");
-    }
+std::vector<TQueryLine> Convert(const TQuery& query, const TQueryData& data, int showAns,
+                                int showExp) {
     std::vector<TQueryLine> lines;
     if (query.Terms.size() == 1 && query.Targets.size() <= 1) {
         const TQueryTerm& term = query.Terms.front();
@@ -165,6 +159,24 @@ std::vector<TQueryLine> ConvertQuery(const TQuery& query, const TQueryData& data
         }
     }
     return lines;
+}
+
+} // namespace
+
+std::vector<TQueryLine> ConvertQuery(const TQuery& query, const TQueryData& data, int showAns,
+                                     int showExp) {
+    if (query.Terms.empty() || query.Group < 0) {
+        throw std::invalid_argument("a query without a source");
+    }
+    // As in ConvertUnit: the texts grow with the formulas, and without room for them the
+    // conversion fails as the evaluator does.
+    try {
+        return Convert(query, data, showAns, showExp);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(kMsgOutOfMemory);
+    } catch (const std::length_error&) {
+        throw EOutOfMemory(kMsgOutOfMemory);
+    }
 }
 
 TQueryPage QueryPage(const TQuery& query, const TQueryData& data) {
