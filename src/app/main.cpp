@@ -92,7 +92,9 @@ int main(int argc, char* argv[]) {
 
     frmMain.show();
     tray.Apply();
-    requests.Start(line.Request);
+    if (const QString problem = requests.Start(line.Request); !problem.isEmpty()) {
+        Print(stderr, QStringLiteral("tenvari: ") + problem);
+    }
     const int result = QApplication::exec();
     service.SetHandler(nullptr);
     return frmMain.UnitsLoadFailed() ? 1 : result;

@@ -1,14 +1,82 @@
 #include "desktop/TvQueryAnswerer.h"
 
+#include "calc/TvQuery.h"
+
+#include <exception>
+#include <string>
+
 namespace tv::desktop {
 
-std::vector<TAnswer> TQueryAnswerer::Answer(std::string_view query, const TAnswerSource& source,
+namespace {
+
+// The answer of a query with its target; nothing when it is no such query or does not convert.
+std::optional<TAnswer> AnswerWithTarget(const std::string& text, const TQueryData& data,
+                                        int showAns, int32_t group = -1, int32_t target = -1) {
+    const TQueryParse parse = ParseQuery(text, data, false);
+    if (!parse.IsWholeQuery()) {
+        return std::nullopt;
+    }
+    const TQuery& query = parse.Query;
+    // A unit named by its full name after the query of one without a target must be that unit.
+    if (target >= 0 && (query.Group != group || query.Targets.size() != 1 ||
+                        query.Targets.front().Unit.Position != target)) {
+        return std::nullopt;
+    }
+    try {
+        const std::vector<TQueryLine> lines = ConvertQuery(query, data, showAns, 0);
+        if (lines.empty()) {
+            return std::nullopt;
+        }
+        const TQueryLine& line = lines.front();
+        // A mixed target's output names its units already.
+        std::string name = line.Output;
+        if (query.Targets.size() == 1) {
+            name += " " + query.Targets.front().Entry.Name;
+        }
+        return TAnswer{text, std::move(name), line.ReportLine, line.Output};
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        // A value that reads but does not compute (1/0 ft to m) has no answer.
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::vector<TAnswer> TQueryAnswerer::Answer(std::string_view text, const TAnswerSource& source,
                                             std::size_t limit) const {
-    // Wired to the core's query once it is there.
-    (void)query;
-    (void)source;
-    (void)limit;
-    return {};
+    const TQueryData data{source.Units, source.Names, source.Prefixes};
+    const std::string query(text);
+    try {
+        const TQueryParse parse = ParseQuery(query, data, false);
+        if (parse.Kind != TQueryKind::Query || limit == 0) {
+            return {};
+        }
+        if (!parse.Query.Targets.empty()) {
+            std::optional<TAnswer> answer = AnswerWithTarget(query, data, source.ShowAns);
+            return answer ? std::vector<TAnswer>{std::move(*answer)} : std::vector<TAnswer>{};
+        }
+        // Without a target: the group's units in their order, each as the query with that target,
+        // so that its id brings it back; the unit the value is written in is no answer.
+        const TQuery& found = parse.Query;
+        const int32_t self = found.Terms.size() == 1 ? found.Terms.front().Unit.Position : -1;
+        const std::vector<TUnitEntry> units = source.Units.GroupUnits(found.Group);
+        std::vector<TAnswer> answers;
+        for (int32_t i = 0; i < static_cast<int32_t>(units.size()) && answers.size() < limit; ++i) {
+            if (i == self) {
+                continue;
+            }
+            if (std::optional<TAnswer> answer =
+                    AnswerWithTarget(query + " to " + units[static_cast<std::size_t>(i)].Name, data,
+                                     source.ShowAns, found.Group, i)) {
+                answers.push_back(std::move(*answer));
+            }
+        }
+        return answers;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 } // namespace tv::desktop

@@ -117,18 +117,32 @@ QString TWindowRequests::Take(const TLaunchRequest& request, const TActivation& 
         return QStringLiteral("the text is empty, longer than %1 bytes or holds control characters")
             .arg(kMaxQueryBytes);
     }
+    if (request.Kind == TKind::Query) {
+        if (const QString problem = main_.QueryProblem(request.Text); !problem.isEmpty()) {
+            return problem;
+        }
+    }
     QTimer::singleShot(0, this, [this, request] {
         if (request.Kind == TKind::Search) {
             main_.OpenUnitSearch(request.Text);
+        } else {
+            main_.ShowQuery(request.Text);
         }
     });
     return {};
 }
 
-void TWindowRequests::Start(const TLaunchRequest& request) {
-    if (request.Kind == TLaunchRequest::TKind::Search) {
+QString TWindowRequests::Start(const TLaunchRequest& request) {
+    using TKind = TLaunchRequest::TKind;
+    if (request.Kind == TKind::Search) {
         QTimer::singleShot(0, this, [this, request] { main_.OpenUnitSearch(request.Text); });
     }
+    if (request.Kind != TKind::Query) {
+        return {};
+    }
+    // The window starts on the query, or says in its status bar why it cannot.
+    QTimer::singleShot(0, this, [this, request] { main_.ShowQuery(request.Text); });
+    return main_.QueryProblem(request.Text);
 }
 
 } // namespace tv::desktop

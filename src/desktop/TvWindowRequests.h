@@ -25,8 +25,9 @@ public:
 
     QString Take(const TLaunchRequest& request, const TActivation& activation) override;
 
-    // The program's own command line, once its main window is shown.
-    void Start(const TLaunchRequest& request);
+    // The program's own command line, once its main window is shown; the message of a query
+    // that it cannot show, for standard error.
+    QString Start(const TLaunchRequest& request);
 
 private:
     // The window a request brings to the front: an open modal dialog, else the main window.

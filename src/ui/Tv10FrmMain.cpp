@@ -1328,6 +1328,39 @@ void TTvFrmMain::mnuFindClick() {
     FindUnit(std::nullopt);
 }
 
+QString TTvFrmMain::QueryProblem(const QString& text) {
+    if (!search_) {
+        search_ = std::make_unique<TUnitSearch>(*units_);
+    }
+    const TQueryParse parse = ParseQuery(S(text), {*units_, *search_, *prefixes_});
+    if (parse.Kind == TQueryKind::Query) {
+        return {};
+    }
+    return parse.Kind == TQueryKind::Failed
+               ? Q(parse.Problem.Message)
+               : QStringLiteral("「%1」は単位変換の式ではありません").arg(text.trimmed());
+}
+
+void TTvFrmMain::ShowQuery(const QString& text) {
+    Guard([this, &text] {
+        if (const QString problem = QueryProblem(text); !problem.isEmpty()) {
+            SetStatus(problem);
+            Sound().Exclamation();
+            return;
+        }
+        TQuery query = ParseQuery(S(text), {*units_, *search_, *prefixes_}).Query;
+        if (!query.Targets.empty()) {
+            TakeFoundQuery(query, text);
+            return;
+        }
+        // Without a target: the value in its own unit, then in every unit of the group.
+        const TQueryTerm& last = query.Terms.back();
+        query.Targets.push_back({last.UnitText, last.Unit, last.Entry});
+        TakeFoundQuery(query, text);
+        mnuAConvClick();
+    });
+}
+
 void TTvFrmMain::FindUnit(const std::optional<QString>& filter) {
     if (!search_) {
         search_ = std::make_unique<TUnitSearch>(*units_);

@@ -63,6 +63,12 @@ public:
     void FocusActiveValueBox();
     void OpenUnitSearch(const QString& terms);
     void SaveWindowSettings();
+    // A query from the desktop: empty when the window can show it, else why not, in the
+    // query's own words.
+    QString QueryProblem(const QString& text);
+    // Shows a query as Enter on one in the unit search does. One without a target is shown in
+    // its own unit, then in every unit of its group in the results window, as the batch gives it.
+    void ShowQuery(const QString& text);
     // The newest conversions of the history, at most count (none while it is off or cannot be
     // read), and one of them shown again as the history window shows a chosen entry.
     std::vector<THistoryEntry> RecentEntries(size_t count);

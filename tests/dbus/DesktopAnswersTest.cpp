@@ -1,5 +1,6 @@
 #include "TvTestFolder.h"
 #include "desktop/TvDesktopAnswers.h"
+#include "desktop/TvQueryAnswerer.h"
 
 #include <gtest/gtest.h>
 
@@ -211,3 +212,37 @@ TEST_F(DesktopData, NoDataNoQuery) {
 }
 
 } // namespace
+
+// The core's query behind the desktop: a whole query has its one answer as the window gives it;
+// one without a target has the group's other units in their order, each with the id that brings
+// it back; a text that reads but does not convert, or names no unit, has none.
+TEST_F(DesktopData, QueryAnswererGivesTheConversionsOfTheCore) {
+    WriteBytes("shipped/units.dat", ">>\n長さ\n\"メートル [m]\",$i,$t,\"\"\n"
+                                    "\"フィート [ft]\",$i*0.3048,$t/0.3048,\"\"\n"
+                                    "\"尺\",$i*10/33,$t*33/10,\"\"\n<<\n");
+    TAnswerData data = Data();
+    const auto source = data.Current();
+    ASSERT_TRUE(source);
+    const tv::desktop::TQueryAnswerer answerer;
+
+    const std::vector<TAnswer> whole = answerer.Answer("5 ft to m", *source, 5);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].Id, "5 ft to m");
+    EXPECT_EQ(whole[0].Value, "1.524");
+    EXPECT_EQ(whole[0].Name, "1.524 メートル [m]");
+    EXPECT_NE(whole[0].Description.find("1.524"), std::string::npos) << whole[0].Description;
+
+    const std::vector<TAnswer> open = answerer.Answer("5 ft", *source, 5);
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_EQ(open[0].Id, "5 ft to メートル [m]");
+    EXPECT_EQ(open[1].Id, "5 ft to 尺");
+    EXPECT_EQ(answerer.Answer("5 ft", *source, 1).size(), 1u);
+    // Each id answers again as the same one answer.
+    EXPECT_EQ(answerer.Answer(open[1].Id, *source, 5), std::vector<TAnswer>{open[1]});
+
+    for (const char* none : {"hello", "5", "1/0 ft to m", "5 ft to nowhere", "5 ft to", ""}) {
+        SCOPED_TRACE(none);
+        EXPECT_TRUE(answerer.Answer(none, *source, 5).empty());
+    }
+    EXPECT_TRUE(answerer.Answer("5 ft", *source, 0).empty());
+}

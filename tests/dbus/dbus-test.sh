@@ -291,6 +291,9 @@ check_one_instance() {
     expect "the query action needs its string" \
         "Error: GDBus.Error:org.freedesktop.DBus.Error.InvalidArgs: query takes one string" \
         "$(app ActivateAction query "[<5>]" "{}")"
+    expect "a query longer than any typed is refused" \
+        "Error: GDBus.Error:$app_id.Error.Refused: the text is empty, longer than 256 bytes or holds control characters" \
+        "$(app ActivateAction query "[<'$(head -c 300 /dev/zero | tr '\0' 5)'>]" "{}")"
     expect "Open refuses files" \
         "Error: GDBus.Error:org.freedesktop.DBus.Error.NotSupported: Tenvari opens no files" \
         "$(app Open "['file:///etc/hosts']" "{}")"
@@ -321,6 +324,92 @@ check_hung_instance() {
     stop_owner "$app_id"
 }
 
+
+# gvariant_terms WORD...: the words as GNOME Shell's terms, in GVariant's text form.
+gvariant_terms() {
+    local out=
+    for word in "$@"; do out+="'$word', "; done
+    echo "[${out%, }]"
+}
+
+# Both interfaces answer a whole query as tenvari-cli does: the name is the value and the
+# target, the description the report line, the clipboard the value alone.
+check_answers() {
+    local cli="$prefix/bin/tenvari-cli" query report value target metas match words
+    for query in "5 ft to m" "1坪をm2に" "100 km/h to m/s" "98.6 °F to °C" "3 mi + 200 yd in m" \
+        "1.6 m を 尺;寸"; do
+        report=$("$cli" "$query") || { fail "tenvari-cli $query: $report"; continue; }
+        value=$("$cli" --value "$query")
+        read -ra words <<<"$query"
+        expect "GNOME Shell: $query gives its one id" "(['$query'],)" \
+            "$(shell GetInitialResultSet "$(gvariant_terms "${words[@]}")")"
+        metas=$(shell GetResultMetas "['$query']")
+        if [[ $metas == *"'description': <'$report'>"* && $metas == *"'clipboardText': <'$value'>"* &&
+            $metas == *"'name': <'$value"* ]]; then
+            pass "GNOME Shell: the metas of $query are tenvari-cli's: $report"
+        else
+            fail "GNOME Shell: the metas of $query: $metas (tenvari-cli: $report)"
+        fi
+        match=$(runner Match "$query")
+        if [[ $match == *"('$query', '$value"* && $match == *"'subtext': <'$report'>"* ]]; then
+            pass "KRunner: $query matches as tenvari-cli gives it"
+        else
+            fail "KRunner: $query: $match"
+        fi
+    done
+    # Without a target: five answers, each of them the query with its target.
+    local ids
+    ids=$(shell GetInitialResultSet "['5尺']")
+    expect "GNOME Shell: 5尺 gives five answers" 5 "$(grep -o "'5尺 to [^']*'" <<<"$ids" | wc -l)"
+    for target in $(grep -o "'5尺 to [^']*'" <<<"$ids" | head -n 2 | tr -d "'" | sed 's/^5尺 to //; s/ /%/g'); do
+        target=${target//%/ }
+        report=$("$cli" "5尺 to $target")
+        metas=$(shell GetResultMetas "['5尺 to $target']")
+        [[ $metas == *"'description': <'$report'>"* ]] &&
+            pass "GNOME Shell: 5尺 to $target is tenvari-cli's $report" ||
+            fail "GNOME Shell: 5尺 to $target: $metas"
+    done
+}
+
+# The provider reads the user's units again when the file changes, without a restart; a user's
+# file that breaks leaves the shipped units answering.
+check_data_change() {
+    local user=$XDG_DATA_HOME/tenvari
+    mkdir -p "$user"
+    rm -f "$user/units.dat"
+    expect "no cubit before the user's file" "(@as [],)" \
+        "$(shell GetInitialResultSet "['1', 'cubit', 'to', 'm']")"
+    printf '>>\n長さ\n"キュビット [cubit]",$i*0.4572,$t/0.4572,"18 in"\n<<\n' >"$user/units.dat"
+    expect "the user's cubit once the file is there" "(['1 cubit to m'],)" \
+        "$(shell GetInitialResultSet "['1', 'cubit', 'to', 'm']")"
+    printf '>>\n長さ\n"キュビット [cubit]",$i*0.4572\n<<\n' >"$user/units.dat"
+    expect "a broken user's file: no cubit" "(@as [],)" \
+        "$(shell GetInitialResultSet "['1', 'cubit', 'to', 'm']")"
+    expect "a broken user's file: the shipped units answer" "(['5 ft to m'],)" \
+        "$(shell GetInitialResultSet "['5', 'ft', 'to', 'm']")"
+    rm -f "$user/units.dat"
+}
+
+# Choosing an answer starts Tenvari through the bus when it does not run; LaunchSearch reaches
+# the running one.
+check_activate_result() {
+    stop_owner "$app_id"
+    expect "ActivateResult answers at once" "()" \
+        "$(shell ActivateResult "'5 ft to m'" "['5', 'ft', 'to', 'm']" 0)"
+    if wait_for "Tenvari to start" has_owner "$app_id"; then
+        pass "ActivateResult starts Tenvari through the bus"
+    else
+        fail "ActivateResult did not start Tenvari"
+    fi
+    expect "a query the program cannot show is refused with its message" \
+        "Error: GDBus.Error:$app_id.Error.Refused: 「hello」は単位変換の式ではありません" \
+        "$(app ActivateAction query "[<'hello'>]" "{}")"
+    expect "KRunner Run answers" "()" "$(runner Run "'5 ft to m'" "''")"
+    # The unit search it opens is a dialog: later requests are refused while it is open.
+    expect "LaunchSearch answers" "()" "$(shell LaunchSearch "['mile']" 0)"
+    stop_owner "$app_id"
+}
+
 # ---- main --------------------------------------------------------------------------------------
 
 if ! cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" 2>&1; then
@@ -331,8 +420,8 @@ fi
 
 checks=("$@")
 if [ ${#checks[@]} -eq 0 ]; then
-    checks=(installed_files no_answer_for_words hostile_terms runner_config provider_lifetime
-        broken_data one_instance hung_instance)
+    checks=(installed_files no_answer_for_words answers data_change hostile_terms runner_config
+        provider_lifetime broken_data one_instance hung_instance activate_result)
 fi
 for check in "${checks[@]}"; do
     echo "== $check"

@@ -574,6 +574,31 @@ check_history_survives_kill() {
         "$(sqlite3 "$db" "SELECT value || '=' || result FROM entries ORDER BY id" | tr '\n' ' ')"
 }
 
+# tenvari QUERY starts the window on the conversion, and hands a query to a running window; the
+# report is the one tenvari-cli gives. A query that is none is refused with its message.
+check_query_shows_conversion() {
+    local folder=$tmp/query cli status
+    install_program "$folder"
+    cli=("$data/tenvari-cli" --data "$data" --no-user-data)
+    program_args=(5 ft to m)
+    start_program "$folder/tenvari" || { program_args=(); return; }
+    program_args=()
+    focus "$main_window"
+    expect "tenvari 5 ft to m starts on the conversion" "$("${cli[@]}" 5 ft to m)" \
+        "$(copy_anew)"
+    expect "its group" "Tenvari - 長さ" "$(title_of "$main_window")"
+    "$folder/tenvari" 1坪をm2に 2>"$tmp/query.err"
+    expect "a second start with a query ends with 0" 0 "$?"
+    wait_for "the window to take the focus" is_active "$main_window"
+    wait_for "the group of the query" title_is "Tenvari - 面積"
+    expect "the running window shows the query" "$("${cli[@]}" 1坪をm2に)" "$(copy_anew)"
+    "$folder/tenvari" hello 2>"$tmp/query.err"
+    status=$?
+    expect "a text that is no query ends with 2" 2 "$status"
+    expect "and says why" "tenvari: 「hello」は単位変換の式ではありません" "$(cat "$tmp/query.err")"
+    stop_program
+}
+
 # A second start brings the first window to the front, over a window that had the focus, with the
 # focus in the value box, and ends with 0 and nothing on standard error: one window stays.
 check_second_launch_raises() {
@@ -741,7 +766,7 @@ if [ ${#checks[@]} -eq 0 ]; then
         dialog_frames_every_showing top_most_keeps_place enter_in_open_list base_page_255
         paste_and_clipboard beep_is_quiet settings_location screen_reader focus_chains
         nothing_to_open_with window_identity history_survives_kill second_launch_raises toggle
-        tray)
+        tray query_shows_conversion)
 fi
 for check in "${checks[@]}"; do
     echo "== $check"

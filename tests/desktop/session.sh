@@ -223,13 +223,15 @@ install_program() {
     cp "$data/units.dat" "$data/prefix.dat" "$1/"
 }
 
-# start_program EXECUTABLE [COMMAND PREFIX...]: starts it and waits for its main window.
+# start_program EXECUTABLE [COMMAND PREFIX...]: starts it, with the arguments in program_args
+# when set, and waits for its main window.
+program_args=()
 start_program() {
     local executable=$1
     shift
     run=$((run + 1))
     stderr=$tmp/stderr.$run
-    "$@" "$executable" 2>"$stderr" &
+    "$@" "$executable" "${program_args[@]}" 2>"$stderr" &
     program_pid=$!
     main_window=
     if wait_for "the main window" find_main_window &&
