@@ -1,3 +1,4 @@
+#include "TvVersion.h"
 #include "desktop/TvApplicationBus.h"
 #include "desktop/TvLaunchRequest.h"
 #include "desktop/TvTray.h"
@@ -36,6 +37,20 @@ int main(int argc, char* argv[]) {
     namespace desktop = tv::desktop;
     // Qt's X11 platform takes the startup id out of the environment as the application starts.
     const desktop::TActivation activation = desktop::ActivationFromEnvironment();
+    const QString version = QString::fromLatin1(tv::kVersion);
+    // --help and --version are answered before Qt starts, so also where there is no display. Any
+    // other reading waits for Qt to take its own options (-platform NAME, ...) out of the line.
+    {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i) {
+            arguments << QString::fromLocal8Bit(argv[i]);
+        }
+        if (const desktop::TCommandLine early = desktop::ParseCommandLine(arguments, version);
+            early.Ends() && early.ExitCode == 0) {
+            Print(stdout, early.Output);
+            return 0;
+        }
+    }
     if (const auto platform =
             tv::ChoosePlatform([](const char* name) { return std::getenv(name); })) {
         qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
@@ -46,8 +61,7 @@ int main(int argc, char* argv[]) {
     // The desktop entry's name: what a desktop matches the program's windows and D-Bus name with.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tenvari.Tenvari"));
 
-    const desktop::TCommandLine line = desktop::ParseCommandLine(QApplication::arguments().mid(1),
-                                                                 QStringLiteral(TENVARI_VERSION));
+    const desktop::TCommandLine line = desktop::ParseCommandLine(QApplication::arguments().mid(1), version);
     if (line.Ends()) {
         Print(stdout, line.Output);
         Print(stderr, line.Error);

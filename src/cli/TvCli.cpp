@@ -1,5 +1,6 @@
 #include "cli/TvCli.h"
 
+#include "TvVersion.h"
 #include "calc/TvBaseConvert.h"
 #include "calc/TvCalculate.h"
 #include "calc/TvQuery.h"
@@ -69,7 +70,8 @@ constexpr std::string_view kUsage =
     "  --show-ans N     display mode: 0 general, 1 exponent, 2 digit grouping (default 0)\n"
     "  --show-exp       add the formula line to each conversion report\n"
     "  --value          print only the converted value of a query, convert or all\n"
-    "  --help           show this text\n";
+    "  --help           show this text\n"
+    "  --version        show the version\n";
 
 // A command line the tool cannot carry out; exits with kExitUsage.
 class TUsageError : public std::runtime_error {
@@ -89,6 +91,7 @@ struct TOptions {
     bool NoUserData = false;
     bool Help = false;
     bool ValueOnly = false;
+    bool Version = false;
     std::string Command;
     std::vector<std::string> Args;
 };
@@ -183,6 +186,10 @@ TOptions ParseArgs(int argc, char** argv) {
             continue;
         }
         if (options.Command.empty()) {
+            if (!optionsEnded && arg == "--version") {
+                options.Version = true;
+                return options;
+            }
             // A negative number begins a query, as in "-40 °F to ℃".
             if (!optionsEnded && arg.size() > 1 && arg[0] == '-' && !IsDigit(arg[1]) &&
                 arg[1] != '.') {
@@ -828,6 +835,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::ist
         const TOptions options = ParseArgs(argc, argv);
         if (options.Help) {
             out << kUsage;
+            return kExitOk;
+        }
+        if (options.Version) {
+            out << "tenvari-cli (Tenvari) " << kVersion << '\n';
             return kExitOk;
         }
         if (options.Command.empty()) {

@@ -83,7 +83,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments, const QString& versi
             return line;
         } else if (argument == QLatin1String("--version") || argument == QLatin1String("-v")) {
             line.ExitCode = 0;
-            line.Output = QStringLiteral("tenvari ") + version + QLatin1Char('\n');
+            line.Output = QStringLiteral("tenvari (Tenvari) ") + version + QLatin1Char('\n');
             return line;
         } else if (argument == QLatin1String("--toggle")) {
             toggle = true;

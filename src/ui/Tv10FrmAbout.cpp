@@ -1,5 +1,6 @@
 #include "ui/Tv10FrmAbout.h"
 
+#include "TvVersion.h"
 #include "ui/TvAccessible.h"
 #include "ui/TvFormControl.h"
 
@@ -10,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 namespace tv {
 
@@ -18,6 +20,12 @@ namespace {
 const QString kReleaseDate = QStringLiteral("2026/12/09");
 const QString kMailAddress = QStringLiteral("info@tenvari.example.org");
 const QString kWebAddress = QStringLiteral("https://tenvari.example.org/");
+
+// The client area's width, which a font wider than the program's widens (see the constructor).
+constexpr int kClientWidth = 302;
+constexpr int kClientHeight = 118;
+// Room right of the widest text, as left of the separating line.
+constexpr int kRightMargin = 9;
 
 const QColor kLinkColor(0, 0, 255);
 const QColor kHoverColor(128, 0, 128);
@@ -49,7 +57,6 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent)
     InstallAccessibility();
     MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("バージョン情報"));
-    setFixedSize(302, 118);
 
     Image1_ = new QLabel(this);
     Image1_->setObjectName(QStringLiteral("Image1"));
@@ -57,7 +64,7 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent)
     Image1_->setAccessibleName(QStringLiteral("Tenvari"));
 
     TextLabel(this, "lblSoftName",
-              QStringLiteral("Tenvari v%1 (%2)").arg(QStringLiteral(TENVARI_VERSION), kReleaseDate),
+              QStringLiteral("Tenvari v%1 (%2)").arg(QString::fromLatin1(kVersion), kReleaseDate),
               64, 4);
     TextLabel(this, "lblCopyRight", QStringLiteral("© 2026 Tenvari developers, GPLv3+"), 64, 24);
     QLabel* lblLabel1 = TextLabel(this, "lblLabel1", QStringLiteral("Mail : "), 68, 44);
@@ -76,15 +83,25 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent)
         link->installEventFilter(this);
     }
 
+    // A font with wider glyphs than the program's (another fallback font, a scaled one) widens
+    // the dialog rather than cutting the notice off at the edge.
+    int textRight = 0;
+    for (const QLabel* label : findChildren<QLabel*>()) {
+        textRight = std::max(textRight, label->x() + label->width());
+    }
+    const int width = std::max(kClientWidth, textRight + kRightMargin);
+    const int wider = width - kClientWidth;
+    setFixedSize(width, kClientHeight);
+
     auto* bvlLine = new QFrame(this);
     bvlLine->setObjectName(QStringLiteral("bvlLine"));
     bvlLine->setFrameShape(QFrame::HLine);
     bvlLine->setFrameShadow(QFrame::Raised);
-    bvlLine->setGeometry(8, 84, 285, 2);
+    bvlLine->setGeometry(8, 84, 285 + wider, 2);
 
     btnOK_ = new QPushButton(QStringLiteral("OK"), this);
     btnOK_->setObjectName(QStringLiteral("btnOK"));
-    btnOK_->setGeometry(108, 92, 89, 21);
+    btnOK_->setGeometry(108 + wider / 2, 92, 89, 21);
     btnOK_->setDefault(true);
     connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
     // The cycle runs top to bottom, links then OK; every showing starts it at OK, so that Enter

@@ -18,6 +18,7 @@ namespace tv::test {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
 using ::testing::StartsWith;
 
 constexpr std::string_view kUnits = ">>\n"
@@ -224,6 +225,11 @@ TEST_F(CliTest, UsageErrorsExitTwoWithAClearMessage) {
     const TCliRun help = RunWords({"tenvari-cli", "--help"});
     EXPECT_EQ(help.Status, kExitOk);
     EXPECT_THAT(help.Out, HasSubstr("  base-all FROM DIGITS"));
+    // Answered before any data is read, as --help is.
+    const TCliRun version = RunWords({"tenvari-cli", "--data", "/nonexistent", "--version"});
+    EXPECT_EQ(version.Status, kExitOk);
+    EXPECT_THAT(version.Out, MatchesRegex("tenvari-cli \\(Tenvari\\) [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+    EXPECT_EQ(version.Err, "");
 }
 
 TEST_F(CliTest, UnitsFileThatFailsExitsThreeWithTheErrorBoxAndItsLine) {

@@ -44,9 +44,9 @@ private slots:
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("error");
         const QString hint = QStringLiteral(" (tenvari --help shows the usage)");
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "tenvari 1.2.3\n"
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "tenvari (Tenvari) 1.2.3\n"
                                  << "";
-        QTest::newRow("short version") << QStringList{"-v"} << 0 << "tenvari 1.2.3\n"
+        QTest::newRow("short version") << QStringList{"-v"} << 0 << "tenvari (Tenvari) 1.2.3\n"
                                        << "";
         QTest::newRow("unknown option") << QStringList{"--fly"} << 2 << ""
                                         << "tenvari: unknown option --fly" + hint;

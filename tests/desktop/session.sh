@@ -7,6 +7,19 @@ here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
 data=$(dirname "$program")
 deadline=${TENVARI_DESKTOP_DEADLINE:-60}
 
+# Without its tools the desktop cannot start: the caller is skipped (CTest's skip code 77) with
+# one line that names the missing packages, as in a build that has only the build dependencies.
+missing=()
+for tool in Xvfb:xvfb openbox:openbox xdotool:xdotool xclip:xclip xprop:x11-utils \
+    xwininfo:x11-utils; do
+    command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "skipped: the desktop needs the packages $(printf '%s\n' "${missing[@]}" | sort -u |
+        paste -sd ' ')"
+    exit 77
+fi
+
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tenvari-desktop.XXXXXX")
 chmod 755 "$tmp"
 xvfb_pid=

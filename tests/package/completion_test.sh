@@ -6,8 +6,13 @@ set -uo pipefail
 tool=$1
 script=$2
 
+completion=/usr/share/bash-completion/bash_completion
+if [ ! -r "$completion" ]; then
+    echo "skipped: the package bash-completion is missing ($completion)"
+    exit 77
+fi
 # shellcheck source=/dev/null
-source /usr/share/bash-completion/bash_completion || exit 1
+source "$completion" || exit 1
 # shellcheck source=/dev/null
 source "$script" || exit 1
 

@@ -3,6 +3,7 @@
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -42,6 +45,20 @@ int Checked(const std::function<QRadioButton*(int)>& button, int count) {
         }
     }
     return -1;
+}
+
+// Clicks a radio button or check box in the middle of what takes the click: the indicator and
+// the text, as wide as the button's own font draws it. The blank beyond the text takes none, so
+// the middle of the whole button misses it with a narrow font.
+void Click(QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QStyle::SubElement area = qobject_cast<QRadioButton*>(button) != nullptr
+                                        ? QStyle::SE_RadioButtonClickRect
+                                        : QStyle::SE_CheckBoxClickRect;
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      button->style()->subElementRect(area, &option, button).center());
 }
 
 } // namespace
@@ -184,16 +201,16 @@ private slots:
         WriteAll(path_, "[StartUp]\nLeft=10\nTop=20\nLastUnits=1\n; note\n[Mine]\nfoo=bar\n");
         TTvFrmSet& d = *dialog_;
         const int result = Show([&] {
-            QTest::mouseClick(d.rbtMainWinPos(1), Qt::LeftButton);
-            QTest::mouseClick(d.rbtUnitListSet(2), Qt::LeftButton);
+            Click(d.rbtMainWinPos(1));
+            Click(d.rbtUnitListSet(2));
             QVERIFY(d.comUnitSeries()->isEnabled());
             d.comUnitSeries()->setFocus();
             QTest::keyClick(d.comUnitSeries(), Qt::Key_Down);
             QCOMPARE(d.comUnitSeries()->currentIndex(), 1);
             d.pctSetting()->setCurrentIndex(1);
-            QTest::mouseClick(d.rbtConvDispose(1), Qt::LeftButton);
-            QTest::mouseClick(d.rbtShowAns(2), Qt::LeftButton);
-            QTest::mouseClick(d.cbxExpShow(), Qt::LeftButton);
+            Click(d.rbtConvDispose(1));
+            Click(d.rbtShowAns(2));
+            Click(d.cbxExpShow());
             QTest::mouseClick(d.btnOK(), Qt::LeftButton);
         });
         QCOMPARE(result, int(QDialog::Accepted));
@@ -209,7 +226,7 @@ private slots:
         TTvFrmSet& d = *dialog_;
         const int result = Show([&] {
             d.pctSetting()->setCurrentIndex(1);
-            QTest::mouseClick(d.cbxExpShow(), Qt::LeftButton);
+            Click(d.cbxExpShow());
             QTest::keyClick(&d, Qt::Key_Return);
         });
         QCOMPARE(result, int(QDialog::Accepted));
@@ -268,11 +285,11 @@ private slots:
         TTvFrmSet& d = *dialog_;
         Show([&] {
             QVERIFY(d.comUnitSeries()->isEnabled());
-            QTest::mouseClick(d.rbtUnitListSet(0), Qt::LeftButton);
+            Click(d.rbtUnitListSet(0));
             QVERIFY(!d.comUnitSeries()->isEnabled());
-            QTest::mouseClick(d.rbtUnitListSet(1), Qt::LeftButton);
+            Click(d.rbtUnitListSet(1));
             QVERIFY(!d.comUnitSeries()->isEnabled());
-            QTest::mouseClick(d.rbtUnitListSet(2), Qt::LeftButton);
+            Click(d.rbtUnitListSet(2));
             QVERIFY(d.comUnitSeries()->isEnabled());
             QTest::mouseClick(d.btnOK(), Qt::LeftButton);
         });
@@ -337,8 +354,8 @@ private slots:
         WriteAll(path_, stored);
         TTvFrmSet& d = *dialog_;
         const int result = Show([&] {
-            QTest::mouseClick(d.rbtMainWinPos(0), Qt::LeftButton);
-            QTest::mouseClick(d.rbtUnitListSet(2), Qt::LeftButton);
+            Click(d.rbtMainWinPos(0));
+            Click(d.rbtUnitListSet(2));
             if (byEsc) {
                 QTest::keyClick(&d, Qt::Key_Escape);
             } else {
@@ -390,7 +407,7 @@ private slots:
         QVERIFY(QDir().mkpath(path_));
         TTvFrmSet& d = *dialog_;
         const int result = Show([&] {
-            QTest::mouseClick(d.rbtMainWinPos(1), Qt::LeftButton);
+            Click(d.rbtMainWinPos(1));
             QTest::mouseClick(d.btnOK(), Qt::LeftButton);
             QCOMPARE(errors_.size(), 1);
             QVERIFY2(errors_[0].contains(path_), qPrintable(errors_[0]));

@@ -13,6 +13,9 @@
 
 namespace tv::test {
 
+// The exit status of a suite whose test dependency is missing: CTest's SKIP_RETURN_CODE.
+inline constexpr int kSkipped = 77;
+
 // Marks a window that a test shows and drives itself, which the guard leaves alone.
 inline constexpr char kDrivenByTest[] = "tvDrivenByTest";
 

@@ -5,18 +5,12 @@
 #include "ui/TvSound.h"
 #include "ui/UAlEdit.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QMap>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
-#include <memory>
 
 class TvFormControlTest : public QObject {
     Q_OBJECT
@@ -110,22 +104,6 @@ private slots:
             return found == values.constEnd() ? nullptr : found->constData();
         });
         QCOMPARE(QString::fromStdString(chosen.value_or("")), platform);
-    }
-
-    // Qt's own texts (context menus, message-box buttons) are Japanese whatever the locale says.
-    void qtTextsInJapanese() {
-        QVERIFY(tv::InstallQtTranslation(qApp));
-        QLineEdit edit(QStringLiteral("12"));
-        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
-        QStringList texts;
-        for (const QAction* action : menu->actions()) {
-            texts << action->text().section(QLatin1Char('\t'), 0, 0);
-        }
-        QVERIFY2(texts.contains(QStringLiteral("コピー(&C)")), qPrintable(texts.join('|')));
-        QVERIFY2(texts.contains(QStringLiteral("貼り付け(&P)")), qPrintable(texts.join('|')));
-        QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
-                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
     }
 
     void setTopMostKeepsPlaceAndVisibility() {

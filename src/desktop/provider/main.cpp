@@ -1,3 +1,4 @@
+#include "TvVersion.h"
 #include "desktop/TvDesktopAnswers.h"
 #include "desktop/TvDesktopIds.h"
 #include "desktop/TvQueryAnswerer.h"
@@ -45,7 +46,7 @@ int main(int argc, char* argv[]) {
             return 0;
         }
         if (argument == QLatin1String("--version") || argument == QLatin1String("-v")) {
-            std::printf("tenvari-search-provider %s\n", TENVARI_VERSION);
+            std::printf("tenvari-search-provider (Tenvari) %s\n", tv::kVersion);
             return 0;
         }
         bool ok = false;
