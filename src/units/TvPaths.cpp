@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
+#include <string_view>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -35,6 +36,34 @@ std::string HomeDir() {
         return pw->pw_dir;
     }
     return ".";
+}
+
+// $variable, or ~/fallback when it is unset or relative (relative values are invalid in the XDG
+// base directory rules and are ignored); ends in "/".
+std::string XdgHome(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    return WithSlash((value != nullptr && value[0] == '/') ? std::string(value)
+                                                           : HomeDir() + "/" + fallback);
+}
+
+// The folders of $XDG_CONFIG_DIRS in their order, each ending in "/"; /etc/xdg/ when the variable
+// is unset or names no absolute folder.
+std::vector<std::string> XdgConfigDirs() {
+    std::vector<std::string> dirs;
+    const char* value = std::getenv("XDG_CONFIG_DIRS");
+    std::string_view rest = value != nullptr ? value : "";
+    while (!rest.empty()) {
+        const size_t colon = rest.find(':');
+        const std::string_view dir = rest.substr(0, colon);
+        if (!dir.empty() && dir[0] == '/') {
+            dirs.push_back(WithSlash(std::string(dir)));
+        }
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+    if (dirs.empty()) {
+        dirs.emplace_back("/etc/xdg/");
+    }
+    return dirs;
 }
 
 } // namespace
@@ -82,26 +111,26 @@ TSettingsFiles SettingsFiles(const std::string& exePath) {
         name = "tenvari.ini";
     }
     const std::string dir = WithSlash(exe.parent_path().string());
-    const std::string beside = dir + name;
-    if (access(dir.c_str(), W_OK) == 0) {
-        return {beside, {}};
+    const bool ownData = IsFile(dir + "units.dat");
+    if (ownData && access(dir.c_str(), W_OK) == 0) {
+        return {dir + name, {}};
     }
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    // Relative values are invalid for XDG_CONFIG_HOME and are ignored.
-    const std::string configHome =
-        (xdg != nullptr && xdg[0] == '/') ? std::string(xdg) : HomeDir() + "/.config";
-    const std::string folder = WithSlash(configHome) + "tenvari/";
+    const std::string folder = XdgHome("XDG_CONFIG_HOME", ".config") + "tenvari/";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    return {folder + name, beside};
+    if (ownData) {
+        return {folder + name, dir + name};
+    }
+    for (const std::string& configDir : XdgConfigDirs()) {
+        if (IsFile(configDir + "tenvari/" + name)) {
+            return {folder + name, configDir + "tenvari/" + name};
+        }
+    }
+    return {folder + name, {}};
 }
 
 std::string UserDataDir() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    // Relative values are invalid for XDG_DATA_HOME and are ignored.
-    const std::string dataHome =
-        (xdg != nullptr && xdg[0] == '/') ? std::string(xdg) : HomeDir() + "/.local/share";
-    return WithSlash(dataHome) + "tenvari/";
+    return XdgHome("XDG_DATA_HOME", ".local/share") + "tenvari/";
 }
 
 } // namespace tv

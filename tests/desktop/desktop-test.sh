@@ -284,7 +284,10 @@ check_beep_is_quiet() {
 }
 
 # Where the settings file lives: beside a copy in a writable folder, named after the executable;
-# in the user's folder when the program's folder is read-only, starting from the file beside it.
+# in the user's folder when the program's folder is read-only, starting from the file beside it;
+# and for an installed program (its data in ../share/tenvari), run by whoever can write its
+# folder, always in the user's folder, starting from the administrator's defaults in
+# $XDG_CONFIG_DIRS.
 check_settings_location() {
     local folder=$tmp/renamed
     install_program "$folder" tv2
@@ -331,6 +334,25 @@ check_settings_location() {
     fi
     expect "the file beside the program is left as it was" \
         "$(printf '[StartUp]\nWinPos=1\nLeft=300\nTop=200')" "$(cat "$folder/tenvari.ini")"
+
+    local prefix=$tmp/usr defaults=$tmp/etc-xdg/tenvari/tenvari.ini
+    mkdir -p "$prefix/bin" "$prefix/share/tenvari" "${defaults%/*}"
+    cp "$program" "$prefix/bin/tenvari"
+    cp "$data/units.dat" "$data/prefix.dat" "$prefix/share/tenvari/"
+    printf '[StartUp]\nWinPos=1\nLeft=260\nTop=120\n' >"$defaults"
+    user_config=$tmp/installed-config
+    XDG_CONFIG_HOME=$user_config XDG_CONFIG_DIRS=$tmp/none:$tmp/etc-xdg \
+        start_program "$prefix/bin/tenvari" || return
+    expect "installed, the administrator's file is the defaults" "260 120" \
+        "$(frame_corner "$main_window")"
+    stop_program
+    user_file=$user_config/tenvari/tenvari.ini
+    expect "installed, the user's own file is written" "1 260 120" \
+        "$(setting "$user_file" WinPos) $(setting "$user_file" Left) $(setting "$user_file" Top)"
+    expect "installed, nothing is written beside the program, even by $(id -un)" "tenvari" \
+        "$(ls "$prefix/bin")"
+    expect "the administrator's file is left as it was" \
+        "$(printf '[StartUp]\nWinPos=1\nLeft=260\nTop=120')" "$(cat "$defaults")"
 }
 
 # A screen reader hears every outcome: the status notification is announced after 5 Enter, and
@@ -754,10 +776,20 @@ upper_of() {
 
 # ---- main --------------------------------------------------------------------------------------
 
-for tool in Xvfb openbox xdotool xclip xprop xwininfo xmessage trayer iconv dbus-daemon dbus-send \
-    setsid sqlite3; do
-    command -v "$tool" >/dev/null || { echo "desktop suite: $tool is missing" >&2; exit 1; }
+# Beyond the desktop's own tools (session.sh), the checks need a session bus, the AT-SPI bus and
+# its Python bindings, and sqlite3 to read the history back; without them the suite is skipped.
+missing=()
+for tool in dbus-daemon:dbus dbus-send:dbus sqlite3:sqlite3 xmessage:x11-utils trayer:trayer \
+    iconv:libc-bin setsid:util-linux; do
+    command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
 done
+[ -x /usr/libexec/at-spi-bus-launcher ] || missing+=(at-spi2-core)
+"$python" -c 'import pyatspi' 2>/dev/null || missing+=(python3-pyatspi)
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "skipped: the desktop suite needs the packages $(printf '%s\n' "${missing[@]}" |
+        sort -u | paste -sd ' ')"
+    exit 77
+fi
 start_session
 
 checks=("$@")

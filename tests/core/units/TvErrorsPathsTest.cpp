@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace tv {
@@ -87,7 +88,8 @@ TEST_F(PathsTest, DataDirIgnoresFolderNamedUnitsDat) {
     EXPECT_EQ(DataDir(Folder() + "bin/"), Folder() + "bin/");
 }
 
-TEST_F(PathsTest, SettingsBesideWritableExecutableNamedAfterIt) {
+TEST_F(PathsTest, SettingsBesideACopyWithItsOwnDataNamedAfterIt) {
+    WriteBytes("units.dat", "");
     const struct {
         const char* name;
         const char* executable;
@@ -105,23 +107,69 @@ TEST_F(PathsTest, SettingsBesideWritableExecutableNamedAfterIt) {
     }
 }
 
-TEST_F(PathsTest, SettingsInConfigFolderOtherwiseWithTheFileBesideAsDefaults) {
-    // A folder that does not exist cannot be written, also for root.
-    const std::string exe = Folder() + "missing/tv2";
-    {
-        const test::TEnvOverride xdg("XDG_CONFIG_HOME", (Folder() + "config").c_str());
+// Installed, the program's folder holds no units.dat (the data lies in ../share/tenvari): its
+// folder is never written, even where it can be, as by root in /usr. The user's file starts from
+// the first administrator's defaults in $XDG_CONFIG_DIRS.
+TEST_F(PathsTest, InstalledProgramKeepsSettingsInTheConfigFolders) {
+    fs::create_directories(Folder() + "usr/bin");
+    fs::create_directories(Folder() + "usr/share/tenvari");
+    WriteBytes("usr/share/tenvari/units.dat", "");
+    const std::string exe = Folder() + "usr/bin/tenvari";
+    ASSERT_EQ(DataDir(Folder() + "usr/bin/"), Folder() + "usr/share/tenvari/");
+    ASSERT_EQ(access((Folder() + "usr/bin").c_str(), W_OK), 0) << "the prefix is writable";
+    fs::create_directories(Folder() + "etc1/tenvari");
+    fs::create_directories(Folder() + "etc2/tenvari");
+    WriteBytes("etc2/tenvari/tenvari.ini", "[StartUp]\n");
+    const test::TEnvOverride xdg("XDG_CONFIG_HOME", (Folder() + "config").c_str());
+    const struct {
+        const char* name;
+        std::string configDirs;
+        std::string defaults;
+    } rows[] = {
+        {"the first folder that has the file",
+         "relative/xdg:" + Folder() + "etc1:" + Folder() + "etc2/",
+         Folder() + "etc2/tenvari/tenvari.ini"},
+        {"no folder has the file", Folder() + "etc1", ""},
+        {"an empty entry is skipped",
+         ":" + Folder() + "etc2::", Folder() + "etc2/tenvari/tenvari.ini"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const test::TEnvOverride dirs("XDG_CONFIG_DIRS", row.configDirs.c_str());
         const TSettingsFiles files = SettingsFiles(exe);
-        EXPECT_EQ(files.Path, Folder() + "config/tenvari/tv2.ini");
-        EXPECT_EQ(files.Defaults, Folder() + "missing/tv2.ini");
+        EXPECT_EQ(files.Path, Folder() + "config/tenvari/tenvari.ini");
+        EXPECT_EQ(files.Defaults, row.defaults);
         EXPECT_TRUE(fs::is_directory(Folder() + "config/tenvari"));
     }
+    EXPECT_FALSE(fs::exists(Folder() + "usr/bin/tenvari.ini"));
+}
+
+TEST_F(PathsTest, SettingsFolderFallsBackToHome) {
     const test::TEnvOverride home("HOME", (Folder() + "home").c_str());
     for (const char* xdgValue : {static_cast<const char*>(nullptr), "", "relative/config"}) {
         SCOPED_TRACE(xdgValue == nullptr ? "unset" : xdgValue);
         const test::TEnvOverride xdg("XDG_CONFIG_HOME", xdgValue);
-        EXPECT_EQ(SettingsFiles(exe).Path, Folder() + "home/.config/tenvari/tv2.ini");
+        EXPECT_EQ(SettingsFiles(Folder() + "missing/tv2").Path,
+                  Folder() + "home/.config/tenvari/tv2.ini");
         EXPECT_TRUE(fs::is_directory(Folder() + "home/.config/tenvari"));
     }
+}
+
+// A copy with its own data in a folder the user cannot write reads the file beside it as the
+// defaults of the user's own.
+TEST_F(PathsTest, CopyInAReadOnlyFolderReadsTheFileBesideAsDefaults) {
+    fs::create_directories(Folder() + "copy");
+    WriteBytes("copy/units.dat", "");
+    fs::permissions(Folder() + "copy", fs::perms::owner_read | fs::perms::owner_exec);
+    const bool readOnly = access((Folder() + "copy").c_str(), W_OK) != 0;
+    const test::TEnvOverride xdg("XDG_CONFIG_HOME", (Folder() + "config").c_str());
+    const TSettingsFiles files = SettingsFiles(Folder() + "copy/tv2");
+    fs::permissions(Folder() + "copy", fs::perms::owner_all);
+    if (!readOnly) {
+        GTEST_SKIP() << "root writes any folder; the desktop suite runs this case as a user";
+    }
+    EXPECT_EQ(files.Path, Folder() + "config/tenvari/tv2.ini");
+    EXPECT_EQ(files.Defaults, Folder() + "copy/tv2.ini");
 }
 
 } // namespace
