@@ -26,14 +26,41 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # Depends: dpkg-shlibdeps names the linked libraries with their minimum versions; this list names
-# what no linked library reveals: the Qt platform plugins, loaded at run time, the Japanese font
-# that the windows ask for by name, and Qt's Japanese texts, loaded from Qt's translations folder.
-set(TENVARI_PACKAGE_DEPENDS qt6-qpa-plugins fonts-ipafont-gothic qt6-translations-l10n)
+# what no linked library reveals: the Japanese font that the windows ask for by name (any
+# package that provides a Japanese Gothic font will do). Recommends: xdg-open, which opens the
+# help and the user's units file (without it the program says so), and Qt's Japanese texts
+# (without them Qt's own buttons and menus speak English). Qt's platform plugins need nothing:
+# xcb is in libqt6gui6.
+set(TENVARI_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-japanese-gothic")
+set(TENVARI_PACKAGE_RECOMMENDS xdg-utils qt6-translations-l10n)
 list(JOIN TENVARI_PACKAGE_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+list(JOIN TENVARI_PACKAGE_RECOMMENDS ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+# The program and its files, and Debian's files (packaging/CMakeLists.txt), which a plain
+# `cmake --install` leaves out.
+set(CPACK_INSTALL_CMAKE_PROJECTS
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/" "${PROJECT_BINARY_DIR};${PROJECT_NAME};debian;/")
+
+# Reproducible (reproducible-builds.org): every file and folder of the package is dated
+# SOURCE_DATE_EPOCH, by default the date of the changelog's first entry, and the staged files get
+# fixed modes (DebianStage.cmake). The modes of the package's own members follow the umask,
+# which cpack cannot set: the target `deb` builds the package with umask 022, as
+# dpkg-buildpackage does.
+file(STRINGS "${PROJECT_SOURCE_DIR}/packaging/changelog" _trailer REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX REPLACE "^ -- .*>  " "" _released "${_trailer}")
+execute_process(COMMAND date -u -d "${_released}" +%s OUTPUT_VARIABLE CPACK_TENVARI_SOURCE_DATE_EPOCH
+    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_CURRENT_LIST_DIR}/PackagingRun.cmake")
+add_custom_target(deb
+    COMMAND sh -c "umask 022 && exec \"$0\" \"$@\"" "${CMAKE_CPACK_COMMAND}"
+            --config "${PROJECT_BINARY_DIR}/CPackConfig.cmake" -B "${PROJECT_BINARY_DIR}/package"
+    WORKING_DIRECTORY "${PROJECT_BINARY_DIR}"
+    COMMENT "Building the Debian package in ${PROJECT_BINARY_DIR}/package"
+    USES_TERMINAL VERBATIM)
 
 # The binaries ship stripped, whatever the build type; debug information stays in the build tree.
 # (CPack's own -dbgsym package lists absolute paths in its md5sums and lacks a copyright file.)
 set(CPACK_TENVARI_STRIP "${CMAKE_STRIP}")
-set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/DebianStrip.cmake")
+set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/DebianStage.cmake")
 include(CPack)
