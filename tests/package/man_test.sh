@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Checks the manual pages: each renders without a warning from man and gives whatis a NAME line,
-# and tenvari-cli(1), in every language, shows each command and option of `tenvari-cli --help`
-# as the usage writes it, so that the two cannot drift apart.
+# Checks the manual pages: each passes mandoc's lint, renders without a warning from man (the
+# English pages also in the C locale, on a terminal without Japanese), gives whatis a NAME line
+# and names the version the tool reports; and tenvari-cli(1), in every language, shows each
+# command and option of `tenvari-cli --help` as the usage writes it, so that the two cannot drift
+# apart.
 # usage: man_test.sh TENVARI_CLI MAN_SOURCE_DIR
 set -uo pipefail
 tool=$1
 man_dir=$2
+
+missing=()
+for tool_package in man:man-db lexgrog:man-db mandoc:mandoc; do
+    command -v "${tool_package%%:*}" >/dev/null || missing+=("${tool_package#*:}")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "skipped: the manual pages need the packages $(printf '%s\n' "${missing[@]}" |
+        sort -u | paste -sd ' ')"
+    exit 77
+fi
 
 passed=0
 failed=0
@@ -25,12 +37,24 @@ rendered() {
     MANWIDTH=1000 man -l "$1" 2>/dev/null | sed 's/‐/-/g; s/−/-/g; s/[[:space:]]\{1,\}/ /g'
 }
 
+version=$("$tool" --version)
+version=${version##* }
 for page in "$man_dir"/*.1 "$man_dir"/ja/*.1; do
     name=${page#"$man_dir"/}
+    lint=$(mandoc -Tlint "$page" 2>&1)
+    check "$name passes mandoc -Tlint" "$([[ -z $lint ]] && echo 1)" "$lint"
     warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
     check "$name renders without warnings" "$([[ -z $warnings ]] && echo 1)" "$warnings"
+    if [[ $name != */* ]]; then
+        warnings=$(LC_ALL=C LANG=C MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+        check "$name renders without warnings in the C locale" \
+            "$([[ -z $warnings ]] && echo 1)" "$warnings"
+    fi
     whatis=$(lexgrog "$page" 2>&1)
     check "$name has a NAME line for whatis" "$([[ $whatis == *' - '* ]] && echo 1)" "$whatis"
+    header=$(grep -m 1 '^\.TH ' "$page")
+    check "$name is of version $version" "$([[ $header == *"\"Tenvari $version\""* ]] && echo 1)" \
+        "$header"
 done
 
 # Each entry of the usage: a line of two blanks, then the entry up to the next two blanks.
