@@ -61,7 +61,8 @@ int main(int argc, char* argv[]) {
     // The desktop entry's name: what a desktop matches the program's windows and D-Bus name with.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tenvari.Tenvari"));
 
-    const desktop::TCommandLine line = desktop::ParseCommandLine(QApplication::arguments().mid(1), version);
+    const desktop::TCommandLine line =
+        desktop::ParseCommandLine(QApplication::arguments().mid(1), version);
     if (line.Ends()) {
         Print(stdout, line.Output);
         Print(stderr, line.Error);

@@ -124,7 +124,8 @@ row "history's options after the command" "${d[@]}" history --c :: --clear
 row "nothing after the history's count" history -n 5 '' :: ''
 row "a query is typed freely" "${d[@]}" 5 ft to '' :: ''
 row "to unit after a unit given by its alias" "${d[@]}" convert sqm 平 :: '平方メートル\ \[m2\]'
-row "the value option" "${d[@]}" --v :: --value
+row "the value option" "${d[@]}" --va :: --value
+row "the version option before a command" --vers :: --version
 
 # Every command and option of the tool's own usage text is offered.
 usage=$("$tool" --help)
