@@ -357,7 +357,8 @@ if [ -x "$prefix/bin/tenvari" ]; then
         >"$tmp/program.out" 2>"$tmp/program.err"
     status=$?
     expect "tenvari --frobnicate exits with 2 and names the option" \
-        "2 tenvari: unknown option --frobnicate" "$status $(head -n 1 "$tmp/program.err")"
+        "2 tenvari: unknown option --frobnicate (tenvari --help shows the usage)" \
+        "$status $(head -n 1 "$tmp/program.err")"
 else
     echo "note: the program was not built (TENVARI_BUILD_UI=OFF); its start is not checked"
 fi
