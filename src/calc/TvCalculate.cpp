@@ -1,5 +1,6 @@
 #include "calc/TvCalculate.h"
 
+#include "calc/TvCalcParts.h"
 #include "units/TvErrors.h"
 
 #include <algorithm>
@@ -88,21 +89,6 @@ long double Power(long double a, long double b) {
         throw EInvalidOp(kMsgInvalidOp);
     }
     return Finite(std::exp2(Finite(b * std::log2(a))));
-}
-
-long double Combine(char op, long double a, long double b) {
-    switch (op) {
-    case '+':
-        return Finite(a + b);
-    case '-':
-        return Finite(a - b);
-    case '*':
-        return Finite(a * b);
-    case '/':
-        return Divide(a, b);
-    default:
-        return Power(a, b);
-    }
 }
 
 // A part waiting for its left child (holding the end of its range) or for its right child
@@ -539,6 +525,23 @@ long double Expression::Evaluate() {
     }
 }
 
+} // namespace
+
+long double Combine(char op, long double a, long double b) {
+    switch (op) {
+    case '+':
+        return Finite(a + b);
+    case '-':
+        return Finite(a - b);
+    case '*':
+        return Finite(a * b);
+    case '/':
+        return Divide(a, b);
+    default:
+        return Power(a, b);
+    }
+}
+
 // True for a text without blanks, operators, parentheses or markers. A table, as searching for
 // each of the twelve characters in turn costs more than the conversion of a short number.
 bool IsSingleOperand(std::string_view text) {
@@ -557,15 +560,16 @@ bool IsSingleOperand(std::string_view text) {
     return true;
 }
 
-} // namespace
-
 long double Calculate(std::string_view text, const TPrefixes& prefixes) {
+    if (IsSingleOperand(text)) {
+        return WithEvaluatorFailures([&] { return prefixes.StrToValue(text); });
+    }
     return Calculate(
         text, [&prefixes](std::string_view operand) { return prefixes.StrToValue(operand); });
 }
 
 long double Calculate(std::string_view text, const TOperandResolver& resolve) {
-    try {
+    return WithEvaluatorFailures([&] {
         // Without blanks, operators, parentheses or markers the text is one operand as it
         // stands (the values a conversion puts between its formulas are such texts).
         if (IsSingleOperand(text)) {
@@ -574,15 +578,7 @@ long double Calculate(std::string_view text, const TOperandResolver& resolve) {
         const TablesLease tables;
         Expression expression(text, resolve, *tables);
         return expression.Evaluate();
-    } catch (const EConvertError&) {
-        throw EConvertError(kMsgConvert);
-    } catch (const EZeroDivide&) {
-        throw EZeroDivide(kMsgZeroDivide);
-    } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(kMsgOutOfMemory);
-    } catch (const std::length_error&) {
-        throw EOutOfMemory(kMsgOutOfMemory);
-    }
+    });
 }
 
 } // namespace tv

@@ -68,4 +68,56 @@ std::string FormatShown(long double value, int showAns);
 // repeat a long source many times, fromBase as it stands and "  ($t = (source))" after it.
 std::string FormulaText(std::string_view fromBase, std::string_view source);
 
+// A unit formula with its placeholder ("$i" or "$t"), read once for evaluation with many numbers
+// in the placeholder's place. A formula of the form P, "P op C" or "C op P" (P the placeholder,
+// op one operator, C one operand) keeps C's value and evaluates as the evaluator would take the
+// text apart, when the number is written as general notation writes numbers; any other formula
+// or number is evaluated as text. Both give the same value, bit for bit. The texts and the
+// prefix table must outlive it unchanged.
+class TUnitFormula {
+public:
+    TUnitFormula(std::string_view text, std::string_view placeholder, const TPrefixes& prefixes);
+
+    // Calculate of the text with every placeholder replaced by number.
+    long double Evaluate(std::string_view number) const;
+    // The text with every placeholder replaced by number.
+    std::string Substitute(std::string_view number) const;
+
+private:
+    enum class TShape { Text, Alone, PlaceholderFirst, PlaceholderLast };
+
+    std::string_view text_;
+    std::string_view placeholder_;
+    const TPrefixes& prefixes_;
+    TShape shape_ = TShape::Text;
+    char op_ = 0;
+    long double constant_ = 0.0L;
+};
+
+// One conversion of the unit page prepared for many input texts, as a stream of values is
+// converted: the two formulas are read once. The request (its InputText aside) and the prefix
+// table must outlive it unchanged.
+class TUnitConverter {
+public:
+    TUnitConverter(const TUnitConvRequest& request, const TPrefixes& prefixes);
+
+    // ConvertUnit of the request with inputText in place of its InputText.
+    TUnitConvResult Convert(std::string_view inputText) const;
+
+    // Appends the report line and, with ShowExp = 1, the formula line to out, each followed by
+    // lineEnd. On a failure out is left as it was.
+    void AppendReport(std::string_view inputText, std::string& out, std::string_view lineEnd) const;
+
+private:
+    struct TValues;
+    TValues Evaluate(std::string_view inputText) const;
+
+    const TUnitConvRequest& request_;
+    const TPrefixes& prefixes_;
+    TUnitFormula toBase_;
+    TUnitFormula fromBase_;
+    std::string sourcePart_; // " [<source>] => "
+    std::string targetPart_; // " [<target>]"
+};
+
 } // namespace tv

@@ -1,5 +1,6 @@
 #include "calc/TvCalculate.h"
 
+#include "calc/TvCalcParts.h"
 #include "units/TvPowersOfTen.h"
 
 #include <charconv>
@@ -14,7 +15,9 @@ namespace tv {
 namespace {
 
 struct Decimal18 {
-    char digits[18];
+    // The 18 digits, and room behind them, so that any 18 bytes from a digit on can be copied
+    // in one fixed-size move.
+    char digits[36];
     int exponent; // the value is d1.d2...d18 times 10 to this power
 };
 
@@ -118,7 +121,7 @@ Decimal18 ToDecimal18(long double value) {
     return decimal;
 }
 
-std::string NonFinite(long double value) {
+const char* NonFinite(long double value) {
     if (std::isnan(value)) {
         return "NAN";
     }
@@ -127,59 +130,67 @@ std::string NonFinite(long double value) {
 
 } // namespace
 
-std::string FormatGeneral(long double value) {
+size_t WriteGeneral(long double value, char* out) {
     if (!std::isfinite(value)) {
-        return NonFinite(value);
+        const char* text = NonFinite(value);
+        const size_t length = std::strlen(text);
+        std::memcpy(out, text, length);
+        return length;
     }
     if (value == 0.0L) {
-        return "0"; // also for negative zero
+        out[0] = '0'; // also for negative zero
+        return 1;
     }
     const Decimal18 decimal = ToDecimal18(value);
-    int count = 18;
-    while (count > 1 && decimal.digits[count - 1] == '0') {
+    const char* digits = decimal.digits;
+    int count = 18; // without the trailing zeros
+    while (count > 8 && std::memcmp(digits + count - 8, "00000000", 8) == 0) {
+        count -= 8;
+    }
+    while (count > 1 && digits[count - 1] == '0') {
         --count;
     }
-    const char* digits = decimal.digits;
     const int e = decimal.exponent + 1; // value = 0.d1d2... times 10^e
-    // Written into a fixed buffer first, so that the string is allocated once at its size: at
-    // most a sign, "0.", three zeros and 18 digits, or a sign, 18 digits, a point, "E" and an
-    // exponent of up to five digits with its sign.
-    char out[40];
+    // At most a sign, "0.", three zeros and 18 digits, or a sign, 18 digits, a point, "E" and an
+    // exponent of up to five digits with its sign. The digits are copied 18 at a time, which
+    // costs less than a copy of the exact length, and the end is set after them.
     char* p = out;
     if (value < 0) {
         *p++ = '-';
     }
-    const auto put = [&p](const char* from, int length) {
-        std::memcpy(p, from, static_cast<size_t>(length));
-        p += length;
-    };
-    const auto zeros = [&p](int length) {
-        std::memset(p, '0', static_cast<size_t>(length));
-        p += length;
-    };
     if (e >= -3 && e <= 18) {
         if (e <= 0) {
-            put("0.", 2);
-            zeros(-e);
-            put(digits, count);
-        } else if (count <= e) {
-            put(digits, count);
-            zeros(e - count);
+            std::memcpy(p, "0.000", 5);
+            p += 2 - e;
+            std::memcpy(p, digits, 18);
+            p += count;
         } else {
-            put(digits, e);
-            *p++ = '.';
-            put(digits + e, count - e);
+            // Where count <= e, the digits up to e are the zeros that fill the integer part.
+            std::memcpy(p, digits, 18);
+            p += e;
+            if (count > e) {
+                *p = '.';
+                std::memcpy(p + 1, digits + e, 18);
+                p += 1 + count - e;
+            }
         }
     } else {
         *p++ = digits[0];
         if (count > 1) {
-            *p++ = '.';
-            put(digits + 1, count - 1);
+            *p = '.';
+            std::memcpy(p + 1, digits + 1, 18);
+            p += count;
         }
         *p++ = 'E';
-        p = std::to_chars(p, out + sizeof out, e - 1).ptr;
+        p = std::to_chars(p, out + kMaxGeneralLength, e - 1).ptr;
     }
-    return std::string(out, static_cast<size_t>(p - out));
+    return static_cast<size_t>(p - out);
+}
+
+std::string FormatGeneral(long double value) {
+    // Written into a fixed buffer first, so that the string is allocated once at its size.
+    char out[kMaxGeneralLength];
+    return std::string(out, WriteGeneral(value, out));
 }
 
 std::string FormatExponent(long double value) {

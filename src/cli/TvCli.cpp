@@ -370,15 +370,17 @@ private:
         });
     }
 
-    // Converts each line of standard input; the units are resolved once for all lines.
-    int ConvertStream(TUnitConvRequest& request) {
+    // Converts each line of standard input; the units and their formulas are read once for all
+    // lines.
+    int ConvertStream(const TUnitConvRequest& request) {
         constexpr size_t kFlushSize = 1 << 16;
+        const TUnitConverter converter(request, prefixes_);
         std::string text;
+        text.reserve(kFlushSize + 4096);
         bool failed = false;
         const bool read = ReadLines(text, [&](std::string_view line, uint64_t) {
-            request.InputText.assign(line.empty() ? std::string_view("0") : line);
             try {
-                AppendReport(text, ConvertUnit(request, prefixes_));
+                converter.AppendReport(line.empty() ? std::string_view("0") : line, text, "\n");
             } catch (const std::bad_alloc&) {
                 failed = true;
                 Fail(text, ErrorBoxText(kMsgOutOfMemory));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
@@ -124,31 +125,46 @@ locale_t CLocale() {
     return locale;
 }
 
-// Digits with a small power of ten, read without the C library: with at most 19 significant
-// digits and a power of at most 27 both numbers are exact in the extended format (5^27 < 2^64),
-// so one multiplication or division rounds correctly, as strtold does. False for anything else.
-bool ExactDecimal(std::string_view intDigits, std::string_view fracDigits, int exponent,
-                  long double& value) {
-    uint64_t digits = 0;
-    int significant = 0;
-    for (const std::string_view part : {intDigits, fracDigits}) {
-        for (const char c : part) {
-            if (significant == 0 && c == '0') {
-                continue;
-            }
-            if (++significant > 19) {
-                return false;
-            }
-            digits = digits * 10 + static_cast<uint64_t>(c - '0');
-        }
+// Reads digits from p on into digits (wrapping beyond 19 of them); returns where they end.
+const char* TakeDigits(const char* p, const char* end, uint64_t& digits) {
+    for (; p < end && IsDigit(*p); ++p) {
+        digits = digits * 10 + static_cast<uint64_t>(*p - '0');
     }
-    const long power = static_cast<long>(exponent) - static_cast<long>(fracDigits.size());
-    if (power > kMaxExactPowerOfTen || power < -kMaxExactPowerOfTen) {
+    return p;
+}
+
+const char* SkipZeros(const char* p, const char* end) {
+    while (p < end && *p == '0') {
+        ++p;
+    }
+    return p;
+}
+
+// A number that the exact path leaves to strtold, rewritten so that strtold reads exactly what
+// the number rule accepted.
+[[gnu::noinline]] bool ReadWithLibrary(bool negative, std::string_view intDigits,
+                                       std::string_view fracDigits, char exponentSign,
+                                       std::string_view exponentText, long double& value) {
+    std::string number;
+    number.reserve(intDigits.size() + fracDigits.size() + exponentText.size() + 5);
+    if (negative) {
+        number += '-';
+    }
+    number += intDigits.empty() ? std::string_view("0") : intDigits;
+    number += '.';
+    number += fracDigits;
+    if (!exponentText.empty()) {
+        number += 'E';
+        number += exponentSign;
+        number += exponentText;
+    }
+    char* parsed = nullptr;
+    const long double result = strtold_l(number.c_str(), &parsed, CLocale());
+    if (parsed != number.c_str() + number.size() || std::isinf(result)) {
         return false;
     }
-    const long double scale = kExactPowersOfTen[power < 0 ? -power : power];
-    const auto mantissa = static_cast<long double>(digits);
-    value = power < 0 ? mantissa / scale : mantissa * scale;
+    // A value below the normal range is kept as the nearest denormal or zero.
+    value = result;
     return true;
 }
 
@@ -252,30 +268,33 @@ std::string ParseNameLine(std::string_view line) {
 }
 
 bool TryStrToFloatValue(std::string_view text, long double& value) {
-    const size_t n = text.size();
-    size_t i = 0;
-    while (i < n && text[i] == ' ') {
-        ++i;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end && *p == ' ') {
+        ++p;
     }
     bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
     }
-    const size_t intStart = i;
-    while (i < n && IsDigit(text[i])) {
-        ++i;
-    }
-    const std::string_view intDigits = text.substr(intStart, i - intStart);
+    // The significant digits (leading zeros do not count) as one integer: exact while there are
+    // at most 19 of them, the most 10^19 - 1 can hold.
+    uint64_t digits = 0;
+    const char* const intStart = p;
+    const char* const intSignificant = SkipZeros(p, end);
+    p = TakeDigits(intSignificant, end, digits);
+    const std::string_view intDigits(intStart, static_cast<size_t>(p - intStart));
+    ptrdiff_t significant = p - intSignificant;
     bool point = false;
     std::string_view fracDigits;
-    if (i < n && text[i] == '.') {
+    if (p < end && *p == '.') {
         point = true;
-        const size_t fracStart = ++i;
-        while (i < n && IsDigit(text[i])) {
-            ++i;
-        }
-        fracDigits = text.substr(fracStart, i - fracStart);
+        const char* const fracStart = ++p;
+        const char* const fracSignificant = significant == 0 ? SkipZeros(p, end) : p;
+        p = TakeDigits(fracSignificant, end, digits);
+        significant += p - fracSignificant;
+        fracDigits = std::string_view(fracStart, static_cast<size_t>(p - fracStart));
     }
     if (intDigits.empty() && fracDigits.empty() && !point) {
         return false;
@@ -283,61 +302,46 @@ bool TryStrToFloatValue(std::string_view text, long double& value) {
     int decimalExponent = 0;
     std::string_view exponentText; // the exponent's digits, when it has any
     char exponentSign = '+';
-    if (i < n && (text[i] == 'E' || text[i] == 'e')) {
-        ++i;
+    if (p < end && (*p == 'E' || *p == 'e')) {
+        ++p;
         char sign = '+';
-        if (i < n && (text[i] == '+' || text[i] == '-')) {
-            sign = text[i];
-            ++i;
+        if (p < end && (*p == '+' || *p == '-')) {
+            sign = *p;
+            ++p;
         }
-        const size_t expStart = i;
+        const char* const expStart = p;
         int exponent = 0;
-        while (i < n && IsDigit(text[i])) {
+        while (p < end && IsDigit(*p)) {
             if (exponent >= 500) {
                 return false; // a digit the exponent reader leaves unread
             }
-            exponent = exponent * 10 + (text[i] - '0');
-            ++i;
+            exponent = exponent * 10 + (*p - '0');
+            ++p;
         }
-        if (i > expStart) {
+        if (p > expStart) {
             decimalExponent = sign == '-' ? -exponent : exponent;
-            exponentText = text.substr(expStart, i - expStart);
+            exponentText = std::string_view(expStart, static_cast<size_t>(p - expStart));
             exponentSign = sign;
         }
     }
-    while (i < n && text[i] == ' ') {
-        ++i;
+    while (p < end && *p == ' ') {
+        ++p;
     }
-    if (i != n) {
+    if (p != end) {
         return false;
     }
-    if (ExactDecimal(intDigits, fracDigits, decimalExponent, value)) {
-        value = negative ? -value : value;
+    // With at most 19 significant digits and a power of at most 27 both numbers are exact in the
+    // extended format (5^27 < 2^64), so one multiplication or division rounds correctly, as
+    // strtold does.
+    const long power = static_cast<long>(decimalExponent) - static_cast<long>(fracDigits.size());
+    if (significant <= 19 && power <= kMaxExactPowerOfTen && power >= -kMaxExactPowerOfTen) {
+        const long double scale = kExactPowersOfTen[power < 0 ? -power : power];
+        const auto mantissa = static_cast<long double>(digits);
+        const long double magnitude = power < 0 ? mantissa / scale : mantissa * scale;
+        value = negative ? -magnitude : magnitude;
         return true;
     }
-    // The validated number, rewritten so that strtold reads exactly what the rule accepted;
-    // built only here, as most numbers never need it.
-    std::string number;
-    number.reserve(n + 3);
-    if (negative) {
-        number += '-';
-    }
-    number += intDigits.empty() ? std::string_view("0") : intDigits;
-    number += '.';
-    number += fracDigits;
-    if (!exponentText.empty()) {
-        number += 'E';
-        number += exponentSign;
-        number += exponentText;
-    }
-    char* end = nullptr;
-    const long double result = strtold_l(number.c_str(), &end, CLocale());
-    if (end != number.c_str() + number.size() || std::isinf(result)) {
-        return false;
-    }
-    // A value below the normal range is kept as the nearest denormal or zero.
-    value = result;
-    return true;
+    return ReadWithLibrary(negative, intDigits, fracDigits, exponentSign, exponentText, value);
 }
 
 long double StrToFloatValue(std::string_view text) {

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "units/TvErrors.h"
+
+#include <cstddef>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+
+// Pieces of the evaluator and of general notation that the prepared unit conversion shares;
+// not part of the core's interface.
+
+namespace tv {
+
+// "a op b" for one of the evaluator's operators + - * / ^, with its failures.
+long double Combine(char op, long double a, long double b);
+
+// True for a text without blanks, operators, parentheses or markers: one operand as it stands.
+bool IsSingleOperand(std::string_view text);
+
+// Runs evaluate with the failures Calculate passes on: every EConvertError becomes "Convert",
+// every EZeroDivide "ZeroDivide", a failed allocation EOutOfMemory.
+template <class F> long double WithEvaluatorFailures(F&& evaluate) {
+    try {
+        return evaluate();
+    } catch (const EConvertError&) {
+        throw EConvertError(kMsgConvert);
+    } catch (const EZeroDivide&) {
+        throw EZeroDivide(kMsgZeroDivide);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(kMsgOutOfMemory);
+    } catch (const std::length_error&) {
+        throw EOutOfMemory(kMsgOutOfMemory);
+    }
+}
+
+// Room for any text of general notation.
+inline constexpr size_t kMaxGeneralLength = 40;
+
+// Writes the value in general notation into out (kMaxGeneralLength bytes); returns the length.
+size_t WriteGeneral(long double value, char* out);
+
+} // namespace tv
