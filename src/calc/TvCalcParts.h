@@ -40,4 +40,10 @@ inline constexpr size_t kMaxGeneralLength = 40;
 // Writes the value in general notation into out (kMaxGeneralLength bytes); returns the length.
 size_t WriteGeneral(long double value, char* out);
 
+// What the number conversion reads the general notation of value as, without its sign: computed
+// from the decimal digits as the conversion's exact path computes it, so bit for bit the same.
+// False where that path would not take the text (a power of ten beyond 10^27) and for values
+// that are not finite.
+bool ReadBackGeneral(long double value, long double& magnitude);
+
 } // namespace tv

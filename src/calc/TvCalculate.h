@@ -80,6 +80,8 @@ public:
 
     // Calculate of the text with every placeholder replaced by number.
     long double Evaluate(std::string_view number) const;
+    // Evaluate of the general notation of value; the text is written only where it is read.
+    long double EvaluateWith(long double value) const;
     // The text with every placeholder replaced by number.
     std::string Substitute(std::string_view number) const;
 
@@ -92,6 +94,7 @@ private:
     TShape shape_ = TShape::Text;
     char op_ = 0;
     long double constant_ = 0.0L;
+    long double zero_ = 0.0L; // the operand "0" that a leading sign is taken from
 };
 
 // One conversion of the unit page prepared for many input texts, as a stream of values is

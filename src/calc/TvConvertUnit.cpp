@@ -129,16 +129,13 @@ TUnitFormula::TUnitFormula(std::string_view text, std::string_view placeholder,
                            const TPrefixes& prefixes)
     : text_(text), placeholder_(placeholder), prefixes_(prefixes) {
     const size_t p = placeholder.size();
-    if (text == placeholder) {
-        shape_ = TShape::Alone;
-        return;
-    }
-    if (text.size() <= p + 1) {
-        return;
-    }
     TShape shape = TShape::Text;
     std::string_view constant;
-    if (text.substr(0, p) == placeholder && IsOperatorChar(text[p])) {
+    if (text == placeholder) {
+        shape = TShape::Alone;
+    } else if (text.size() <= p + 1) {
+        return;
+    } else if (text.substr(0, p) == placeholder && IsOperatorChar(text[p])) {
         shape = TShape::PlaceholderFirst;
         op_ = text[p];
         constant = text.substr(p + 1);
@@ -154,11 +151,15 @@ TUnitFormula::TUnitFormula(std::string_view text, std::string_view placeholder,
     } else {
         return;
     }
-    if (!IsSingleOperand(constant) || constant.find(placeholder) != std::string_view::npos) {
+    if (shape != TShape::Alone &&
+        (!IsSingleOperand(constant) || constant.find(placeholder) != std::string_view::npos)) {
         return;
     }
     try {
-        constant_ = prefixes.StrToValue(constant);
+        if (shape != TShape::Alone) {
+            constant_ = prefixes.StrToValue(constant);
+        }
+        zero_ = prefixes.StrToValue("0");
     } catch (const std::exception&) {
         return; // evaluated as text, so that it fails as the text does
     }
@@ -180,8 +181,7 @@ long double TUnitFormula::Evaluate(std::string_view number) const {
             if (number[0] != '-') {
                 return prefixes_.StrToValue(number);
             }
-            const long double zero = prefixes_.StrToValue("0");
-            return Combine('-', zero, prefixes_.StrToValue(number.substr(1)));
+            return Combine('-', zero_, prefixes_.StrToValue(number.substr(1)));
         };
         switch (shape_) {
         case TShape::Alone:
@@ -190,6 +190,27 @@ long double TUnitFormula::Evaluate(std::string_view number) const {
             return Combine(op_, leading(), constant_);
         default:
             return Combine(op_, constant_, prefixes_.StrToValue(number));
+        }
+    });
+}
+
+// As Evaluate, with the operands that the number's text would give read from its digits.
+long double TUnitFormula::EvaluateWith(long double value) const {
+    long double magnitude = 0.0L;
+    if (shape_ == TShape::Text || !ReadBackGeneral(value, magnitude)) {
+        return Evaluate(FormatGeneral(value));
+    }
+    // General notation writes a "-" exactly for the values below zero.
+    const bool negative = value < 0.0L;
+    return WithEvaluatorFailures([&] {
+        const long double leading = negative ? Combine('-', zero_, magnitude) : magnitude;
+        switch (shape_) {
+        case TShape::Alone:
+            return leading;
+        case TShape::PlaceholderFirst:
+            return Combine(op_, leading, constant_);
+        default:
+            return Combine(op_, constant_, negative ? -magnitude : magnitude);
         }
     });
 }
@@ -223,16 +244,16 @@ TUnitConverter::TValues TUnitConverter::Evaluate(std::string_view inputText) con
         }
         return values;
     }
-    char number[kMaxGeneralLength];
-    const std::string_view numberText(number, WriteGeneral(Calculate(input, prefixes_), number));
-    char base[kMaxGeneralLength];
-    const std::string_view baseText(base, WriteGeneral(toBase_.Evaluate(numberText), base));
+    // Each value goes into the next formula as its general notation.
+    const long double number = Calculate(input, prefixes_);
+    const long double base = toBase_.EvaluateWith(number);
     if (request_.ShowExp == 1) {
-        values.formula = FormulaText(request_.Target.FromBase, toBase_.Substitute(numberText));
+        values.formula =
+            FormulaText(request_.Target.FromBase, toBase_.Substitute(FormatGeneral(number)));
     }
     // An unknown display mode writes nothing, so the last evaluation is not needed.
     if (values.shown) {
-        values.value = fromBase_.Evaluate(baseText);
+        values.value = fromBase_.EvaluateWith(base);
     }
     return values;
 }

@@ -59,7 +59,7 @@ void WriteNineDigits(uint32_t value, char* out) {
 // scales into [1E17, 1E18). The scaling rounds once, by at most 2^-5 below 2^60, so the nearest
 // integer is certain unless the fraction lies near one half; then, and out of range, it gives
 // up and the caller asks the C library.
-bool FastDecimal18(long double magnitude, Decimal18& decimal) {
+bool FastDecimal18(long double magnitude, uint64_t& digits, int& decimalExponent) {
     // floor(log10(magnitude)) or one less: 78913 / 2^18 is log10(2) closely enough for every
     // exponent this path takes (below 150 in magnitude); beyond, k is out of range at once.
     int exponent = ((BinaryExponent(magnitude) - 1) * 78913) >> 18;
@@ -84,29 +84,22 @@ bool FastDecimal18(long double magnitude, Decimal18& decimal) {
         if (std::fabs(fraction - 0.5L) <= 0.0625L) {
             return false;
         }
-        auto digits = whole + (fraction > 0.5L ? 1U : 0U);
+        digits = whole + (fraction > 0.5L ? 1U : 0U);
         if (digits == 1000000000000000000ULL) {
             digits /= 10;
             ++exponent;
         }
-        constexpr uint64_t kNineDigits = 1000000000;
-        WriteNineDigits(static_cast<uint32_t>(digits / kNineDigits), decimal.digits);
-        WriteNineDigits(static_cast<uint32_t>(digits % kNineDigits), decimal.digits + 9);
-        decimal.exponent = exponent;
+        decimalExponent = exponent;
         return true;
     }
     return false;
 }
 
-// The magnitude rounded to 18 significant digits; independent of the C locale.
-Decimal18 ToDecimal18(long double value) {
-    Decimal18 fast{};
-    if (FastDecimal18(std::fabs(value), fast)) {
-        return fast;
-    }
+// The magnitude rounded to 18 significant digits by the C library.
+Decimal18 LibraryDecimal18(long double magnitude) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                      std::chars_format::scientific, 17);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 17);
     Decimal18 decimal{};
     int count = 0;
     const char* p = buffer;
@@ -118,6 +111,20 @@ Decimal18 ToDecimal18(long double value) {
     int exponent = 0;
     std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), result.ptr, exponent);
     decimal.exponent = exponent;
+    return decimal;
+}
+
+// The magnitude rounded to 18 significant digits; independent of the C locale.
+Decimal18 ToDecimal18(long double value) {
+    const long double magnitude = std::fabs(value);
+    uint64_t digits = 0;
+    Decimal18 decimal{};
+    if (!FastDecimal18(magnitude, digits, decimal.exponent)) {
+        return LibraryDecimal18(magnitude);
+    }
+    constexpr uint64_t kNineDigits = 1000000000;
+    WriteNineDigits(static_cast<uint32_t>(digits / kNineDigits), decimal.digits);
+    WriteNineDigits(static_cast<uint32_t>(digits % kNineDigits), decimal.digits + 9);
     return decimal;
 }
 
@@ -185,6 +192,59 @@ size_t WriteGeneral(long double value, char* out) {
         p = std::to_chars(p, out + kMaxGeneralLength, e - 1).ptr;
     }
     return static_cast<size_t>(p - out);
+}
+
+bool ReadBackGeneral(long double value, long double& magnitude) {
+    if (value == 0.0L) {
+        magnitude = 0.0L; // "0"
+        return true;
+    }
+    if (!std::isfinite(value)) {
+        return false;
+    }
+    // The significant digits without their trailing zeros, and e with value = 0.d1d2... x 10^e.
+    uint64_t digits = 0;
+    int exponent = 0;
+    int count = 18;
+    if (FastDecimal18(std::fabs(value), digits, exponent)) {
+        // At most 17 trailing zeros: eight at a time, then four, two and one.
+        while (digits % 100000000 == 0) {
+            digits /= 100000000;
+            count -= 8;
+        }
+        if (digits % 10000 == 0) {
+            digits /= 10000;
+            count -= 4;
+        }
+        if (digits % 100 == 0) {
+            digits /= 100;
+            count -= 2;
+        }
+        if (digits % 10 == 0) {
+            digits /= 10;
+            count -= 1;
+        }
+    } else {
+        const Decimal18 decimal = LibraryDecimal18(std::fabs(value));
+        while (count > 1 && decimal.digits[count - 1] == '0') {
+            --count;
+        }
+        for (int i = 0; i < count; ++i) {
+            digits = digits * 10 + static_cast<uint64_t>(decimal.digits[i] - '0');
+        }
+        exponent = decimal.exponent;
+    }
+    // Every form of the text (plain with or without a point, "0.000...", scientific) gives the
+    // number conversion these digits with this power of ten, or, for an integer with zeros
+    // after its digits, the same integer, which is exact either way.
+    const int power = exponent + 1 - count;
+    if (power > kMaxExactPowerOfTen || power < -kMaxExactPowerOfTen) {
+        return false;
+    }
+    const long double scale = kExactPowersOfTen[power < 0 ? -power : power];
+    const auto mantissa = static_cast<long double>(digits);
+    magnitude = power < 0 ? mantissa / scale : mantissa * scale;
+    return true;
 }
 
 std::string FormatGeneral(long double value) {

@@ -83,7 +83,7 @@ TEST(UnitFormulaTest, GivesTheValueAndFailureOfTheReplacedText) {
 }
 
 // The numbers a conversion puts into its formulas: values of every sign and magnitude in
-// general notation, into the shipped data's commonest forms.
+// general notation, into the shipped data's commonest forms, given as text and as the value.
 TEST(UnitFormulaTest, AgreesWithTheTextOnGeneratedValues) {
     const TPrefixes prefixes = test::ExamplePrefixes();
     const std::vector<std::string> formulas = {"$i",       "$i*1000", "$i/1609.344", "$i+273.15",
@@ -92,18 +92,27 @@ TEST(UnitFormulaTest, AgreesWithTheTextOnGeneratedValues) {
     std::mt19937_64 random(20261209);
     std::uniform_real_distribution<double> mantissa(1.0, 10.0);
     std::uniform_int_distribution<int> exponent(-30, 30);
+    // Zeros, the ends of the range, and values whose digits need a power beyond 10^27.
+    std::vector<long double> values = {0.0L,  -0.0L,     1E-4950L, -3E-4940L, 1.18E4932L,
+                                       1E30L, -1E-30L,   1E300L,   2E-300L,   0.5L,
+                                       1E18L, 1E18L - 1, 1E-4L,    -9.99E-5L, 123456789.0L};
     for (int i = 0; i < 2000; ++i) {
-        const long double value =
-            (i % 3 == 0 ? -1.0L : 1.0L) * mantissa(random) * std::pow(10.0L, exponent(random)) / 3;
+        values.push_back((i % 3 == 0 ? -1.0L : 1.0L) * mantissa(random) *
+                         std::pow(10.0L, exponent(random)) / 3);
+    }
+    for (const long double value : values) {
         const std::string number = FormatGeneral(value);
         for (const std::string& formula : formulas) {
             SCOPED_TRACE("formula \"" + formula + "\", number \"" + number + "\"");
             const TUnitFormula prepared(formula, "$i", prefixes);
             const test::Outcome expected =
                 test::Run([&] { return AsText(formula, number, prefixes); });
-            const test::Outcome actual = test::Run([&] { return prepared.Evaluate(number); });
-            ASSERT_TRUE(test::SameOutcome(actual, expected))
-                << test::Describe(actual) << " instead of " << test::Describe(expected);
+            const test::Outcome fromText = test::Run([&] { return prepared.Evaluate(number); });
+            const test::Outcome fromValue = test::Run([&] { return prepared.EvaluateWith(value); });
+            ASSERT_TRUE(test::SameOutcome(fromText, expected))
+                << test::Describe(fromText) << " instead of " << test::Describe(expected);
+            ASSERT_TRUE(test::SameOutcome(fromValue, expected))
+                << test::Describe(fromValue) << " instead of " << test::Describe(expected);
         }
     }
 }
