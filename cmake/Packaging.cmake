@@ -27,11 +27,12 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 
 # Depends: dpkg-shlibdeps names the linked libraries with their minimum versions; this list names
 # what no linked library reveals: the Japanese font that the windows ask for by name (any
-# package that provides a Japanese Gothic font will do). Recommends: xdg-open, which opens the
+# package that provides a Japanese Gothic font will do), and libcanberra and ALSA's library,
+# which the program opens at its first sound rather than linking them. Recommends: xdg-open, which opens the
 # help and the user's units file (without it the program says so), and Qt's Japanese texts
 # (without them Qt's own buttons and menus speak English). Qt's platform plugins need nothing:
 # xcb is in libqt6gui6.
-set(TENVARI_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-japanese-gothic")
+set(TENVARI_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-japanese-gothic" libcanberra0 libasound2)
 set(TENVARI_PACKAGE_RECOMMENDS xdg-utils qt6-translations-l10n)
 list(JOIN TENVARI_PACKAGE_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 list(JOIN TENVARI_PACKAGE_RECOMMENDS ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)

@@ -60,7 +60,8 @@ Rules-Requires-Root: no
 
 Package: tenvari
 Architecture: any
-Depends: \${shlibs:Depends}, \${misc:Depends}, fonts-ipafont-gothic | fonts-japanese-gothic
+Depends: \${shlibs:Depends}, \${misc:Depends}, fonts-ipafont-gothic | fonts-japanese-gothic,
+ libcanberra0, libasound2
 Recommends: xdg-utils, qt6-translations-l10n
 Description: converter of values between units and integers between bases
  Tenvari converts a value from one unit of measure into another, and a

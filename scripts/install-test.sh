@@ -55,7 +55,7 @@ check_package() {
     local linked=(libc6 libstdc++6 libsqlite3-0) entries=()
     IFS=, read -ra entries <<<"$declared"
     if [ -x "$prefix/bin/tenvari" ]; then
-        linked+=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libcanberra0 libasound2)
+        linked+=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6)
         # libxcb1's symbols file names no minimum version.
         entries+=(libxcb1)
     fi
