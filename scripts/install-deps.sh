@@ -31,6 +31,7 @@ tool_packages=(
     imagemagick
     desktop-file-utils appstream appstream-compose
     dpkg-dev file lintian
+    libxcb-damage0-dev
 )
 
 if [ "${1:-}" = --print ]; then

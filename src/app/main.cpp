@@ -3,19 +3,13 @@
 #include "desktop/TvLaunchRequest.h"
 #include "desktop/TvTray.h"
 #include "desktop/TvWindowRequests.h"
-#include "ui/Tv10FrmAbout.h"
-#include "ui/Tv10FrmAll.h"
 #include "ui/Tv10FrmMain.h"
-#include "ui/Tv10FrmSet.h"
 #include "ui/TvAccessible.h"
-#include "ui/TvFormControl.h"
 #include "ui/TvPlatform.h"
+#include "ui/TvStartUp.h"
 #include "units/TvPaths.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFont>
-#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 
@@ -57,8 +51,6 @@ int main(int argc, char* argv[]) {
     }
     tv::DropLateQuestionWarnings();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tenvari"));
-    // The desktop entry's name: what a desktop matches the program's windows and D-Bus name with.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tenvari.Tenvari"));
 
     const desktop::TCommandLine line =
@@ -77,40 +69,28 @@ int main(int argc, char* argv[]) {
     }
     Print(stderr, instance.Message);
 
-    tv::InstallQtTranslation(&app);
-    QApplication::setFont(tv::ProgramFont());
-    tv::InstallProgramStyle();
+    // The name, Qt's Japanese texts, the font, the style and the icon.
+    tv::SetUpApplication(app);
 
-    QIcon icon;
-    for (const QString& size : QDir(QStringLiteral(":/icons")).entryList()) {
-        icon.addFile(QStringLiteral(":/icons/") + size);
-    }
-    QApplication::setWindowIcon(icon);
-
-    const std::string exePath = tv::ExecutablePath();
-    const tv::TSettingsFiles settings = tv::SettingsFiles(exePath);
-    tv::TTvFrmMain frmMain(QString::fromStdString(tv::DataDir(tv::ExecutableDir())),
-                           QString::fromStdString(settings.Path),
-                           QString::fromStdString(settings.Defaults));
-    if (frmMain.UnitsLoadFailed()) {
+    const tv::TSettingsFiles settings = tv::SettingsFiles(tv::ExecutablePath());
+    tv::TProgramWindows windows(QString::fromStdString(tv::DataDir(tv::ExecutableDir())),
+                                QString::fromStdString(settings.Path),
+                                QString::fromStdString(settings.Defaults));
+    if (windows.UnitsLoadFailed()) {
         return 1;
     }
-    tv::TTvFrmAbout frmAbout(&frmMain);
-    tv::TTvFrmAll frmAll(&frmMain);
-    tv::TTvFrmSet frmSet(&frmMain);
-    frmMain.SetWindows(&frmAbout, &frmAll, &frmSet);
-
+    tv::TTvFrmMain& frmMain = windows.Main();
     desktop::TTray tray(frmMain);
     QObject::connect(&frmMain, &tv::TTvFrmMain::SettingsClosed, &tray, &desktop::TTray::Apply);
     desktop::TWindowRequests requests(frmMain);
     service.SetHandler(&requests);
 
-    frmMain.show();
+    windows.Show();
     tray.Apply();
     if (const QString problem = requests.Start(line.Request); !problem.isEmpty()) {
         Print(stderr, QStringLiteral("tenvari: ") + problem);
     }
     const int result = QApplication::exec();
     service.SetHandler(nullptr);
-    return frmMain.UnitsLoadFailed() ? 1 : result;
+    return windows.UnitsLoadFailed() ? 1 : result;
 }

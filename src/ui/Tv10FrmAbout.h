@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/TvFormControl.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -12,7 +14,12 @@ namespace tv {
 class TTvFrmAbout : public QDialog {
     Q_OBJECT
 public:
-    explicit TTvFrmAbout(QWidget* parent = nullptr);
+    // With TLayOut::Later the labels take their sizes from their texts at LayOut, which the
+    // first ShowModal runs when nothing did before.
+    explicit TTvFrmAbout(QWidget* parent = nullptr, TLayOut layOut = TLayOut::Now);
+
+    // Sizes the labels to their texts; nothing after the first time.
+    void LayOut();
 
     // fAboutShow, then the modal showing.
     int ShowModal();
@@ -34,6 +41,7 @@ private:
     void lblClick(QLabel* sender);
     void btnOKClick();
 
+    TLayOutSteps layOut_;
     QLabel* Image1_ = nullptr;
     QLabel* lblMailTo_ = nullptr;
     QLabel* lblURL_ = nullptr;

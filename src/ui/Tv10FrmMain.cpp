@@ -114,13 +114,10 @@ void ShowCurrentTip(QComboBox* list) {
     list->setToolTip(list->currentData(Qt::ToolTipRole).toString());
 }
 
-QComboBox* MakeList(const char* name, QWidget* parent, int left, int top, int width, int rows) {
-    auto* list = new QComboBox(parent);
+TDropDownList* MakeList(const char* name, QWidget* parent, int left, int top, int width, int rows) {
+    auto* list = new TDropDownList(parent);
     list->setObjectName(QLatin1String(name));
-    list->setEditable(false);
     list->setMaxVisibleItems(rows);
-    // Without this some styles open the list over the whole screen and ignore the row count.
-    list->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     list->setGeometry(left, top, width, list->sizeHint().height());
     return list;
 }
@@ -204,7 +201,8 @@ void TTvFrmMain::SetWindows(TTvFrmAbout* about, TTvFrmAll* all, TTvFrmSet* set) 
 void TTvFrmMain::FrmMainCreate() {
     StartUpDone = false;
     InstallAccessibility();
-    setWindowIcon(QApplication::windowIcon());
+    // The window takes the application's icon by setting none of its own, so that it follows the
+    // application's when that changes.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -224,6 +222,8 @@ void TTvFrmMain::FrmMainCreate() {
     CreateMenu();
     LoadedUnits = kNoGroupLoaded;
     BatchRunning = false;
+    // The answer comes while the rest of the start runs; the first showing places the window.
+    AskForFrame(this);
 }
 
 bool TTvFrmMain::LoadData() {
@@ -298,6 +298,23 @@ void TTvFrmMain::CreateControls() {
     label5->setAlignment(Qt::AlignCenter);
     comUnits = MakeList("comUnits", page0, 50, 148, 177, 8);
     Name(label5, comUnits, QStringLiteral("集団"));
+    // The open lists take the width of their longest entry when they open, not at each filling:
+    // measuring the entries is the slow part of a filling, which most lists never open after.
+    static_cast<TDropDownList*>(comUnits)->SetBeforeOpen([this] {
+        if (!groupListFitted_) {
+            groupListFitted_ = true;
+            FitPopupWidth({comUnits});
+        }
+    });
+    for (QComboBox* list : {comInput, comOutput}) {
+        QComboBox* other = list == comInput ? comOutput : comInput;
+        static_cast<TDropDownList*>(list)->SetBeforeOpen([this, list, other] {
+            if (!unitListsFitted_) {
+                unitListsFitted_ = true;
+                FitPopupWidth({list, other});
+            }
+        });
+    }
 
     // Base page.
     auto* page1 = new QWidget;
@@ -437,14 +454,16 @@ void TTvFrmMain::CreateControls() {
     bar->addWidget(panel0_);
     bar->addWidget(panel1_);
 
+    // The open list of a drop-down is a window of its own, outside the filter below. Its view is
+    // made here, before the filter watches the lists: making it sends the list events that the
+    // filter answers by asking for the view.
+    for (QComboBox* list : {comInput, comOutput, comUnits}) {
+        list->view()->installEventFilter(this);
+    }
     for (QWidget* child : central->findChildren<QWidget*>()) {
         if (child->window() == this) {
             child->installEventFilter(this);
         }
-    }
-    // The open list of a drop-down is a window of its own, outside the filter above.
-    for (QComboBox* list : {comInput, comOutput, comUnits}) {
-        list->view()->installEventFilter(this);
     }
 }
 
@@ -729,7 +748,7 @@ void TTvFrmMain::FillGroupList() {
     for (int32_t i = 0; i < units_->GroupCount(); ++i) {
         comUnits->addItem(Q(units_->GetGroup(i).Name));
     }
-    FitPopupWidth({comUnits});
+    groupListFitted_ = false;
 }
 
 void TTvFrmMain::FillUnitLists() {
@@ -748,7 +767,7 @@ void TTvFrmMain::FillUnitLists() {
         list->setCurrentIndex(list->count() > 0 ? 0 : -1);
         ShowCurrentTip(list);
     }
-    FitPopupWidth({comInput, comOutput});
+    unitListsFitted_ = false;
 }
 
 void TTvFrmMain::SelectGroupIndex(int index) {

@@ -206,6 +206,9 @@ private:
     int ConvDispose = 0;
     int ShowAns = 0;
     int ShowExp = 0;
+    // The open lists' widths fit their entries (set when a list first opens after a filling).
+    bool groupListFitted_ = false;
+    bool unitListsFitted_ = false;
     bool shown_ = false;
     bool shutdownDone_ = false;
     bool readOnlyNoticed_ = false;

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -240,6 +241,19 @@ QMargins FrameMargins(QWidget* window) {
     return LastSeenMargins();
 }
 
+void AskForFrame(QWidget* window) {
+    if (window == nullptr || Mapped(window) || !x11::Active()) {
+        return;
+    }
+    // The answer depends on the window's size limits (a window of fixed size gets no resize
+    // handle), which its layout sets and its native window hands to the window manager when it
+    // is made.
+    if (window->layout() != nullptr) {
+        window->layout()->activate();
+    }
+    x11::RequestFrameExtents(window);
+}
+
 namespace {
 
 QSize FrameSize(const QSize& size, const QMargins& margins) {
@@ -329,8 +343,19 @@ namespace {
 // The platform's style, except that a group box with a title draws its frame line through the
 // middle of the title, the title set in by a few pixels: the layout the controls' positions were
 // made for, where a control near the top stays clear of the line.
+const char* const kDropDownList = "tvDropDownList";
+
 class TProgramStyle : public QProxyStyle {
 public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_ComboBox_Popup && widget != nullptr &&
+            widget->property(kDropDownList).toBool()) {
+            return 0;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                             QPainter* painter, const QWidget* widget) const override {
         const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
@@ -377,6 +402,22 @@ private:
 
 void InstallProgramStyle() {
     QApplication::setStyle(new TProgramStyle);
+}
+
+TDropDownList::TDropDownList(QWidget* parent) : QComboBox(parent) {
+    setEditable(false);
+    setProperty(kDropDownList, true);
+}
+
+void TDropDownList::SetBeforeOpen(std::function<void()> step) {
+    beforeOpen_ = std::move(step);
+}
+
+void TDropDownList::showPopup() {
+    if (beforeOpen_) {
+        beforeOpen_();
+    }
+    QComboBox::showPopup();
 }
 
 bool InstallQtTranslation(QCoreApplication* app) {

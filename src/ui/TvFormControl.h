@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QFont>
 #include <QLabel>
 #include <QList>
@@ -9,6 +10,8 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QCoreApplication;
 class QDialog;
@@ -21,6 +24,38 @@ namespace tv {
 // The font of every window: a Japanese proportional Gothic at 12 pixels.
 QFont ProgramFont();
 
+// When a window built at start measures the texts of its controls: at once, or only before it is
+// first shown. Measuring a text in a font that nothing has used yet loads that font's glyphs,
+// which is most of what building a dialog costs; the program's dialogs wait until after the main
+// window's first frame.
+enum class TLayOut { Now, Later };
+
+// The steps of a window's layout that measure texts: run as they are added, or, with
+// TLayOut::Later, kept until Run. Run runs the kept ones once; later steps run as they come.
+class TLayOutSteps {
+public:
+    explicit TLayOutSteps(TLayOut when) : keep_(when == TLayOut::Later) {}
+
+    void Add(std::function<void()> step) {
+        if (keep_) {
+            steps_.push_back(std::move(step));
+        } else {
+            step();
+        }
+    }
+
+    void Run() {
+        keep_ = false;
+        for (const std::function<void()>& step : std::exchange(steps_, {})) {
+            step();
+        }
+    }
+
+private:
+    bool keep_;
+    std::vector<std::function<void()>> steps_;
+};
+
 // True while the top-most display is on; only the main window's command writes it.
 extern bool TopMostMode;
 
@@ -32,6 +67,11 @@ void SetTopMost(QWidget* window, bool on);
 // mapping each call is a round trip to the window manager: a caller that places a window in
 // several steps asks once and passes the answer to the functions below.
 QMargins FrameMargins(QWidget* window);
+
+// Asks the window manager now for the frame it will give the window, so that placing the window
+// at its first showing finds the answer there instead of waiting for it. The window's controls
+// must be in place: the answer depends on its size limits, which its layout sets here.
+void AskForFrame(QWidget* window);
 
 // The corner of the outer frame (the window with margins around it) that centres the frame on the
 // primary screen's work area: the work area's origin plus half the difference of the sizes, each
@@ -60,7 +100,8 @@ QPoint KeepOnScreen(QWidget* window, const QPoint& corner, const QMargins& margi
 void MakeDialogFrame(QDialog* dialog);
 
 // Sets the program's style: the platform's, with a group box's frame line running through the
-// middle of its title, so that controls placed for that layout stay clear of the line.
+// middle of its title, so that controls placed for that layout stay clear of the line, and with
+// TDropDownList opening as a drop-down list.
 void InstallProgramStyle();
 
 // Loads Qt's own Japanese texts (qtbase_ja) into the application, whatever the locale says.
@@ -117,6 +158,21 @@ private:
     mutable int position_;
     QToolButton* up_ = nullptr;
     QToolButton* down_ = nullptr;
+};
+
+// A list without free text that, under the program's style, opens below itself with its
+// maxVisibleItems rows (the platform style would open it over itself with all its entries), and
+// that runs a step just before it opens, for work that only the open list needs.
+class TDropDownList : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TDropDownList(QWidget* parent = nullptr);
+
+    void SetBeforeOpen(std::function<void()> step);
+    void showPopup() override;
+
+private:
+    std::function<void()> beforeOpen_;
 };
 
 // A status-bar panel that shows a text too wide for it with "…" in the middle, so that both

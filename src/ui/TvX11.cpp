@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 #include <xcb/xcb.h>
 
@@ -193,14 +194,52 @@ bool Active() {
     return Connection() != nullptr;
 }
 
+namespace {
+
+// The window manager answers at once when it is alive; a hung one must not hang the start.
+constexpr std::chrono::milliseconds kFrameAnswerWait{300};
+
+// The platform window's id: it is the one mapped, should Qt have replaced the native window.
+xcb_window_t PlatformId(QWidget* window) {
+    window->winId();
+    return static_cast<xcb_window_t>(window->windowHandle()->winId());
+}
+
+// Windows asked for their frame and not yet read, with the time the answer is waited for.
+std::vector<std::pair<xcb_window_t, std::chrono::steady_clock::time_point>>& Requests() {
+    static std::vector<std::pair<xcb_window_t, std::chrono::steady_clock::time_point>> requests;
+    return requests;
+}
+
+// Sends _NET_REQUEST_FRAME_EXTENTS; false when the window manager does not support it.
+bool SendFrameRequest(xcb_connection_t* connection, xcb_window_t id) {
+    const xcb_window_t root = RootOf(connection, id);
+    const xcb_atom_t request = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    if (root == XCB_WINDOW_NONE || !Supported(connection, root, request)) {
+        return false;
+    }
+    // A stale value from an earlier mapping would answer before the window manager does.
+    xcb_delete_property(connection, id, Atom(connection, "_NET_FRAME_EXTENTS"));
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = request;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+    return true;
+}
+
+} // namespace
+
 std::optional<QMargins> FrameExtents(QWidget* window) {
     xcb_connection_t* connection = Connection();
     if (connection == nullptr || window == nullptr) {
         return std::nullopt;
     }
-    window->winId();
-    // The platform window's id: it is the one mapped, should Qt have replaced the native window.
-    const auto id = static_cast<xcb_window_t>(window->windowHandle()->winId());
+    const xcb_window_t id = PlatformId(window);
     const xcb_atom_t extents = Atom(connection, "_NET_FRAME_EXTENTS");
     const auto read = [&]() -> std::optional<QMargins> {
         const auto values = Cardinals(connection, id, extents, XCB_ATOM_CARDINAL);
@@ -212,34 +251,49 @@ std::optional<QMargins> FrameExtents(QWidget* window) {
         return QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]),
                         static_cast<int>(v[3]));
     };
-    if (window->windowHandle() != nullptr && window->windowHandle()->isVisible()) {
+    auto& requests = Requests();
+    const auto asked = std::find_if(requests.begin(), requests.end(),
+                                    [id](const auto& request) { return request.first == id; });
+    std::chrono::steady_clock::time_point deadline;
+    if (asked != requests.end()) {
+        deadline = asked->second;
+        requests.erase(asked);
+        // Requests for native windows that Qt replaced before they were read are answered by now.
+        const auto now = std::chrono::steady_clock::now();
+        std::erase_if(requests, [now](const auto& request) { return request.second < now; });
+    } else if (window->windowHandle()->isVisible()) {
         return read();
-    }
-    const xcb_window_t root = RootOf(connection, id);
-    const xcb_atom_t request = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
-    if (root == XCB_WINDOW_NONE || !Supported(connection, root, request)) {
+    } else if (SendFrameRequest(connection, id)) {
+        deadline = std::chrono::steady_clock::now() + kFrameAnswerWait;
+    } else {
         return std::nullopt;
     }
-    // A stale value from an earlier mapping would answer before the window manager does.
-    xcb_delete_property(connection, id, extents);
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = id;
-    message.type = request;
-    xcb_send_event(connection, 0, root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
-    xcb_flush(connection);
-    // The window manager answers at once when it is alive; a hung one must not hang the start.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-    do {
+    for (;;) {
         if (const auto margins = read()) {
             return margins;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return std::nullopt;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        // Each read is a round trip to the server, which takes the answer's time anyway.
+        std::this_thread::sleep_for(std::chrono::microseconds(250));
+    }
+}
+
+void RequestFrameExtents(QWidget* window) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window == nullptr) {
+        return;
+    }
+    const xcb_window_t id = PlatformId(window);
+    auto& requests = Requests();
+    if (std::any_of(requests.begin(), requests.end(),
+                    [id](const auto& request) { return request.first == id; })) {
+        return;
+    }
+    if (!window->windowHandle()->isVisible() && SendFrameRequest(connection, id)) {
+        requests.emplace_back(id, std::chrono::steady_clock::now() + kFrameAnswerWait);
+    }
 }
 
 bool SetAbove(QWindow* window, bool on) {

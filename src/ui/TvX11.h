@@ -26,6 +26,11 @@ std::optional<QMargins> FrameExtents(QWidget* window);
 // _NET_WM_STATE_ABOVE).
 bool SetAbove(QWindow* window, bool on);
 
+// Asks the window manager for the frame it will give the window, without waiting: the next
+// FrameExtents of the window, while it is not mapped, reads the answer that came meanwhile
+// instead of asking again. Creates the window's native window.
+void RequestFrameExtents(QWidget* window);
+
 // Asks for a title bar and a border only, with no buttons, through _MOTIF_WM_HINTS on the
 // window's native window. Does nothing while it has none: it never creates one.
 void SetTitleBarOnly(QWindow* window);

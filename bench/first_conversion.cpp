@@ -1,0 +1,78 @@
+// What the first unit conversion after start-up costs against the later ones: the program's
+// main window with the shipped data, started as the program starts it, shown and left to settle;
+// then 1 metre is converted into kilometres (Enter), and after it 2, 3, ... 21 metres, each from
+// the command to the repainted window. The first conversion pays for whatever the program
+// prepares only on first use.
+//
+// Prints one line: "first_us N later_us N" (the first conversion, and the median of the 20 after
+// it, in microseconds). scripts/bench-startup.sh runs it once per process, as only a new process
+// has a first conversion.
+#include "ui/Tv10FrmMain.h"
+#include "ui/TvStartUp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    tv::SetUpApplication(app);
+    const QTemporaryDir settings;
+    tv::TProgramWindows windows(QStringLiteral(TENVARI_SHIPPED_DATA "/"),
+                                settings.filePath(QStringLiteral("tenvari.ini")), QString());
+    windows.Show();
+    tv::TTvFrmMain& frmMain = windows.Main();
+
+    auto* input = frmMain.findChild<QLineEdit*>(QStringLiteral("edtInput"));
+    auto* convert = frmMain.findChild<QAction*>(QStringLiteral("mnuNConv"));
+    auto* output = frmMain.findChild<QLineEdit*>(QStringLiteral("edtOutput"));
+    auto* target = frmMain.findChild<QComboBox*>(QStringLiteral("comOutput"));
+    if (input == nullptr || convert == nullptr || output == nullptr || target == nullptr) {
+        std::fprintf(stderr, "first_conversion: the main window lacks its controls\n");
+        return 1;
+    }
+    // The user's first Enter comes long after the window appeared: everything the start-up left
+    // for after the first frame has run by then.
+    QElapsedTimer waited;
+    waited.start();
+    while (frmMain.windowHandle() == nullptr || !frmMain.windowHandle()->isExposed() ||
+           waited.elapsed() < 500) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (waited.elapsed() > 30000) {
+            std::fprintf(stderr, "first_conversion: the main window was not shown\n");
+            return 1;
+        }
+    }
+
+    target->setCurrentIndex(1); // the length group's second unit, kilometres
+    const auto timeConversion = [&](int value) {
+        input->setText(QString::number(value));
+        QElapsedTimer timer;
+        timer.start();
+        convert->trigger();
+        frmMain.repaint();
+        return timer.nsecsElapsed() / 1000;
+    };
+    const qint64 first = timeConversion(1);
+    std::vector<qint64> later;
+    for (int value = 2; value <= 21; ++value) {
+        later.push_back(timeConversion(value));
+    }
+    if (output->text() != QStringLiteral("0.021")) {
+        std::fprintf(stderr, "first_conversion: converted to %s, not 0.021\n",
+                     qPrintable(output->text()));
+        return 1;
+    }
+    std::nth_element(later.begin(), later.begin() + later.size() / 2, later.end());
+    std::printf("first_us %lld later_us %lld\n", static_cast<long long>(first),
+                static_cast<long long>(later[later.size() / 2]));
+    return 0;
+}

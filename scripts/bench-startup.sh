@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Builds the program and a bare Qt window (bench/bare_window.cpp) in Release (build-bench),
+# starts Xvfb and openbox (the desktop suite's session), and measures both from exec to their
+# first drawn frame in pairs, the program first, then the bare window, then the program again
+# (A B A B ...). The time is taken by bench/startup_watch.cpp, the same way for both: it starts
+# the program itself and stops the clock at the first DAMAGE event of a top-level window after
+# that window's MapNotify, i.e. when the program has drawn its first frame into its mapped
+# window. Then it reads the program's resident set size one second later, and ends it.
+# Last, the first unit conversion after start-up against the later ones, in fresh processes.
+# Prints each run, the medians, the median of the pairs' ratios with their range, the memory of
+# both, and the targets.
+#
+#   scripts/bench-startup.sh                         15 pairs
+#   BENCH_STARTUP_PAIRS=31 scripts/bench-startup.sh
+#   BENCH_STARTUP_SUMMARY=FILE ...                   also writes the figures as "key value" lines
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.."
+
+build_dir=${BENCH_BUILD_DIR:-build-bench}
+pairs=${BENCH_STARTUP_PAIRS:-15}
+conversions=${BENCH_FIRST_CONVERSION_RUNS:-9}
+
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVARI_BUILD_BENCH=ON \
+    -DTENVARI_BUILD_UI=ON -DTENVARI_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build_dir" -j"${BENCH_BUILD_JOBS:-2}" --target tenvari tenvari_bare_window \
+    tenvari_startup_watch tenvari_first_conversion
+
+bin=$(readlink -f "$build_dir/bin")
+program=$bin/tenvari
+# shellcheck source=../tests/desktop/session.sh
+source tests/desktop/session.sh
+start_session
+# The program as a user would unpack it, without a settings file: it opens centred every time,
+# since a run that is ended writes none.
+install_program "$tmp/app"
+
+watch() { # label executable -> "frame_us N mapped_us N rss_kib N", or fails
+    "$bin/tenvari_startup_watch" "$2" 2>"$tmp/watch.err" || {
+        echo "the $1 did not show a frame:" >&2
+        cat "$tmp/watch.err" >&2
+        return 1
+    }
+}
+field_of() { # line key -> value
+    awk -v key="$2" '{ for (i = 1; i < NF; i++) if ($i == key) print $(i + 1) }' <<<"$1"
+}
+
+echo "== start-up from exec to the first frame, $pairs pairs (A = tenvari, B = bare Qt window)"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+# One run of each first, so that both start from a warm file cache.
+watch tenvari "$tmp/app/tenvari" >/dev/null
+watch "bare window" "$bin/tenvari_bare_window" >/dev/null
+: >"$tmp/pairs"
+for ((i = 1; i <= pairs; i++)); do
+    a=$(watch tenvari "$tmp/app/tenvari")
+    b=$(watch "bare window" "$bin/tenvari_bare_window")
+    echo "$(field_of "$a" frame_us) $(field_of "$b" frame_us) $(field_of "$a" rss_kib)" \
+        "$(field_of "$b" rss_kib)" >>"$tmp/pairs"
+    awk -v i="$i" '{ printf "pair %2d: A %6.1f ms  B %6.1f ms  ratio %.3f   RSS A %6d KiB  B %6d KiB\n",
+        i, $1 / 1000, $2 / 1000, $1 / $2, $3, $4 }' <(tail -n 1 "$tmp/pairs")
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+median() { # column of $tmp/pairs, or an expression of $1..$4 -> median
+    awk "{ print $1 }" "$tmp/pairs" | sort -g | awk '{ v[NR] = $1 }
+        END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+a_ms=$(awk -v v="$(median '$1')" 'BEGIN { print v / 1000 }')
+b_ms=$(awk -v v="$(median '$2')" 'BEGIN { print v / 1000 }')
+ratio=$(median '$1 / $2')
+ratio_min=$(awk '{ print $1 / $2 }' "$tmp/pairs" | sort -g | head -n 1)
+ratio_max=$(awk '{ print $1 / $2 }' "$tmp/pairs" | sort -g | tail -n 1)
+a_rss=$(median '$3')
+b_rss=$(median '$4')
+rss_ratio=$(awk -v a="$a_rss" -v b="$b_rss" 'BEGIN { print a / b }')
+printf 'median: tenvari %.1f ms, bare window %.1f ms; median of the pair ratios %.3f (%.3f to %.3f)\n' \
+    "$a_ms" "$b_ms" "$ratio" "$ratio_min" "$ratio_max"
+printf 'resident set 1 s after the first frame (median): tenvari %d KiB, bare window %d KiB, ratio %.3f\n' \
+    "$a_rss" "$b_rss" "$rss_ratio"
+
+echo
+echo "== the first conversion after start-up against the later ones, $conversions processes"
+: >"$tmp/conversions"
+for ((i = 1; i <= conversions; i++)); do
+    (cd "$tmp" && "$bin/tenvari_first_conversion") >>"$tmp/conversions"
+done
+first_extra=$(awk '{ print $2 - $4 }' "$tmp/conversions" | sort -g | awk '{ v[NR] = $1 }
+    END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+awk '{ printf "first %7.3f ms   later (median of 20) %7.3f ms\n", $2 / 1000, $4 / 1000 }' \
+    "$tmp/conversions"
+printf 'the first conversion costs %.3f ms more than a later one (median of the processes)\n' \
+    "$(awk -v v="$first_extra" 'BEGIN { print v / 1000 }')"
+
+echo
+echo "== targets"
+awk -v r="$ratio" -v lo="$ratio_min" -v hi="$ratio_max" 'BEGIN {
+    printf "%-44s %10.3f x   (target <= 1.10 x) %s   pairs %.3f to %.3f\n",
+        "start-up against a bare Qt window", r, (r <= 1.10) ? "met" : "MISSED", lo, hi }'
+awk -v r="$rss_ratio" -v a="$a_rss" -v b="$b_rss" 'BEGIN {
+    printf "%-44s %10.3f x   (target <= 1.10 x) %s   %d against %d KiB\n",
+        "resident set against a bare Qt window", r, (r <= 1.10) ? "met" : "MISSED", a, b }'
+awk -v v="$first_extra" 'BEGIN {
+    printf "%-44s %10.3f ms  (target <= 1 ms) %s\n", "first conversion beyond a later one",
+        v / 1000, (v <= 1000) ? "met" : "MISSED" }'
+
+if [ -n "${BENCH_STARTUP_SUMMARY:-}" ]; then
+    {
+        echo "startup_ratio $ratio"
+        echo "startup_ratio_min $ratio_min"
+        echo "startup_ratio_max $ratio_max"
+        echo "startup_tenvari_ms $a_ms"
+        echo "startup_bare_ms $b_ms"
+        echo "rss_tenvari_kib $a_rss"
+        echo "rss_bare_kib $b_rss"
+        echo "rss_ratio $rss_ratio"
+        echo "first_conversion_extra_us $first_extra"
+    } >"$BENCH_STARTUP_SUMMARY"
+fi

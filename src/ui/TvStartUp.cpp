@@ -1,0 +1,120 @@
+#include "ui/TvStartUp.h"
+
+#include "ui/Tv10FrmAbout.h"
+#include "ui/Tv10FrmAll.h"
+#include "ui/Tv10FrmMain.h"
+#include "ui/Tv10FrmSet.h"
+#include "ui/TvFormControl.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QIcon>
+#include <QPointer>
+#include <QTimer>
+#include <QWindow>
+#include <utility>
+
+namespace tv {
+
+namespace {
+
+// The sizes that title bars and task bars show.
+constexpr int kSmallIconSize = 64;
+
+// The icons of the program's resources ("16x16.png", ...): those up to kSmallIconSize pixels, or
+// all of them.
+QIcon ProgramIcon(bool all) {
+    QIcon icon;
+    for (const QString& name : QDir(QStringLiteral(":/icons")).entryList()) {
+        if (all || name.section(QLatin1Char('x'), 0, 0).toInt() <= kSmallIconSize) {
+            icon.addFile(QStringLiteral(":/icons/") + name);
+        }
+    }
+    return icon;
+}
+
+// Runs its work once: in the turn of the event loop after the window's first expose, whose
+// handling draws the first frame, or at the latest after kLatestMs.
+class TFirstFrame : public QObject {
+public:
+    static constexpr int kLatestMs = 500;
+
+    TFirstFrame(QWindow* window, std::function<void()> work)
+        : QObject(window), work_(std::move(work)) {
+        window->installEventFilter(this);
+        QTimer::singleShot(kLatestMs, this, [this] { Run(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            QTimer::singleShot(0, this, [this] { Run(); });
+        }
+        return false;
+    }
+
+private:
+    void Run() {
+        if (work_) {
+            std::exchange(work_, nullptr)();
+            deleteLater();
+        }
+    }
+
+    std::function<void()> work_;
+};
+
+} // namespace
+
+void SetUpApplication(QApplication& app) {
+    QApplication::setApplicationName(QStringLiteral("Tenvari"));
+    InstallQtTranslation(&app);
+
+    QApplication::setFont(ProgramFont());
+    InstallProgramStyle();
+    QApplication::setWindowIcon(ProgramIcon(false));
+}
+
+void CompleteApplicationIcon() {
+    QApplication::setWindowIcon(ProgramIcon(true));
+}
+
+void AfterFirstFrame(QWidget* window, std::function<void()> work) {
+    window->winId();
+    new TFirstFrame(window->windowHandle(), std::move(work));
+}
+
+TProgramWindows::TProgramWindows(const QString& dataDir, const QString& settingsPath,
+                                 const QString& settingsDefaults)
+    : main_(std::make_unique<TTvFrmMain>(dataDir, settingsPath, settingsDefaults)) {
+    if (main_->UnitsLoadFailed()) {
+        return;
+    }
+    about_ = std::make_unique<TTvFrmAbout>(main_.get(), TLayOut::Later);
+    all_ = std::make_unique<TTvFrmAll>(main_.get());
+    set_ = std::make_unique<TTvFrmSet>(main_.get(), TLayOut::Later);
+    main_->SetWindows(about_.get(), all_.get(), set_.get());
+}
+
+TProgramWindows::~TProgramWindows() = default;
+
+bool TProgramWindows::UnitsLoadFailed() const {
+    return main_->UnitsLoadFailed();
+}
+
+void TProgramWindows::Show() {
+    main_->show();
+    AfterFirstFrame(main_.get(), [about = QPointer<TTvFrmAbout>(about_.get()),
+                                  set = QPointer<TTvFrmSet>(set_.get())] {
+        CompleteApplicationIcon();
+        if (about) {
+            about->LayOut();
+        }
+        if (set) {
+            set->LayOut();
+        }
+    });
+}
+
+} // namespace tv
