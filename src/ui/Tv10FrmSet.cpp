@@ -155,7 +155,8 @@ TTvFrmSet::TTvFrmSet(QWidget* parent, TLayOut layOut)
     cbxTrayIcon_ = new QCheckBox(QStringLiteral("通知領域にアイコンを表示する"), gbTray);
     cbxTrayIcon_->setObjectName(QStringLiteral("cbxTrayIcon"));
     Place(layOut_, cbxTrayIcon_, 8, 20, 200, 17);
-    Label(layOut_, gbTray, "lblTray1", QStringLiteral("※ウィンドウを閉じると終了せずに"), 15, 41, 280, 13);
+    Label(layOut_, gbTray, "lblTray1", QStringLiteral("※ウィンドウを閉じると終了せずに"), 15, 41,
+          280, 13);
     Label(layOut_, gbTray, "lblTray2", QStringLiteral("　 通知領域に隠れます。"), 15, 56, 280, 13);
 
     btnOK_ = new QPushButton(QStringLiteral("OK"), this);
