@@ -51,6 +51,7 @@ int main(int argc, char* argv[]) {
     }
     tv::DropLateQuestionWarnings();
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tenvari"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tenvari.Tenvari"));
 
     const desktop::TCommandLine line =
