@@ -119,8 +119,8 @@ TEST(UnitFormulaTest, AgreesWithTheTextOnGeneratedValues) {
 
 TUnitConvRequest Request(std::string toBase, std::string fromBase, int showExp) {
     TUnitConvRequest request;
-    request.Source = TUnitEntry{"km", std::move(toBase), "$t", ""};
-    request.Target = TUnitEntry{"m", "$i", std::move(fromBase), ""};
+    request.Source = TUnitEntry{"km", std::move(toBase), "$t", "", {}};
+    request.Target = TUnitEntry{"m", "$i", std::move(fromBase), "", {}};
     request.ShowExp = showExp;
     return request;
 }
