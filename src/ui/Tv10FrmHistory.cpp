@@ -1,6 +1,7 @@
 #include "ui/Tv10FrmHistory.h"
 
 #include "ui/TvFormControl.h"
+#include "ui/TvQtText.h"
 #include "ui/TvSound.h"
 
 #include <QAbstractTableModel>
@@ -21,10 +22,6 @@
 namespace tv {
 
 namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // "2.5 [マイル [mi]]" on the unit page, "FF (16)" on the base page, as the report writes them.
 QString WithUnit(const THistoryEntry& entry, const std::string& value, const std::string& unit) {
