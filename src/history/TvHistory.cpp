@@ -1,19 +1,17 @@
 #include "history/TvHistory.h"
 
 #include "calc/TvUnitSearch.h"
+#include "units/TvPaths.h"
 #include "units/TvUnitsFile.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <pwd.h>
 #include <set>
 #include <system_error>
-#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 
@@ -57,17 +55,6 @@ UPDATE favourites SET position = (SELECT COUNT(*) FROM favourites AS f WHERE f.i
 
 constexpr const char* kEntryColumns =
     "id, time, page, grp, source, target, value, result, show_ans, batch";
-
-std::string HomeDir() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return home;
-    }
-    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        return pw->pw_dir;
-    }
-    return ".";
-}
 
 std::string LocalStamp(std::time_t time, const char* format) {
     std::tm local{};
@@ -149,14 +136,7 @@ bool TFavourite::SamePair(const TFavourite& other) const {
 }
 
 std::string THistory::DefaultPath() {
-    const char* xdg = std::getenv("XDG_STATE_HOME");
-    // Relative values are invalid for XDG_STATE_HOME and are ignored.
-    std::string stateHome =
-        (xdg != nullptr && xdg[0] == '/') ? std::string(xdg) : HomeDir() + "/.local/state";
-    if (stateHome.back() != '/') {
-        stateHome += '/';
-    }
-    return stateHome + "tenvari/history.sqlite";
+    return UserStateDir() + "history.sqlite";
 }
 
 THistory::THistory(std::string path, TOpenMode mode) : path_(std::move(path)) {

@@ -133,4 +133,8 @@ std::string UserDataDir() {
     return XdgHome("XDG_DATA_HOME", ".local/share") + "tenvari/";
 }
 
+std::string UserStateDir() {
+    return XdgHome("XDG_STATE_HOME", ".local/state") + "tenvari/";
+}
+
 } // namespace tv

@@ -37,4 +37,8 @@ TSettingsFiles SettingsFiles(const std::string& exePath);
 // ~/.local/share/tenvari/), ending in "/". It is not created here.
 std::string UserDataDir();
 
+// Folder of the program's state (the history): $XDG_STATE_HOME/tenvari/ (default
+// ~/.local/state/tenvari/), ending in "/". It is not created here.
+std::string UserStateDir();
+
 } // namespace tv
