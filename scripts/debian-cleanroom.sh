@@ -94,13 +94,6 @@ cp packaging/copyright "$debian/copyright"
     echo
     echo "# A build to try the package, not an upload: there is no ITP bug to close."
     echo "tenvari: initial-upload-closes-no-bugs"
-    # With Debian's build flags only (the upstream build does not trigger it, so the override
-    # stays out of upstream's file, where lintian would call it unused).
-    echo
-    echo "# g++ writes some messages from 16-byte pieces of their text: the first 32 bytes of"
-    echo "# \"tenvari-cli: cannot read standard input\" end in \"standar\", which lintian reads"
-    echo "# as a word. The message is spelt right."
-    echo "tenvari: spelling-error-in-binary standar standard [usr/bin/tenvari-cli]"
 } >"$debian/tenvari.lintian-overrides"
 
 # ---- the chroot and the build ---------------------------------------------------------------
