@@ -10,25 +10,9 @@ cd "$(dirname "$(readlink -f "$0")")/.." || exit 1
 
 build=${TENVARI_BUILD_DIR:-build}
 app_id=io.github.tenvari.Tenvari
-passed=0
-failed=0
 
-pass() {
-    passed=$((passed + 1))
-    echo "ok: $1"
-}
-fail() {
-    failed=$((failed + 1))
-    echo "FAILED: $1" >&2
-}
-# expect WHAT EXPECTED ACTUAL
-expect() {
-    if [ "$2" = "$3" ]; then
-        pass "$1"
-    else
-        fail "$1: expected [$2], got [$3]"
-    fi
-}
+source "$(dirname "$(readlink -f "$0")")/../tests/support/checks.sh"
+
 # check DESCRIPTION COMMAND...: one check from the exit status of the command, whose output is
 # shown only when it fails.
 check() {

@@ -46,8 +46,6 @@ provider=$app_id.SearchProvider
 shell_path=/io/github/tenvari/Tenvari/SearchProvider
 shell_iface=org.gnome.Shell.SearchProvider2
 app_path=/io/github/tenvari/Tenvari
-passed=0
-failed=0
 started=()
 
 cleanup() {
@@ -58,33 +56,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-pass() {
-    passed=$((passed + 1))
-    echo "ok: $1"
-}
-fail() {
-    failed=$((failed + 1))
-    echo "FAILED: $1" >&2
-}
-expect() {
-    if [ "$2" = "$3" ]; then
-        pass "$1"
-    else
-        fail "$1: expected [$2], got [$3]"
-    fi
-}
-wait_for() {
-    local what=$1
-    shift
-    local end=$((SECONDS + deadline))
-    until "$@" >/dev/null 2>&1; do
-        if [ "$SECONDS" -ge "$end" ]; then
-            echo "timed out after ${deadline} s waiting for: $what" >&2
-            return 1
-        fi
-        sleep 0.05
-    done
-}
+source "$(dirname "$(readlink -f "$0")")/../support/checks.sh"
 
 has_owner() {
     [ "$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \

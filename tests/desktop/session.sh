@@ -35,8 +35,6 @@ main_window=
 # Other programs a check starts (a covering window, a tray), ended with the session.
 helper_pids=()
 run=0
-passed=0
-failed=0
 
 cleanup() {
     stop_accessibility
@@ -53,36 +51,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-pass() {
-    passed=$((passed + 1))
-    echo "ok: $1"
-}
-fail() {
-    failed=$((failed + 1))
-    echo "FAILED: $1" >&2
-}
-# expect WHAT EXPECTED ACTUAL
-expect() {
-    if [ "$2" = "$3" ]; then
-        pass "$1"
-    else
-        fail "$1: expected [$2], got [$3]"
-    fi
-}
-
-# wait_for DESCRIPTION COMMAND...: polls COMMAND until it succeeds; false after the deadline.
-wait_for() {
-    local what=$1
-    shift
-    local end=$((SECONDS + deadline))
-    until "$@" >/dev/null 2>&1; do
-        if [ "$SECONDS" -ge "$end" ]; then
-            echo "timed out after ${deadline} s waiting for: $what" >&2
-            return 1
-        fi
-        sleep 0.05
-    done
-}
+source "$here/../support/checks.sh"
 
 # ---- the session -------------------------------------------------------------------------------
 
