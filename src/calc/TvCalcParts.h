@@ -12,7 +12,12 @@
 
 namespace tv {
 
-// "a op b" for one of the evaluator's operators + - * / ^, with its failures.
+// One of the evaluator's operators + - * / ^.
+inline bool IsOperatorChar(char c) {
+    return c == '+' || c == '-' || c == '*' || c == '/' || c == '^';
+}
+
+// "a op b" for one of the evaluator's operators, with its failures.
 long double Combine(char op, long double a, long double b);
 
 // True for a text without blanks, operators, parentheses or markers: one operand as it stands.

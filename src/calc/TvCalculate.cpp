@@ -25,10 +25,6 @@ constexpr int32_t kNone = -1;
 constexpr size_t kValueBytes =
     std::numeric_limits<long double>::digits == 64 ? 10 : sizeof(long double);
 
-bool IsOperatorChar(char c) {
-    return c == '+' || c == '-' || c == '*' || c == '/' || c == '^';
-}
-
 // A "+" or "-" after one of these is the sign of the following operand.
 bool TakesSign(char c) {
     return c == '(' || c == '*' || c == '+' || c == '-' || c == '/' || c == '^';

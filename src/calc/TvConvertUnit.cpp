@@ -74,10 +74,6 @@ std::string FormulaText(std::string_view fromBase, std::string_view source) {
 
 namespace {
 
-bool IsOperatorChar(char c) {
-    return c == '+' || c == '-' || c == '*' || c == '/' || c == '^';
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
