@@ -5,6 +5,7 @@
 #include "units/TvUnitsFile.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,7 +93,11 @@ private:
     TQueryProblem problem_;
 };
 
-// ParseQuery for callers that want a query or a failure kind.
+// What is wrong with text, as ParseQuery read it: its problem when it failed, a Malformed one
+// naming the whole text when it is no query; nothing for a query.
+std::optional<TQueryProblem> QueryProblemOf(const TQueryParse& parse, std::string_view text);
+
+// ParseQuery for callers that want a query or a failure kind: throws QueryProblemOf's problem.
 TQuery ResolveQuery(std::string_view text, const TQueryData& data);
 
 // One line of a query's result, as ConvertUnit gives one: the output is the converted value in

@@ -794,18 +794,24 @@ TQueryParse ParseQuery(std::string_view text, const TQueryData& data, bool sugge
     return parse;
 }
 
+std::optional<TQueryProblem> QueryProblemOf(const TQueryParse& parse, std::string_view text) {
+    switch (parse.Kind) {
+    case TQueryKind::Query:
+        return std::nullopt;
+    case TQueryKind::Failed:
+        return parse.Problem;
+    case TQueryKind::NotAQuery:
+        break;
+    }
+    const std::string shown(TrimBlanks(text));
+    return TQueryProblem{
+        TQueryFault::Malformed, shown, {}, Quoted(shown) + "は単位変換の式ではありません", {}};
+}
+
 TQuery ResolveQuery(std::string_view text, const TQueryData& data) {
     TQueryParse parse = ParseQuery(text, data);
-    if (parse.Kind == TQueryKind::NotAQuery) {
-        const std::string shown(TrimBlanks(text));
-        throw EQueryError({TQueryFault::Malformed,
-                           shown,
-                           {},
-                           Quoted(shown) + "は単位変換の式ではありません",
-                           {}});
-    }
-    if (parse.Kind == TQueryKind::Failed) {
-        throw EQueryError(std::move(parse.Problem));
+    if (std::optional<TQueryProblem> problem = QueryProblemOf(parse, text)) {
+        throw EQueryError(std::move(*problem));
     }
     return std::move(parse.Query);
 }

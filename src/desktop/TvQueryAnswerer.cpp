@@ -9,10 +9,11 @@ namespace tv::desktop {
 
 namespace {
 
-// The answer of a query with its target; nothing when it is no such query or does not convert.
-std::optional<TAnswer> AnswerWithTarget(const std::string& text, const TQueryData& data,
-                                        int showAns, int32_t group = -1, int32_t target = -1) {
-    const TQueryParse parse = ParseQuery(text, data, false);
+// The answer of text, read as parse, with its target; nothing when it is no such query or does not
+// convert.
+std::optional<TAnswer> AnswerWithTarget(const std::string& text, const TQueryParse& parse,
+                                        const TQueryData& data, int showAns, int32_t group = -1,
+                                        int32_t target = -1) {
     if (!parse.IsWholeQuery()) {
         return std::nullopt;
     }
@@ -54,7 +55,7 @@ std::vector<TAnswer> TQueryAnswerer::Answer(std::string_view text, const TAnswer
             return {};
         }
         if (!parse.Query.Targets.empty()) {
-            std::optional<TAnswer> answer = AnswerWithTarget(query, data, source.ShowAns);
+            std::optional<TAnswer> answer = AnswerWithTarget(query, parse, data, source.ShowAns);
             return answer ? std::vector<TAnswer>{std::move(*answer)} : std::vector<TAnswer>{};
         }
         // Without a target: the group's units in their order, each as the query with that target,
@@ -67,9 +68,9 @@ std::vector<TAnswer> TQueryAnswerer::Answer(std::string_view text, const TAnswer
             if (i == self) {
                 continue;
             }
-            if (std::optional<TAnswer> answer =
-                    AnswerWithTarget(query + " to " + units[static_cast<std::size_t>(i)].Name, data,
-                                     source.ShowAns, found.Group, i)) {
+            const std::string id = query + " to " + units[static_cast<std::size_t>(i)].Name;
+            if (std::optional<TAnswer> answer = AnswerWithTarget(
+                    id, ParseQuery(id, data, false), data, source.ShowAns, found.Group, i)) {
                 answers.push_back(std::move(*answer));
             }
         }

@@ -1340,27 +1340,27 @@ void TTvFrmMain::mnuFindClick() {
     FindUnit(std::nullopt);
 }
 
-QString TTvFrmMain::QueryProblem(const QString& text) {
+TQueryParse TTvFrmMain::ReadQuery(const QString& text) {
     if (!search_) {
         search_ = std::make_unique<TUnitSearch>(*units_);
     }
-    const TQueryParse parse = ParseQuery(S(text), {*units_, *search_, *prefixes_});
-    if (parse.Kind == TQueryKind::Query) {
-        return {};
-    }
-    return parse.Kind == TQueryKind::Failed
-               ? Q(parse.Problem.Message)
-               : QStringLiteral("「%1」は単位変換の式ではありません").arg(text.trimmed());
+    return ParseQuery(S(text), {*units_, *search_, *prefixes_});
+}
+
+QString TTvFrmMain::QueryProblem(const QString& text) {
+    const std::optional<TQueryProblem> problem = QueryProblemOf(ReadQuery(text), S(text));
+    return problem ? Q(problem->Message) : QString();
 }
 
 void TTvFrmMain::ShowQuery(const QString& text) {
     Guard([this, &text] {
-        if (const QString problem = QueryProblem(text); !problem.isEmpty()) {
-            SetStatus(problem);
+        TQueryParse parse = ReadQuery(text);
+        if (const std::optional<TQueryProblem> problem = QueryProblemOf(parse, S(text))) {
+            SetStatus(Q(problem->Message));
             Sound().Exclamation();
             return;
         }
-        TQuery query = ParseQuery(S(text), {*units_, *search_, *prefixes_}).Query;
+        TQuery& query = parse.Query;
         if (!query.Targets.empty()) {
             TakeFoundQuery(query, text);
             return;

@@ -36,6 +36,7 @@ class TUpDown;
 struct TFindChoice;
 struct TUnitHit;
 struct TQuery;
+struct TQueryParse;
 
 // The main window: the unit page, the base page, the menu and the status bar.
 class TTvFrmMain : public QMainWindow {
@@ -132,6 +133,8 @@ private:
     void TakeFoundUnit(const TFindChoice& choice);
     // Fills the unit page with a query taken in the unit search and converts it.
     void TakeFoundQuery(const TQuery& query, const QString& text);
+    // The text read as a query on the window's data.
+    TQueryParse ReadQuery(const QString& text);
     // The unit search's hits of the units the history names, most recent first.
     std::vector<TUnitHit> RecentHits() const;
 
