@@ -10,8 +10,10 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <system_error>
+#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 
@@ -137,6 +139,33 @@ bool TFavourite::SamePair(const TFavourite& other) const {
 
 std::string THistory::DefaultPath() {
     return UserStateDir() + "history.sqlite";
+}
+
+bool THistory::LooksOpenable(const std::string& path) {
+    std::error_code ec;
+    const fs::path file(path);
+    const fs::file_status status = fs::status(file, ec);
+    if (fs::exists(status)) {
+        if (!fs::is_regular_file(status)) {
+            return false;
+        }
+        std::ifstream in(file, std::ios::binary);
+        static constexpr char kHeader[] = "SQLite format 3"; // and its terminating zero
+        char head[sizeof kHeader] = {};
+        in.read(head, sizeof head);
+        return in.gcount() == 0 ? in.eof() : std::memcmp(head, kHeader, sizeof head) == 0;
+    }
+    // The nearest folder that is there must be one that may be written.
+    for (fs::path folder = file.parent_path(); !folder.empty(); folder = folder.parent_path()) {
+        const fs::file_status found = fs::status(folder, ec);
+        if (fs::exists(found)) {
+            return fs::is_directory(found) && access(folder.c_str(), W_OK | X_OK) == 0;
+        }
+        if (folder == folder.root_path()) {
+            break;
+        }
+    }
+    return false;
 }
 
 THistory::THistory(std::string path, TOpenMode mode) : path_(std::move(path)) {
@@ -321,6 +350,23 @@ void THistory::Record(THistoryEntry entry, size_t cap) {
         unsaved_.pop_front();
     }
     WriteUnsaved(cap);
+}
+
+bool THistory::StartLog() {
+    if (sqlite3_db_readonly(db_, "main") != 0) {
+        return false;
+    }
+    // No wait for another writer: this is an idle moment's work, never worth a stalled window.
+    sqlite3_busy_timeout(db_, 0);
+    const int version = Version(false);
+    const std::string sql =
+        "BEGIN IMMEDIATE; PRAGMA user_version = " + std::to_string(version) + "; COMMIT";
+    const bool begun = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!begun && sqlite3_get_autocommit(db_) == 0) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    return begun;
 }
 
 void THistory::WriteUnsaved(size_t cap) {

@@ -87,6 +87,12 @@ public:
 
     // The default place: $XDG_STATE_HOME/tenvari/history.sqlite (default ~/.local/state).
     static std::string DefaultPath();
+    // Whether the program's open of path may be left until the store is first used: there is
+    // an SQLite file (or an empty one) there, or none and a folder that may be written where
+    // the file's folders would go. Reads at most the file's first bytes, so that a start which
+    // has nothing to say about its store does not pay for opening it. A false answer is no
+    // verdict: opening says what is wrong, or finds nothing wrong.
+    static bool LooksOpenable(const std::string& path);
 
     // Opens the database at path and migrates it to kSchemaVersion. Throws EHistoryError when
     // no database can be used there: a folder that cannot be made or written, a full disk, a
@@ -105,6 +111,11 @@ public:
     // EHistoryError when it cannot be written; the entry is then kept and written by the next
     // call that succeeds.
     void Record(THistoryEntry entry, size_t cap);
+    // Begins the log with a write that changes nothing, so that the first Record does not wait
+    // for what a new log costs: it syncs its header and its folder to disk. Does nothing on a
+    // store opened read-only or while another program writes; returns whether it wrote. Throws
+    // EHistoryError when the store cannot be read.
+    bool StartLog();
     // Entries not written yet.
     size_t Unsaved() const { return unsaved_.size(); }
 

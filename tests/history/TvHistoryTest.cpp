@@ -344,6 +344,67 @@ TEST_F(HistoryTest, FoldersThatCannotHoldIt) {
     }
 }
 
+// What a start may leave for later without hiding a problem it would have said at once.
+TEST_F(HistoryTest, LooksOpenableReadsNoMoreThanTheHeader) {
+    const std::string state = Folder() + "state/";
+    const auto file = [this](const std::string& bytes) {
+        fs::create_directories(fs::path(DbPath()).parent_path());
+        std::ofstream(DbPath(), std::ios::binary) << bytes;
+    };
+    struct Row {
+        const char* name;
+        std::function<void()> prepare;
+        bool openable;
+    };
+    const std::vector<Row> rows = {
+        {"no file and no folder yet", [] {}, true},
+        {"an empty file", [&] { file(""); }, true},
+        {"a history", [this] { THistory(DbPath()).Record(Unit("g", "a", "b", "1", "1"), 0); },
+         true},
+        {"not a database", [&] { file("units.dat は別のファイルです\n"); }, false},
+        {"shorter than the header", [&] { file("SQLite"); }, false},
+        {"a folder where the file belongs", [this] { fs::create_directories(DbPath()); }, false},
+        {"a file where a folder belongs",
+         [&] {
+             fs::create_directories(state);
+             std::ofstream(state + "tenvari") << "x";
+         },
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(state);
+        row.prepare();
+        const bool existed = fs::exists(state + "tenvari");
+        EXPECT_EQ(THistory::LooksOpenable(DbPath()), row.openable);
+        EXPECT_EQ(fs::exists(state + "tenvari"), existed) << "nothing is made";
+    }
+}
+
+// The log begun ahead of the first entry: nothing in the store changes, and a store that another
+// program is writing is left alone.
+TEST_F(HistoryTest, StartLogChangesNothing) {
+    THistory(DbPath()).Record(Unit("g", "a", "b", "1", "1"), 0);
+    {
+        THistory history(DbPath());
+        EXPECT_TRUE(history.StartLog());
+        history.Record(Unit("g", "a", "b", "2", "2"), 0);
+    }
+    EXPECT_EQ(UserVersion(DbPath()), THistory::kSchemaVersion);
+    EXPECT_EQ(THistory(DbPath()).Entries().size(), 2U);
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    THistory history(DbPath());
+    EXPECT_FALSE(history.StartLog());
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    history.Record(Unit("g", "a", "b", "3", "3"), 0);
+    EXPECT_EQ(history.Unsaved(), 0U) << "the busy wait is back for the entries";
+    EXPECT_EQ(history.Entries().size(), 3U);
+}
+
 TEST_F(HistoryTest, FullDiskKeepsTheEntryForLater) {
     THistory(DbPath()).Record(Unit("g", "a", "b", "0", "0"), 0);
     const std::string outcome = InChild([this] {
