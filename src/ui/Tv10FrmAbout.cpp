@@ -30,15 +30,14 @@ constexpr int kRightMargin = 9;
 const QColor kLinkColor(0, 0, 255);
 const QColor kHoverColor(128, 0, 128);
 
-QLabel* TextLabel(TLayOutSteps& layOut, QWidget* parent, const char* name, const QString& text,
-                  int left, int top) {
+QLabel* TextLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     QFont labelFont = label->font();
     labelFont.setPixelSize(13);
     label->setFont(labelFont);
     label->move(left, top);
-    layOut.Add([label] { label->adjustSize(); });
+    label->adjustSize();
     return label;
 }
 
@@ -53,8 +52,8 @@ void SetLabelLook(QLabel* label, const QColor& color, bool underline) {
 
 } // namespace
 
-TTvFrmAbout::TTvFrmAbout(QWidget* parent, TLayOut layOut)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), layOut_(layOut) {
+TTvFrmAbout::TTvFrmAbout(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     InstallAccessibility();
     MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -64,15 +63,14 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent, TLayOut layOut)
     Image1_->setGeometry(16, 24, 32, 32);
     Image1_->setAccessibleName(QStringLiteral("Tenvari"));
 
-    TextLabel(layOut_, this, "lblSoftName",
+    TextLabel(this, "lblSoftName",
               QStringLiteral("Tenvari v%1 (%2)").arg(QString::fromLatin1(kVersion), kReleaseDate),
               64, 4);
-    TextLabel(layOut_, this, "lblCopyRight", QStringLiteral("© 2026 Tenvari developers, GPLv3+"),
-              64, 24);
-    QLabel* lblLabel1 = TextLabel(layOut_, this, "lblLabel1", QStringLiteral("Mail : "), 68, 44);
-    QLabel* lblLabel2 = TextLabel(layOut_, this, "lblLabel2", QStringLiteral("URL : "), 68, 64);
-    lblMailTo_ = TextLabel(layOut_, this, "lblMailTo", kMailAddress, 104, 43);
-    lblURL_ = TextLabel(layOut_, this, "lblURL", kWebAddress, 104, 63);
+    TextLabel(this, "lblCopyRight", QStringLiteral("© 2026 Tenvari developers, GPLv3+"), 64, 24);
+    QLabel* lblLabel1 = TextLabel(this, "lblLabel1", QStringLiteral("Mail : "), 68, 44);
+    QLabel* lblLabel2 = TextLabel(this, "lblLabel2", QStringLiteral("URL : "), 68, 64);
+    lblMailTo_ = TextLabel(this, "lblMailTo", kMailAddress, 104, 43);
+    lblURL_ = TextLabel(this, "lblURL", kWebAddress, 104, 63);
     lblMailTo_->setAccessibleName(QStringLiteral("Mail ") + kMailAddress);
     lblURL_->setAccessibleName(QStringLiteral("URL ") + kWebAddress);
     lblLabel1->setBuddy(lblMailTo_);
@@ -85,33 +83,26 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent, TLayOut layOut)
         link->installEventFilter(this);
     }
 
-    setFixedSize(kClientWidth, kClientHeight);
+    // A font with wider glyphs than the program's (another fallback font, a scaled one) widens
+    // the dialog rather than cutting the notice off at the edge.
+    int textRight = 0;
+    for (const QLabel* label : findChildren<QLabel*>()) {
+        textRight = std::max(textRight, label->x() + label->width());
+    }
+    const int width = std::max(kClientWidth, textRight + kRightMargin);
+    const int wider = width - kClientWidth;
+    setFixedSize(width, kClientHeight);
 
     auto* bvlLine = new QFrame(this);
     bvlLine->setObjectName(QStringLiteral("bvlLine"));
     bvlLine->setFrameShape(QFrame::HLine);
     bvlLine->setFrameShadow(QFrame::Raised);
-    bvlLine->setGeometry(8, 84, 285, 2);
+    bvlLine->setGeometry(8, 84, 285 + wider, 2);
 
     btnOK_ = new QPushButton(QStringLiteral("OK"), this);
     btnOK_->setObjectName(QStringLiteral("btnOK"));
-    btnOK_->setGeometry(108, 92, 89, 21);
+    btnOK_->setGeometry(108 + wider / 2, 92, 89, 21);
     btnOK_->setDefault(true);
-
-    // A font with wider glyphs than the program's (another fallback font, a scaled one) widens
-    // the dialog rather than cutting the notice off at the edge; measured once the labels have
-    // their sizes.
-    layOut_.Add([this, bvlLine] {
-        int textRight = 0;
-        for (const QLabel* label : findChildren<QLabel*>()) {
-            textRight = std::max(textRight, label->x() + label->width());
-        }
-        const int width = std::max(kClientWidth, textRight + kRightMargin);
-        const int wider = width - kClientWidth;
-        setFixedSize(width, kClientHeight);
-        bvlLine->setGeometry(8, 84, 285 + wider, 2);
-        btnOK_->setGeometry(108 + wider / 2, 92, 89, 21);
-    });
     connect(btnOK_, &QPushButton::clicked, this, [this] { btnOKClick(); });
     // The cycle runs top to bottom, links then OK; every showing starts it at OK, so that Enter
     // closes the dialog whatever had the focus when it last closed.
@@ -119,12 +110,7 @@ TTvFrmAbout::TTvFrmAbout(QWidget* parent, TLayOut layOut)
     setTabOrder(lblMailTo_, lblURL_);
 }
 
-void TTvFrmAbout::LayOut() {
-    layOut_.Run();
-}
-
 int TTvFrmAbout::ShowModal() {
-    LayOut();
     fAboutShow();
     return exec();
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/TvFormControl.h"
-
 #include <QDialog>
 
 class QLabel;
@@ -14,12 +12,7 @@ namespace tv {
 class TTvFrmAbout : public QDialog {
     Q_OBJECT
 public:
-    // With TLayOut::Later the labels take their sizes from their texts at LayOut, which the
-    // first ShowModal runs when nothing did before.
-    explicit TTvFrmAbout(QWidget* parent = nullptr, TLayOut layOut = TLayOut::Now);
-
-    // Sizes the labels to their texts; nothing after the first time.
-    void LayOut();
+    explicit TTvFrmAbout(QWidget* parent = nullptr);
 
     // fAboutShow, then the modal showing.
     int ShowModal();
@@ -41,7 +34,6 @@ private:
     void lblClick(QLabel* sender);
     void btnOKClick();
 
-    TLayOutSteps layOut_;
     QLabel* Image1_ = nullptr;
     QLabel* lblMailTo_ = nullptr;
     QLabel* lblURL_ = nullptr;

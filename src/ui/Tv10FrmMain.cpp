@@ -191,6 +191,16 @@ void TTvFrmMain::SetWindows(TTvFrmAbout* about, TTvFrmAll* all, TTvFrmSet* set) 
     }
 }
 
+void TTvFrmMain::SetWindowMaker(std::function<void()> make) {
+    makeWindows_ = std::move(make);
+}
+
+void TTvFrmMain::EnsureWindows() {
+    if (makeWindows_) {
+        std::exchange(makeWindows_, nullptr)();
+    }
+}
+
 void TTvFrmMain::FrmMainCreate() {
     StartUpDone = false;
     InstallAccessibility();
@@ -213,6 +223,7 @@ void TTvFrmMain::FrmMainCreate() {
     }
     CreateControls();
     CreateMenu();
+    history_->SetOpened([this] { FillFavourites(); });
     LoadedUnits = kNoGroupLoaded;
     BatchRunning = false;
     // The answer comes while the rest of the start runs; the first showing places the window.
@@ -1171,6 +1182,7 @@ void TTvFrmMain::mnuAConvClick() {
             history_->RecordNow(entry);
         }
         Sound().Asterisk();
+        EnsureWindows();
         frmAll_->ShowModal();
     } catch (...) {
         BatchRunning = false;
@@ -1182,6 +1194,7 @@ void TTvFrmMain::mnuAConvClick() {
 }
 
 void TTvFrmMain::mnuOtherWinShowClick() {
+    EnsureWindows();
     frmAll_->ShowModal();
 }
 
@@ -1279,6 +1292,7 @@ void TTvFrmMain::mnuFrontClick() {
 
 void TTvFrmMain::mnuSettingClick() {
     history_->Flush();
+    EnsureWindows();
     frmSet_->ShowModal();
     ReadConvertSettings(Settings());
     NoticeReadOnlySettings();
@@ -1317,6 +1331,7 @@ void TTvFrmMain::mnuHelpClick() {
 }
 
 void TTvFrmMain::mnuAboutClick() {
+    EnsureWindows();
     frmAbout_->ShowModal();
 }
 

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -52,6 +53,8 @@ public:
 
     // The three secondary windows, created by the program after the main window.
     void SetWindows(TTvFrmAbout* about, TTvFrmAll* all, TTvFrmSet* set);
+    // Or made at their first use: make calls SetWindows.
+    void SetWindowMaker(std::function<void()> make);
 
     bool UnitsLoadFailed() const { return unitsLoadFailed_; }
 
@@ -64,6 +67,9 @@ public:
     void FocusActiveValueBox();
     void OpenUnitSearch(const QString& terms);
     void SaveWindowSettings();
+    // Opens the history ahead of its first use: for the user's first key or click, so that the
+    // first conversion does not wait for the store.
+    void OpenHistoryAhead();
     // A query from the desktop: empty when the window can show it, else why not, in the
     // query's own words.
     QString QueryProblem(const QString& text);
@@ -219,6 +225,9 @@ private:
     int handlerDepth_ = 0;
     std::exception_ptr pending_;
 
+    // The secondary windows, made by makeWindows_ when they are first needed.
+    void EnsureWindows();
+    std::function<void()> makeWindows_;
     TTvFrmAbout* frmAbout_ = nullptr;
     TTvFrmAll* frmAll_ = nullptr;
     TTvFrmSet* frmSet_ = nullptr;

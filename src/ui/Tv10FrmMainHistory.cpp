@@ -138,11 +138,16 @@ void TTvFrmMain::ApplyEntry(const THistoryEntry& entry) {
     }
 }
 
+void TTvFrmMain::OpenHistoryAhead() {
+    history_->OpenAhead();
+}
+
+// From the store if it is open; it fills the menu again when it opens.
 void TTvFrmMain::FillFavourites() {
     std::vector<TFavourite> favourites;
-    if (history_->Store() != nullptr) {
+    if (THistory* store = history_->OpenStore()) {
         try {
-            favourites = history_->Store()->Favourites();
+            favourites = store->Favourites();
         } catch (const EHistoryError& e) {
             history_->Warn(QStringLiteral("お気に入りを読み込めませんでした。"), Q(e.what()));
         }

@@ -26,18 +26,15 @@ namespace {
 // Places a control at its position; a text wider than the given box widens the box rather than
 // being cut off, since the font here is not the one the sizes were made for. The height stays:
 // the extra height a style asks for is focus-frame margin, and the rows are packed tight.
-void Place(TLayOutSteps& layOut, QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(left, top, width, height);
-    layOut.Add([=] {
-        widget->setGeometry(left, top, std::max(width, widget->sizeHint().width()), height);
-    });
+void Place(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(left, top, std::max(width, widget->sizeHint().width()), height);
 }
 
-QRadioButton* Radio(TLayOutSteps& layOut, QWidget* parent, const char* name, const QString& text,
-                    int left, int top, int width, int height) {
+QRadioButton* Radio(QWidget* parent, const char* name, const QString& text, int left, int top,
+                    int width, int height) {
     auto* button = new QRadioButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
-    Place(layOut, button, left, top, width, height);
+    Place(button, left, top, width, height);
     return button;
 }
 
@@ -49,11 +46,11 @@ QGroupBox* Group(QWidget* parent, const char* name, const QString& title, int le
     return box;
 }
 
-QLabel* Label(TLayOutSteps& layOut, QWidget* parent, const char* name, const QString& text,
-              int left, int top, int width, int height) {
+QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+              int height) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
-    Place(layOut, label, left, top, width, height);
+    Place(label, left, top, width, height);
     return label;
 }
 
@@ -63,8 +60,8 @@ template <std::size_t N> QRadioButton* ButtonOf(QRadioButton* const (&buttons)[N
 
 } // namespace
 
-TTvFrmSet::TTvFrmSet(QWidget* parent, TLayOut layOut)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), layOut_(layOut) {
+TTvFrmSet::TTvFrmSet(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     InstallAccessibility();
     MakeDialogFrame(this);
     setWindowTitle(QStringLiteral("設定"));
@@ -79,24 +76,22 @@ TTvFrmSet::TTvFrmSet(QWidget* parent, TLayOut layOut)
     pctSetting_->addTab(TabSheet1, QStringLiteral("起動時"));
     QGroupBox* gbMainWinPos = Group(
         TabSheet1, "gbMainWinPos", QStringLiteral("起動時のメインウィンドウの位置"), 4, 8, 313, 49);
-    rbtMainWinPos_[0] = Radio(layOut_, gbMainWinPos, "rbtMainWinPos1",
-                              QStringLiteral("デスクトップの中央"), 8, 20, 121, 17);
-    rbtMainWinPos_[1] = Radio(layOut_, gbMainWinPos, "rbtMainWinPos2",
-                              QStringLiteral("前回終了時の位置"), 148, 20, 121, 17);
+    rbtMainWinPos_[0] =
+        Radio(gbMainWinPos, "rbtMainWinPos1", QStringLiteral("デスクトップの中央"), 8, 20, 121, 17);
+    rbtMainWinPos_[1] =
+        Radio(gbMainWinPos, "rbtMainWinPos2", QStringLiteral("前回終了時の位置"), 148, 20, 121, 17);
     QGroupBox* gbUnitListSet =
         Group(TabSheet1, "gbUnitListSet", QStringLiteral("起動時の単位集団"), 4, 76, 313, 73);
-    rbtUnitListSet_[0] = Radio(layOut_, gbUnitListSet, "rbtUnitListSet1",
-                               QStringLiteral("集団リストの先頭"), 8, 20, 125, 17);
-    rbtUnitListSet_[1] = Radio(layOut_, gbUnitListSet, "rbtUnitListSet2",
-                               QStringLiteral("前回終了時の集団"), 8, 44, 133, 17);
-    rbtUnitListSet_[2] = Radio(layOut_, gbUnitListSet, "rbtUnitListSet3",
-                               QStringLiteral("選択した集団"), 148, 20, 101, 17);
+    rbtUnitListSet_[0] =
+        Radio(gbUnitListSet, "rbtUnitListSet1", QStringLiteral("集団リストの先頭"), 8, 20, 125, 17);
+    rbtUnitListSet_[1] =
+        Radio(gbUnitListSet, "rbtUnitListSet2", QStringLiteral("前回終了時の集団"), 8, 44, 133, 17);
+    rbtUnitListSet_[2] =
+        Radio(gbUnitListSet, "rbtUnitListSet3", QStringLiteral("選択した集団"), 148, 20, 101, 17);
     comUnitSeries_ = new QComboBox(gbUnitListSet);
     comUnitSeries_->setObjectName(QStringLiteral("comUnitSeries"));
     comUnitSeries_->setEditable(false);
-    comUnitSeries_->setGeometry(160, 37, 137, 20);
-    layOut_.Add(
-        [this] { comUnitSeries_->setGeometry(160, 37, 137, comUnitSeries_->sizeHint().height()); });
+    comUnitSeries_->setGeometry(160, 37, 137, comUnitSeries_->sizeHint().height());
 
     auto* TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
@@ -104,25 +99,23 @@ TTvFrmSet::TTvFrmSet(QWidget* parent, TLayOut layOut)
     QGroupBox* gbConvDispose = Group(TabSheet2, "gbConvDispose",
                                      QStringLiteral("通常変換実行のタイミング"), 4, 8, 313, 49);
     rbtConvDispose_[0] =
-        Radio(layOut_, gbConvDispose, "rbtConvDispose1", QStringLiteral("手動"), 8, 20, 113, 17);
-    rbtConvDispose_[1] = Radio(layOut_, gbConvDispose, "rbtConvDispose2",
-                               QStringLiteral("各項目の変更毎"), 148, 20, 153, 17);
+        Radio(gbConvDispose, "rbtConvDispose1", QStringLiteral("手動"), 8, 20, 113, 17);
+    rbtConvDispose_[1] =
+        Radio(gbConvDispose, "rbtConvDispose2", QStringLiteral("各項目の変更毎"), 148, 20, 153, 17);
     QGroupBox* gbShowAns =
         Group(TabSheet2, "gbShowAns", QStringLiteral("変換後値の表示方法"), 4, 63, 313, 92);
-    rbtShowAns_[0] =
-        Radio(layOut_, gbShowAns, "rbtShowAns1", QStringLiteral("デフォルト"), 8, 20, 113, 17);
+    rbtShowAns_[0] = Radio(gbShowAns, "rbtShowAns1", QStringLiteral("デフォルト"), 8, 20, 113, 17);
     rbtShowAns_[1] =
-        Radio(layOut_, gbShowAns, "rbtShowAns2", QStringLiteral("全て指数形式"), 8, 44, 129, 17);
-    rbtShowAns_[2] = Radio(layOut_, gbShowAns, "rbtShowAns3",
-                           QStringLiteral("整数部は桁区切り付き"), 8, 67, 137, 17);
+        Radio(gbShowAns, "rbtShowAns2", QStringLiteral("全て指数形式"), 8, 44, 129, 17);
+    rbtShowAns_[2] =
+        Radio(gbShowAns, "rbtShowAns3", QStringLiteral("整数部は桁区切り付き"), 8, 67, 137, 17);
     cbxExpShow_ = new QCheckBox(QStringLiteral("変換式を表示する"), gbShowAns);
     cbxExpShow_->setObjectName(QStringLiteral("cbxExpShow"));
-    Place(layOut_, cbxExpShow_, 148, 21, 118, 17);
-    Label(layOut_, gbShowAns, "lblShowExp1", QStringLiteral("※変換式は"), 155, 41, 66, 13);
-    Label(layOut_, gbShowAns, "lblShowExp2", QStringLiteral("　 変換結果ウィンドウから"), 155, 57,
-          155, 13);
-    Label(layOut_, gbShowAns, "lblShowExp3", QStringLiteral("　 確認することができます。"), 155, 72,
-          155, 13);
+    Place(cbxExpShow_, 148, 21, 118, 17);
+    Label(gbShowAns, "lblShowExp1", QStringLiteral("※変換式は"), 155, 41, 66, 13);
+    Label(gbShowAns, "lblShowExp2", QStringLiteral("　 変換結果ウィンドウから"), 155, 57, 155, 13);
+    Label(gbShowAns, "lblShowExp3", QStringLiteral("　 確認することができます。"), 155, 72, 155,
+          13);
 
     auto* TabSheet3 = new QWidget;
     TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
@@ -131,9 +124,9 @@ TTvFrmSet::TTvFrmSet(QWidget* parent, TLayOut layOut)
         Group(TabSheet3, "gbHistory", QStringLiteral("変換の履歴"), 4, 8, 313, 73);
     cbxHistory_ = new QCheckBox(QStringLiteral("変換を履歴に残す"), gbHistory);
     cbxHistory_->setObjectName(QStringLiteral("cbxHistory"));
-    Place(layOut_, cbxHistory_, 8, 20, 153, 17);
+    Place(cbxHistory_, 8, 20, 153, 17);
     QLabel* lblHistoryEntries =
-        Label(layOut_, gbHistory, "lblHistoryEntries", QStringLiteral("残す件数"), 8, 47, 60, 13);
+        Label(gbHistory, "lblHistoryEntries", QStringLiteral("残す件数"), 8, 47, 60, 13);
     spnHistoryEntries_ = new QSpinBox(gbHistory);
     spnHistoryEntries_->setObjectName(QStringLiteral("spnHistoryEntries"));
     spnHistoryEntries_->setRange(setting::HistoryEntries.Least, setting::HistoryEntries.Most);
@@ -146,7 +139,7 @@ TTvFrmSet::TTvFrmSet(QWidget* parent, TLayOut layOut)
         Group(TabSheet3, "gbLastUnitPair", QStringLiteral("起動時の単位"), 4, 87, 313, 49);
     cbxLastUnitPair_ = new QCheckBox(QStringLiteral("前回の単位で開始"), gbLastUnitPair);
     cbxLastUnitPair_->setObjectName(QStringLiteral("cbxLastUnitPair"));
-    Place(layOut_, cbxLastUnitPair_, 8, 20, 153, 17);
+    Place(cbxLastUnitPair_, 8, 20, 153, 17);
 
     auto* TabSheet4 = new QWidget;
     TabSheet4->setObjectName(QStringLiteral("TabSheet4"));
@@ -154,10 +147,9 @@ TTvFrmSet::TTvFrmSet(QWidget* parent, TLayOut layOut)
     QGroupBox* gbTray = Group(TabSheet4, "gbTray", QStringLiteral("通知領域"), 4, 8, 313, 73);
     cbxTrayIcon_ = new QCheckBox(QStringLiteral("通知領域にアイコンを表示する"), gbTray);
     cbxTrayIcon_->setObjectName(QStringLiteral("cbxTrayIcon"));
-    Place(layOut_, cbxTrayIcon_, 8, 20, 200, 17);
-    Label(layOut_, gbTray, "lblTray1", QStringLiteral("※ウィンドウを閉じると終了せずに"), 15, 41,
-          280, 13);
-    Label(layOut_, gbTray, "lblTray2", QStringLiteral("　 通知領域に隠れます。"), 15, 56, 280, 13);
+    Place(cbxTrayIcon_, 8, 20, 200, 17);
+    Label(gbTray, "lblTray1", QStringLiteral("※ウィンドウを閉じると終了せずに"), 15, 41, 280, 13);
+    Label(gbTray, "lblTray2", QStringLiteral("　 通知領域に隠れます。"), 15, 56, 280, 13);
 
     btnOK_ = new QPushButton(QStringLiteral("OK"), this);
     btnOK_->setObjectName(QStringLiteral("btnOK"));
@@ -224,12 +216,7 @@ QRadioButton* TTvFrmSet::rbtShowAns(int value) const {
     return ButtonOf(rbtShowAns_, value);
 }
 
-void TTvFrmSet::LayOut() {
-    layOut_.Run();
-}
-
 int TTvFrmSet::ShowModal() {
-    LayOut();
     frmSetShow();
     return exec();
 }

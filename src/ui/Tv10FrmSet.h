@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ui/TvFormControl.h"
 #include "ui/TvSettingKeys.h"
 
 #include <QDialog>
@@ -21,12 +20,7 @@ namespace tv {
 class TTvFrmSet : public QDialog {
     Q_OBJECT
 public:
-    // With TLayOut::Later the controls take their widths from their texts at LayOut, which the
-    // first ShowModal runs when nothing did before.
-    explicit TTvFrmSet(QWidget* parent = nullptr, TLayOut layOut = TLayOut::Now);
-
-    // Sizes the controls to their texts; nothing after the first time.
-    void LayOut();
+    explicit TTvFrmSet(QWidget* parent = nullptr);
 
     // The group names of the main window's catalogue as it stands at each showing, and the
     // settings file to read and write.
@@ -85,7 +79,6 @@ private:
     int LastUnitPair = 0;
     int TrayIcon = 0;
 
-    TLayOutSteps layOut_;
     QTabWidget* pctSetting_ = nullptr;
     // One button for each choice of the key.
     QRadioButton* rbtMainWinPos_[setting::WinPos.Choices] = {};

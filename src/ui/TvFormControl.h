@@ -10,8 +10,6 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
-#include <utility>
-#include <vector>
 
 class QCoreApplication;
 class QDialog;
@@ -23,38 +21,6 @@ namespace tv {
 
 // The font of every window: a Japanese proportional Gothic at 12 pixels.
 QFont ProgramFont();
-
-// When a window built at start measures the texts of its controls: at once, or only before it is
-// first shown. Measuring a text in a font that nothing has used yet loads that font's glyphs,
-// which is most of what building a dialog costs; the program's dialogs wait until after the main
-// window's first frame.
-enum class TLayOut { Now, Later };
-
-// The steps of a window's layout that measure texts: run as they are added, or, with
-// TLayOut::Later, kept until Run. Run runs the kept ones once; later steps run as they come.
-class TLayOutSteps {
-public:
-    explicit TLayOutSteps(TLayOut when) : keep_(when == TLayOut::Later) {}
-
-    void Add(std::function<void()> step) {
-        if (keep_) {
-            steps_.push_back(std::move(step));
-        } else {
-            step();
-        }
-    }
-
-    void Run() {
-        keep_ = false;
-        for (const std::function<void()>& step : std::exchange(steps_, {})) {
-            step();
-        }
-    }
-
-private:
-    bool keep_;
-    std::vector<std::function<void()>> steps_;
-};
 
 // True while the top-most display is on; only the main window's command writes it.
 extern bool TopMostMode;

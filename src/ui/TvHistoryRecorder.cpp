@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace tv {
 
@@ -39,9 +40,21 @@ void THistoryRecorder::Open(const std::string& path) {
     path_ = path;
     std::error_code ec;
     // With the history off, not even an empty file is written.
-    if (keeping_ || std::filesystem::exists(path_, ec)) {
+    if ((keeping_ || std::filesystem::exists(path_, ec)) && !THistory::LooksOpenable(path_)) {
         OpenNow();
     }
+}
+
+void THistoryRecorder::OpenAhead() {
+    std::error_code ec;
+    if (keeping_ || std::filesystem::exists(path_, ec)) {
+        CreateStore();
+    }
+    StartLog();
+}
+
+void THistoryRecorder::SetOpened(std::function<void()> opened) {
+    opened_ = std::move(opened);
 }
 
 THistory* THistoryRecorder::Store() {
@@ -71,6 +84,9 @@ void THistoryRecorder::OpenNow() {
         WarnLater(window_, QStringLiteral("履歴ファイルが壊れていたため、別の名前で残し、"
                                           "新しい履歴を始めました。\n\n") +
                                Q(store_->BrokenCopy()));
+    }
+    if (opened_) {
+        opened_();
     }
 }
 
@@ -139,6 +155,17 @@ void THistoryRecorder::RecordNow(const THistoryEntry& entry) {
 
 void THistoryRecorder::Flush() {
     debounce_->Flush();
+}
+
+void THistoryRecorder::StartLog() {
+    if (store_ == nullptr || !keeping_) {
+        return;
+    }
+    try {
+        store_->StartLog();
+    } catch (const EHistoryError&) {
+        // The entry's own write meets the same problem and says it.
+    }
 }
 
 void THistoryRecorder::SetPause(int ms) {

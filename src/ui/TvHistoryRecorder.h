@@ -3,6 +3,7 @@
 #include "history/TvHistory.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,10 +48,18 @@ public:
     THistoryRecorder(const THistoryRecorder&) = delete;
     THistoryRecorder& operator=(const THistoryRecorder&) = delete;
 
-    // The store at path: opened now, unless conversions are not kept and there is no file yet
-    // (then nothing is written until a command needs the store). A broken file moved aside, or
-    // a store that cannot be used, is said in a warning box.
+    // The store at path, opened at its first use. It opens now when the file is plainly no
+    // history or none can be made there (THistory::LooksOpenable), so that the start says so: a
+    // broken file moved aside, or a store that cannot be used, is said in a warning box.
     void Open(const std::string& path);
+    // Opens the store ahead of its first use, when conversions are kept or there is a file,
+    // and begins its log (see StartLog): for the user's first key or click, so that the first
+    // conversion waits for neither.
+    void OpenAhead();
+    // Runs opened each time the store has been opened.
+    void SetOpened(std::function<void()> opened);
+    // The store if it is open, without opening it.
+    THistory* OpenStore() const { return store_.get(); }
     // The store for reading: null when it could not be opened or there is no file.
     THistory* Store();
     // The store for a command that writes to it or shows it, created when there is no file;
@@ -74,6 +83,9 @@ public:
     void RecordNow(const THistoryEntry& entry);
     // Writes what is held: a unit or base changed, a window opens, the program ends.
     void Flush();
+    // Readies the open store for the first conversion's entry, in an idle moment: see
+    // THistory::StartLog. A store that fails here says so when an entry is written.
+    void StartLog();
     // For tests: the pause after which a held conversion is written.
     void SetPause(int ms);
 
@@ -86,6 +98,7 @@ private:
     void OpenNow();
 
     QWidget* window_;
+    std::function<void()> opened_;
     std::string path_;
     bool failed_ = false;
     std::unique_ptr<THistory> store_;

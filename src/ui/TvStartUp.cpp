@@ -7,6 +7,7 @@
 #include "ui/TvFormControl.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QIcon>
@@ -65,6 +66,39 @@ private:
     std::function<void()> work_;
 };
 
+// Runs its work once, at the application's first key or click, before the event is handled.
+class TFirstInput : public QObject {
+public:
+    TFirstInput(QObject* owner, std::function<void()> work)
+        : QObject(owner), work_(std::move(work)) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* e) override {
+        switch (e->type()) {
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::InputMethod:
+            if (work_) {
+                QCoreApplication::instance()->removeEventFilter(this);
+                std::exchange(work_, nullptr)();
+                deleteLater();
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> work_;
+};
+
 } // namespace
 
 void SetUpApplication(QApplication& app) {
@@ -85,16 +119,24 @@ void AfterFirstFrame(QWidget* window, std::function<void()> work) {
     new TFirstFrame(window->windowHandle(), std::move(work));
 }
 
+void OnFirstInput(QObject* owner, std::function<void()> work) {
+    new TFirstInput(owner, std::move(work));
+}
+
 TProgramWindows::TProgramWindows(const QString& dataDir, const QString& settingsPath,
                                  const QString& settingsDefaults)
     : main_(std::make_unique<TTvFrmMain>(dataDir, settingsPath, settingsDefaults)) {
     if (main_->UnitsLoadFailed()) {
         return;
     }
-    about_ = std::make_unique<TTvFrmAbout>(main_.get(), TLayOut::Later);
-    all_ = std::make_unique<TTvFrmAll>(main_.get());
-    set_ = std::make_unique<TTvFrmSet>(main_.get(), TLayOut::Later);
-    main_->SetWindows(about_.get(), all_.get(), set_.get());
+    // Made when the main window first needs one of them: a window that is never asked for
+    // costs neither start-up time nor memory.
+    main_->SetWindowMaker([this] {
+        about_ = std::make_unique<TTvFrmAbout>(main_.get());
+        all_ = std::make_unique<TTvFrmAll>(main_.get());
+        set_ = std::make_unique<TTvFrmSet>(main_.get());
+        main_->SetWindows(about_.get(), all_.get(), set_.get());
+    });
 }
 
 TProgramWindows::~TProgramWindows() = default;
@@ -105,16 +147,12 @@ bool TProgramWindows::UnitsLoadFailed() const {
 
 void TProgramWindows::Show() {
     main_->show();
-    AfterFirstFrame(main_.get(), [about = QPointer<TTvFrmAbout>(about_.get()),
-                                  set = QPointer<TTvFrmSet>(set_.get())] {
-        CompleteApplicationIcon();
-        if (about) {
-            about->LayOut();
-        }
-        if (set) {
-            set->LayOut();
+    OnFirstInput(main_.get(), [main = QPointer<TTvFrmMain>(main_.get())] {
+        if (main) {
+            main->OpenHistoryAhead();
         }
     });
+    AfterFirstFrame(main_.get(), [] { CompleteApplicationIcon(); });
 }
 
 } // namespace tv

@@ -5,6 +5,7 @@
 #include <memory>
 
 class QApplication;
+class QObject;
 class QWidget;
 
 namespace tv {
@@ -27,13 +28,17 @@ void CompleteApplicationIcon();
 // frame comes (a window that starts minimised).
 void AfterFirstFrame(QWidget* window, std::function<void()> work);
 
-// The program's four windows, created in the program's order: the main window, then the about
-// dialog, the results window and the settings dialog, each dialog with the main window as its
-// parent. The dialogs measure their texts only after the main window's first frame.
+// Runs work once, at the application's first key press, click, wheel turn or touch, before that
+// event is handled; never when owner is gone first.
+void OnFirstInput(QObject* owner, std::function<void()> work);
+
+// The program's four windows: the main window, and the about dialog, the results window and
+// the settings dialog, each with the main window as its parent. The three are made together when
+// the main window first needs one of them.
 class TProgramWindows {
 public:
-    // A units file that fails to load shows its error box; the dialogs are then not created and
-    // the main window must not be shown.
+    // A units file that fails to load shows its error box; the main window must then not be
+    // shown.
     TProgramWindows(const QString& dataDir, const QString& settingsPath,
                     const QString& settingsDefaults);
     ~TProgramWindows();
@@ -41,8 +46,8 @@ public:
     bool UnitsLoadFailed() const;
     TTvFrmMain& Main() { return *main_; }
 
-    // Shows the main window. After its first frame the dialogs lay out and the application's
-    // icon gets its large sizes.
+    // Shows the main window. After its first frame the application's icon gets its large
+    // sizes; at the first key or click the history opens.
     void Show();
 
 private:

@@ -14,6 +14,7 @@
 #include "ui/Tv10FrmSet.h"
 #include "ui/TvFormControl.h"
 #include "ui/TvSound.h"
+#include "ui/TvStartUp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -73,6 +74,7 @@ private slots:
     void historyWindowByItsKeys();
     void entryWhoseUnitIsGone();
     void favouritesByTheirKeys();
+    void favouriteKeyAsTheFirstInput();
     void recentUnitsFirstInTheSearch();
     void startWithTheLastUnits_data();
     void startWithTheLastUnits();
@@ -448,6 +450,28 @@ void FrmMainHistoryTest::favouritesByTheirKeys() {
 
 // With an empty filter the search lists the units of the history first, most recent first, then
 // every unit; Enter takes the first.
+// The program's windows open the history at the first key: a favourite's key as that key
+// already finds the favourite in the menu.
+void FrmMainHistoryTest::favouriteKeyAsTheFirstInput() {
+    THistory(DbPath().toStdString())
+        .AddFavourite({0, "kg → g", THistoryPage::Unit, "重さ", "kg", "g"});
+    TProgramWindows windows(dir_->path() + QLatin1Char('/'),
+                            dir_->filePath(QStringLiteral("tenvari.ini")), QString());
+    windows.Show();
+    TTvFrmMain& main = windows.Main();
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    auto* input = main.findChild<QLineEdit*>(QStringLiteral("edtInput"));
+    QVERIFY(input != nullptr);
+    input->setFocus();
+    QTest::keyClick(input, Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(main.findChild<QComboBox*>(QStringLiteral("comUnits"))->currentText(),
+             QStringLiteral("重さ"));
+    QCOMPARE(main.findChild<QComboBox*>(QStringLiteral("comInput"))->currentText(),
+             QStringLiteral("kg"));
+    main.close();
+}
+
 void FrmMainHistoryTest::recentUnitsFirstInTheSearch() {
     {
         THistory store(DbPath().toStdString());
