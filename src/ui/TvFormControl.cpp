@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDialog>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLayout>
@@ -33,9 +34,20 @@
 namespace tv {
 
 QFont ProgramFont() {
+    const QStringList wanted = {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                                QStringLiteral("Noto Sans CJK JP")};
+    // The first of them that is installed, alone: each family named before it that is missing
+    // costs the font lookup a search for fallbacks through every font, script by script.
+    const QStringList installed = QFontDatabase::families();
+    QStringList families = wanted;
+    for (const QString& family : wanted) {
+        if (installed.contains(family, Qt::CaseInsensitive)) {
+            families = {family};
+            break;
+        }
+    }
     QFont font;
-    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("Noto Sans CJK JP")});
+    font.setFamilies(families);
     font.setPixelSize(12);
     return font;
 }
