@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QEvent>
 #include <QIcon>
+#include <QImage>
+#include <QImageReader>
+#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <QWindow>
@@ -24,12 +27,19 @@ namespace {
 constexpr int kSmallIconSize = 64;
 
 // The icons of the program's resources ("16x16.png", ...): those up to kSmallIconSize pixels, or
-// all of them.
+// all of them. Each is read as the PNG it is: a reader left to guess the format loads every image
+// plugin installed (GIF, JPEG, ...) to ask it, which costs more than decoding the icons.
 QIcon ProgramIcon(bool all) {
     QIcon icon;
-    for (const QString& name : QDir(QStringLiteral(":/icons")).entryList()) {
+    const QStringList names = QDir(QStringLiteral(":/icons")).entryList();
+    for (const QString& name : names) {
         if (all || name.section(QLatin1Char('x'), 0, 0).toInt() <= kSmallIconSize) {
-            icon.addFile(QStringLiteral(":/icons/") + name);
+            QImageReader reader(QStringLiteral(":/icons/") + name, "png");
+            reader.setAutoDetectImageFormat(false);
+            const QImage image = reader.read();
+            if (!image.isNull()) {
+                icon.addPixmap(QPixmap::fromImage(image));
+            }
         }
     }
     return icon;
