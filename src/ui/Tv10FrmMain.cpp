@@ -807,18 +807,6 @@ void TTvFrmMain::FrmMainShow() {
     lastUnitPair_ = ReadSetting(ini, setting::LastUnitPair);
     FillFavourites();
 
-    // Left and Top are the outer frame's corner, as the shutdown writes them. A stored corner
-    // that would leave the title bar out of every work area is brought back into one.
-    if (winPos == 1) {
-        const QMargins frame = FrameMargins(this);
-        const QPoint centred = CentredPosition(this, frame);
-        const int left = ReadSetting(ini, setting::Left, centred.x());
-        const int top = ReadSetting(ini, setting::Top, centred.y());
-        PlaceFrame(this, KeepOnScreen(this, QPoint(left, top), frame), frame);
-    } else {
-        CenterForm(this);
-    }
-
     SelectGroupIndex(unitSeries == 1 ? lastUnits : unitSeries == 2 ? setUnits : 0);
     {
         const QSignalBlocker blocker(PageControl);
@@ -833,6 +821,20 @@ void TTvFrmMain::FrmMainShow() {
             comInput->setCurrentIndex(place.Source);
             comOutput->setCurrentIndex(place.Target);
         }
+    }
+
+    // Placed last, so that the window manager's answer about the frame, asked for when the
+    // window was made, comes while the lists fill rather than being waited for.
+    // Left and Top are the outer frame's corner, as the shutdown writes them. A stored corner
+    // that would leave the title bar out of every work area is brought back into one.
+    if (winPos == 1) {
+        const QMargins frame = FrameMargins(this);
+        const QPoint centred = CentredPosition(this, frame);
+        const int left = ReadSetting(ini, setting::Left, centred.x());
+        const int top = ReadSetting(ini, setting::Top, centred.y());
+        PlaceFrame(this, KeepOnScreen(this, QPoint(left, top), frame), frame);
+    } else {
+        CenterForm(this);
     }
     StartUpDone = true;
     NoticeReadOnlySettings();
