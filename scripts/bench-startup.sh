@@ -86,10 +86,14 @@ for ((i = 1; i <= conversions; i++)); do
 done
 first_extra=$(awk '{ print $2 - $4 }' "$tmp/conversions" | sort -g | awk '{ v[NR] = $1 }
     END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
-awk '{ printf "first %7.3f ms   later (median of 20) %7.3f ms\n", $2 / 1000, $4 / 1000 }' \
-    "$tmp/conversions"
+awk '{ printf "first %7.3f ms   later (median of 20) %7.3f ms   typing: first key %7.3f ms, later %7.3f ms\n",
+    $2 / 1000, $4 / 1000, $6 / 1000, $8 / 1000 }' "$tmp/conversions"
+first_key=$(awk '{ print $6 }' "$tmp/conversions" | sort -g | awk '{ v[NR] = $1 }
+    END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
 printf 'the first conversion costs %.3f ms more than a later one (median of the processes)\n' \
     "$(awk -v v="$first_extra" 'BEGIN { print v / 1000 }')"
+printf 'the first typed value, which opens the history, takes %.3f ms (median of the processes)\n' \
+    "$(awk -v v="$first_key" 'BEGIN { print v / 1000 }')"
 
 echo
 echo "== targets"
@@ -114,5 +118,6 @@ if [ -n "${BENCH_STARTUP_SUMMARY:-}" ]; then
         echo "rss_bare_kib $b_rss"
         echo "rss_ratio $rss_ratio"
         echo "first_conversion_extra_us $first_extra"
+        echo "first_key_us $first_key"
     } >"$BENCH_STARTUP_SUMMARY"
 fi
