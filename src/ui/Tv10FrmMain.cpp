@@ -305,6 +305,7 @@ void TTvFrmMain::CreateControls() {
     // The open lists take the width of their longest entry when they open, not at each filling:
     // measuring the entries is the slow part of a filling, which most lists never open after.
     static_cast<TDropDownList*>(comUnits)->SetBeforeOpen([this] {
+        WatchListView(comUnits);
         if (!groupListFitted_) {
             groupListFitted_ = true;
             FitPopupWidth({comUnits});
@@ -313,6 +314,7 @@ void TTvFrmMain::CreateControls() {
     for (QComboBox* list : {comInput, comOutput}) {
         QComboBox* other = list == comInput ? comOutput : comInput;
         static_cast<TDropDownList*>(list)->SetBeforeOpen([this, list, other] {
+            WatchListView(list);
             if (!unitListsFitted_) {
                 unitListsFitted_ = true;
                 FitPopupWidth({list, other});
@@ -458,12 +460,6 @@ void TTvFrmMain::CreateControls() {
     bar->addWidget(panel0_);
     bar->addWidget(panel1_);
 
-    // The open list of a drop-down is a window of its own, outside the filter below. Its view is
-    // made here, before the filter watches the lists: making it sends the list events that the
-    // filter answers by asking for the view.
-    for (QComboBox* list : {comInput, comOutput, comUnits}) {
-        list->view()->installEventFilter(this);
-    }
     for (QWidget* child : central->findChildren<QWidget*>()) {
         if (child->window() == this) {
             child->installEventFilter(this);
@@ -669,17 +665,26 @@ std::optional<QString> TTvFrmMain::FilterTyped(const QLineEdit* box, const QStri
     return std::nullopt;
 }
 
+// The open list of a drop-down is a window of its own, outside the filter on the window's
+// controls. It is watched from its first opening, which makes it: most lists are never opened,
+// and making the three at the start is a good part of building the window.
+void TTvFrmMain::WatchListView(QComboBox* list) {
+    QAbstractItemView* view = list->view();
+    if (std::find(listViews_.begin(), listViews_.end(), view) == listViews_.end()) {
+        view->installEventFilter(this);
+        listViews_.push_back(view);
+    }
+}
+
 bool TTvFrmMain::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type type = e->type();
-    for (const QComboBox* list : {comInput, comOutput, comUnits}) {
-        if (watched == list->view()) {
-            // Enter in an open list chooses the entry and nothing else: claimed here, the key
-            // reaches the list and not the menu's shortcut.
-            if (type == QEvent::ShortcutOverride && IsEnterKey(static_cast<QKeyEvent*>(e))) {
-                e->accept();
-            }
-            return false;
+    if (std::find(listViews_.begin(), listViews_.end(), watched) != listViews_.end()) {
+        // Enter in an open list chooses the entry and nothing else: claimed here, the key
+        // reaches the list and not the menu's shortcut.
+        if (type == QEvent::ShortcutOverride && IsEnterKey(static_cast<QKeyEvent*>(e))) {
+            e->accept();
         }
+        return false;
     }
     if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);

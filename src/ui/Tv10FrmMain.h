@@ -225,6 +225,9 @@ private:
     int handlerDepth_ = 0;
     std::exception_ptr pending_;
 
+    void WatchListView(QComboBox* list);
+    std::vector<QObject*> listViews_;
+
     // The secondary windows, made by makeWindows_ when they are first needed.
     void EnsureWindows();
     std::function<void()> makeWindows_;
