@@ -36,16 +36,18 @@ main_window=
 helper_pids=()
 run=0
 
+# A script that sources this under set -e must not end with a failure here: a killed process's
+# wait returns its signal.
 cleanup() {
     stop_accessibility
     for pid in "$program_pid" "${helper_pids[@]}" "$wm_pid" "$xvfb_pid"; do
-        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; fi
+        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
     done
     for pid in "$program_pid" "${helper_pids[@]}" "$wm_pid" "$xvfb_pid"; do
-        if [ -n "$pid" ]; then wait "$pid" 2>/dev/null; fi
+        if [ -n "$pid" ]; then wait "$pid" 2>/dev/null || true; fi
     done
     # Forked by itself, so no child of ours.
-    if [ -n "$bus_pid" ]; then kill "$bus_pid" 2>/dev/null; fi
+    if [ -n "$bus_pid" ]; then kill "$bus_pid" 2>/dev/null || true; fi
     rm -rf "$tmp"
 }
 trap cleanup EXIT
