@@ -27,7 +27,7 @@ void HistoryRecord(benchmark::State& state) {
 }
 BENCHMARK(HistoryRecord)->Unit(benchmark::kMicrosecond);
 
-// Opening the history of 10 000 entries, as the window does at its start.
+// Opening the history of 10 000 entries, as the window does at the first key or click.
 void HistoryOpen(benchmark::State& state) {
     const std::string& file = tvbench::LargeHistoryFile();
     for (auto _ : state) {
