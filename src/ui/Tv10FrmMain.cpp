@@ -553,6 +553,9 @@ void TTvFrmMain::CreateMenu() {
         mnuFavourite, favouritesEnd,
         [this](const TFavourite& favourite) { Guard([&] { FavouriteClick(favourite); }); });
     favouritesMenu_->Fill({});
+    // The items come when the history opens, at the first key or click; a menu opened without
+    // either (by a screen reader's action) opens the history itself.
+    connect(mnuFavourite, &QMenu::aboutToShow, this, [this] { history_->Store(); });
 
     QMenu* mnuOther = addMenu("mnuOther_fm", QStringLiteral("その他(&O)"),
                               QStringLiteral("その他の操作のメニューです。"));

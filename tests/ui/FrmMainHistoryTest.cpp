@@ -24,6 +24,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -75,6 +76,7 @@ private slots:
     void entryWhoseUnitIsGone();
     void favouritesByTheirKeys();
     void favouriteKeyAsTheFirstInput();
+    void favouritesMenuOpenedWithoutInput();
     void recentUnitsFirstInTheSearch();
     void startWithTheLastUnits_data();
     void startWithTheLastUnits();
@@ -470,6 +472,17 @@ void FrmMainHistoryTest::favouriteKeyAsTheFirstInput() {
     QCOMPARE(main.findChild<QComboBox*>(QStringLiteral("comInput"))->currentText(),
              QStringLiteral("kg"));
     main.close();
+}
+
+// A menu opened by no key or click (a screen reader's action) still lists the favourites.
+void FrmMainHistoryTest::favouritesMenuOpenedWithoutInput() {
+    THistory(DbPath().toStdString())
+        .AddFavourite({0, "kg → g", THistoryPage::Unit, "重さ", "kg", "g"});
+    Start();
+    auto* menu = Find<QMenu>("mnuFavourite_fa");
+    menu->popup(QPoint(0, 0));
+    QCOMPARE(Find<QAction>("mnuFavourite1")->text(), QStringLiteral("&1 kg → g"));
+    menu->hide();
 }
 
 void FrmMainHistoryTest::recentUnitsFirstInTheSearch() {
