@@ -163,7 +163,9 @@ void CheckSearch(const tv::TUnits& units, std::string_view filter) {
     const std::string key = tv::FoldForSearch(filter);
     bool starting = true;
     for (const tv::TUnitHit& hit : search.Find(filter)) {
-        const std::string name = tv::FoldForSearch(search.UnitName(hit));
+        // The text that found the unit: the alias a hit carries, else its name.
+        const std::string name =
+            tv::FoldForSearch(hit.Alias >= 0 ? search.UnitAlias(hit) : search.UnitName(hit));
         const size_t at = name.find(key);
         TVFUZZ_CHECK(at != std::string::npos, name);
         TVFUZZ_CHECK(starting || at != 0, name); // names starting with the filter come first
