@@ -161,15 +161,25 @@ void CheckSearch(const tv::TUnits& units, std::string_view filter) {
     const tv::TUnitSearch search(units);
     TVFUZZ_CHECK(search.Find("").size() == static_cast<size_t>(search.UnitTotal()), "");
     const std::string key = tv::FoldForSearch(filter);
-    bool starting = true;
+    if (key.empty()) {
+        return; // every unit, in catalogue order, as checked above
+    }
+    tv::TMatchRank previous = tv::TMatchRank::SameCase;
     for (const tv::TUnitHit& hit : search.Find(filter)) {
         // The text that found the unit: the alias a hit carries, else its name.
-        const std::string name =
-            tv::FoldForSearch(hit.Alias >= 0 ? search.UnitAlias(hit) : search.UnitName(hit));
-        const size_t at = name.find(key);
-        TVFUZZ_CHECK(at != std::string::npos, name);
-        TVFUZZ_CHECK(starting || at != 0, name); // names starting with the filter come first
-        starting = at == 0;
+        const bool byAlias = hit.Alias >= 0;
+        const std::string found =
+            tv::FoldForSearch(byAlias ? search.UnitAlias(hit) : search.UnitName(hit));
+        const size_t at = found.find(key);
+        TVFUZZ_CHECK(at != std::string::npos, found);
+        // Best first; a name that begins with the filter, or an alias that is the whole of it,
+        // ranks above every name that only holds it.
+        const tv::TMatchRank rank = search.Rank(hit.Unit, filter, key);
+        TVFUZZ_CHECK(rank >= previous && rank != tv::TMatchRank::None, found);
+        if (byAlias ? found == key : at == 0) {
+            TVFUZZ_CHECK(rank <= tv::TMatchRank::Prefix, found);
+        }
+        previous = rank;
     }
 }
 
