@@ -209,7 +209,15 @@ std::vector<TAnswer> TDesktopAnswers::ForQuery(const std::optional<std::string>&
     if (!source) {
         return {};
     }
-    return answerer_.Answer(*query, *source, kMaxAnswers);
+    std::vector<TAnswer> answers = answerer_.Answer(*query, *source, kMaxAnswers);
+    // Only what can come back: the desktop hands an id to GetResultMetas and ActivateResult, and
+    // the window takes it as a query, each through the gate. A long query without a target
+    // would otherwise list answers whose ids, with their targets, are too long to open.
+    std::erase_if(answers, [](const TAnswer& answer) {
+        const std::optional<std::string> back = QueryFromText(answer.Id);
+        return !back || *back != answer.Id;
+    });
+    return answers;
 }
 
 std::vector<TAnswer> TDesktopAnswers::ForTerms(const std::vector<std::string>& terms) {

@@ -183,6 +183,13 @@ TEST_F(DesktopData, AnswersPassTheGateAndTheData) {
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(second->Name, "name 2");
     EXPECT_FALSE(answers.ById("5 m to nowhere").has_value());
+
+    // An answer whose id would not pass the gate again is not offered: it could not be opened.
+    const std::string longQuery = "5" + std::string(246, '0') + " m";
+    const std::vector<TAnswer> longGot = answers.ForText(longQuery);
+    ASSERT_EQ(longGot.size(), 1u);
+    EXPECT_EQ(longGot[0].Id, longQuery);
+    EXPECT_TRUE(answers.ById(longGot[0].Id).has_value());
 }
 
 // The window's display mode, from its settings file or, while there is none, the defaults; a
