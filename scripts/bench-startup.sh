@@ -61,8 +61,8 @@ for ((i = 1; i <= pairs; i++)); do
 done
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-median() { # column of $tmp/pairs, or an expression of $1..$4 -> median
-    awk "{ print $1 }" "$tmp/pairs" | sort -g | awk '{ v[NR] = $1 }
+median() { # expression of the columns $1 ... of a file (default $tmp/pairs) -> its median
+    awk "{ print $1 }" "${2:-$tmp/pairs}" | sort -g | awk '{ v[NR] = $1 }
         END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 a_ms=$(awk -v v="$(median '$1')" 'BEGIN { print v / 1000 }')
@@ -84,12 +84,10 @@ echo "== the first conversion after start-up against the later ones, $conversion
 for ((i = 1; i <= conversions; i++)); do
     (cd "$tmp" && "$bin/tenvari_first_conversion") >>"$tmp/conversions"
 done
-first_extra=$(awk '{ print $2 - $4 }' "$tmp/conversions" | sort -g | awk '{ v[NR] = $1 }
-    END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+first_extra=$(median '$2 - $4' "$tmp/conversions")
 awk '{ printf "first %7.3f ms   later (median of 20) %7.3f ms   typing: first key %7.3f ms, later %7.3f ms\n",
     $2 / 1000, $4 / 1000, $6 / 1000, $8 / 1000 }' "$tmp/conversions"
-first_key=$(awk '{ print $6 }' "$tmp/conversions" | sort -g | awk '{ v[NR] = $1 }
-    END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+first_key=$(median '$6' "$tmp/conversions")
 printf 'the first conversion costs %.3f ms more than a later one (median of the processes)\n' \
     "$(awk -v v="$first_extra" 'BEGIN { print v / 1000 }')"
 printf 'the first typed value, which opens the history, takes %.3f ms (median of the processes)\n' \

@@ -356,9 +356,9 @@ bool THistory::StartLog() {
     if (sqlite3_db_readonly(db_, "main") != 0) {
         return false;
     }
+    const int version = Version(false);
     // No wait for another writer: this is an idle moment's work, never worth a stalled window.
     sqlite3_busy_timeout(db_, 0);
-    const int version = Version(false);
     const std::string sql =
         "BEGIN IMMEDIATE; PRAGMA user_version = " + std::to_string(version) + "; COMMIT";
     const bool begun = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;

@@ -813,7 +813,6 @@ void TTvFrmMain::FrmMainShow() {
     ReadConvertSettings(ini);
     history_->Open(THistory::DefaultPath());
     lastUnitPair_ = ReadSetting(ini, setting::LastUnitPair);
-    FillFavourites();
 
     SelectGroupIndex(unitSeries == 1 ? lastUnits : unitSeries == 2 ? setUnits : 0);
     {

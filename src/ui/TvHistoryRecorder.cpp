@@ -46,9 +46,10 @@ void THistoryRecorder::Open(const std::string& path) {
 }
 
 void THistoryRecorder::OpenAhead() {
-    std::error_code ec;
-    if (keeping_ || std::filesystem::exists(path_, ec)) {
+    if (keeping_) {
         CreateStore();
+    } else {
+        Store();
     }
     StartLog();
 }

@@ -83,9 +83,6 @@ public:
     void RecordNow(const THistoryEntry& entry);
     // Writes what is held: a unit or base changed, a window opens, the program ends.
     void Flush();
-    // Readies the open store for the first conversion's entry, in an idle moment: see
-    // THistory::StartLog. A store that fails here says so when an entry is written.
-    void StartLog();
     // For tests: the pause after which a held conversion is written.
     void SetPause(int ms);
 
@@ -96,6 +93,9 @@ private:
     void Write(const THistoryEntry& entry);
 
     void OpenNow();
+    // Readies the open store for the first conversion's entry, in an idle moment: see
+    // THistory::StartLog. A store that fails here says so when an entry is written.
+    void StartLog();
 
     QWidget* window_;
     std::function<void()> opened_;
