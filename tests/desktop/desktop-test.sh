@@ -715,7 +715,8 @@ check_tray() {
     # A click within the double-click time is a double click, which does nothing.
     wait_for "a click to hide the window" click_hides "$icon" &&
         pass "a second click hides it" || fail "a second click left the window shown"
-    click_window "$icon" 3
+    # The keys go to the menu only once it is shown and holds the keyboard.
+    wait_for "the tray menu" click_opens_menu "$icon" || fail "a right click opened no tray menu"
     keys Up Return
     if wait_for "the program to end" program_ended; then
         wait "$program_pid"
@@ -745,6 +746,19 @@ click_hides() { # ICON
         [ "$SECONDS" -lt "$end" ] || return 1
         sleep 0.05
     done
+}
+# A right click on the icon, again until its menu shows: the menu is the program's one viewable
+# window besides the icon.
+click_opens_menu() { # ICON
+    click_window "$1" 3
+    local end=$((SECONDS + 2)) window
+    while [ "$SECONDS" -lt "$end" ]; do
+        for window in $(xdotool search --onlyvisible --pid "$program_pid"); do
+            [ $((window)) -ne $(($1)) ] && is_viewable "$window" && return 0
+        done
+        sleep 0.05
+    done
+    return 1
 }
 click_window() { # WINDOW BUTTON
     local info
