@@ -188,9 +188,9 @@ if [ -s "$work/startup" ]; then
         -v b="$(startup rss_bare_kib)" 'BEGIN {
         printf "%-44s %10.3f x   (target <= 1.10 x) %s   %d against %d KiB\n",
             "window memory against a bare Qt window", r, (r <= 1.10) ? "met" : "MISSED", a, b }'
-    awk -v v="$(startup first_conversion_extra_us)" 'BEGIN {
-        printf "%-44s %10.3f ms  (target <= 1 ms) %s\n", "first conversion beyond a later one",
-            v / 1000, (v <= 1000) ? "met" : "MISSED" }'
+    awk -v v="$(startup first_conversion_extra_us)" -v w="$(startup first_conversion_extra_warm_us)" 'BEGIN {
+        printf "%-44s %10.3f ms  (target <= 1 ms) %s   %.3f ms beyond one back to back\n",
+            "first conversion beyond a later one", v / 1000, (v <= 1000) ? "met" : "MISSED", w / 1000 }'
 fi
 
 echo
