@@ -8,7 +8,7 @@
 # window. Then it reads the program's resident set size one second later, and ends it.
 # Last, the first unit conversion after start-up against the later ones, in fresh processes:
 # each later one after the same pause as the first, as a user converts (the target), and, for
-# comparison, back to back.
+# comparison, back to back; and the machine's own slowing after such a pause.
 # Prints each run, the medians, the median of the pairs' ratios with their range, the memory of
 # both, and the targets.
 #
@@ -25,7 +25,7 @@ conversions=${BENCH_FIRST_CONVERSION_RUNS:-9}
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVARI_BUILD_BENCH=ON \
     -DTENVARI_BUILD_UI=ON -DTENVARI_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build_dir" -j"${BENCH_BUILD_JOBS:-2}" --target tenvari tenvari_bare_window \
-    tenvari_startup_watch tenvari_first_conversion
+    tenvari_startup_watch tenvari_first_conversion tenvari_pause_probe
 
 bin=$(readlink -f "$build_dir/bin")
 program=$bin/tenvari
@@ -98,6 +98,11 @@ printf 'the first conversion minus a later one after the same pause %.3f ms, min
     "$(awk -v v="$warm_extra" 'BEGIN { print v / 1000 }')"
 printf 'the first typed value, which opens the history, takes %.3f ms (median of the processes)\n' \
     "$(awk -v v="$first_key" 'BEGIN { print v / 1000 }')"
+# The machine's own share: a fixed piece of work without Qt, warm and after the same pause.
+probe=$("$bin/tenvari_pause_probe")
+printf 'the machine itself (bench/pause_probe.cpp): a fixed piece of work takes %.3f ms back to back, %.3f ms after the same pause\n' \
+    "$(field_of "$probe" warm_us | awk '{ print $1 / 1000 }')" \
+    "$(field_of "$probe" after_pause_us | awk '{ print $1 / 1000 }')"
 
 echo
 echo "== targets"
