@@ -8,9 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <thread>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 #include <xcb/xcb.h>
@@ -27,26 +25,12 @@ xcb_connection_t* Connection() {
     return app != nullptr ? app->connection() : nullptr;
 }
 
-// An atom names the same thing for the whole life of the connection, so each is asked for once:
-// every question is a round trip to the server, and the start asks several times.
 xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
-    static xcb_connection_t* asked = nullptr;
-    static std::unordered_map<std::string, xcb_atom_t> known;
-    if (asked != connection) {
-        known.clear();
-        asked = connection;
-    }
-    if (const auto found = known.find(name); found != known.end()) {
-        return found->second;
-    }
     const xcb_intern_atom_cookie_t cookie =
         xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
     const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     std::free(reply);
-    if (atom != XCB_ATOM_NONE) {
-        known.emplace(name, atom);
-    }
     return atom;
 }
 

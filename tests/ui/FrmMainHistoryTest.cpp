@@ -450,8 +450,6 @@ void FrmMainHistoryTest::favouritesByTheirKeys() {
     QCOMPARE(sounds_, QStringList{QStringLiteral("Exclamation")});
 }
 
-// With an empty filter the search lists the units of the history first, most recent first, then
-// every unit; Enter takes the first.
 // The program's windows open the history at the first key: a favourite's key as that key
 // already finds the favourite in the menu.
 void FrmMainHistoryTest::favouriteKeyAsTheFirstInput() {
@@ -485,6 +483,8 @@ void FrmMainHistoryTest::favouritesMenuOpenedWithoutInput() {
     menu->hide();
 }
 
+// With an empty filter the search lists the units of the history first, most recent first, then
+// every unit; Enter takes the first.
 void FrmMainHistoryTest::recentUnitsFirstInTheSearch() {
     {
         THistory store(DbPath().toStdString());
